@@ -1,0 +1,75 @@
+// The components taking part in a calculation and everything that depends only
+// on which components they are: the active pair matrices, the Peng-Robinson and
+// Wilson data, and the term shapes their equations use. Built once per active
+// list and shared by every evaluation of that list; it holds no fractions.
+#pragma once
+
+#include <array>
+#include <span>
+
+#include "model/gerg_data.hpp"
+
+namespace ngtherm::model {
+
+inline constexpr int kMaxComponents = kComponentCount;
+inline constexpr int kPureShapeCount = static_cast<int>(kPureShapes.size());
+inline constexpr int kDepShapeCount = static_cast<int>(kDepShapes.size());
+inline constexpr int kPureGroupCount = static_cast<int>(kPureDeltaGroups.size());
+inline constexpr int kDepGroupCount = static_cast<int>(kDepDeltaGroups.size());
+inline constexpr int kDepExponentialCount = static_cast<int>(kDepExponentials.size());
+inline constexpr int kDepartureFunctionCount = static_cast<int>(kDepartureSeries.size());
+
+using Vector = std::array<double, kMaxComponents>;
+using Matrix = std::array<Vector, kMaxComponents>;  // [row][column]
+
+// Reducing-function and departure parameters of the pair of active positions
+// (k, l), k < l, oriented as tabulated for (id[k], id[l]).
+struct PairData {
+    double beta_T = 0, gamma_T = 0, beta_v = 0, gamma_v = 0, F = 0;
+    double beta_T2 = 0;  // beta_T^2
+    double beta_v2 = 0;  // beta_v^2
+    double T_factor = 0; // 2 beta_T gamma_T sqrt(Tc_k Tc_l)
+    double v_factor = 0; // 2 beta_v gamma_v (rhoc_k^-1/3 + rhoc_l^-1/3)^3 / 8
+    int function = -1;   // departure function, -1 when F is 0
+};
+
+// Fixed-capacity list of indices, for the shapes and groups an active set uses.
+template <int Capacity>
+struct IndexList {
+    int size = 0;
+    std::array<int, Capacity> index{};
+    void add(int i) { index[size++] = i; }
+    const int* begin() const { return index.data(); }
+    const int* end() const { return index.data() + size; }
+};
+
+struct ActiveSet {
+    int n = 0;
+    std::array<int, kMaxComponents> id{};  // 0-based model numbers, ascending
+    std::array<std::array<PairData, kMaxComponents>, kMaxComponents> pair{};  // [k][l], k < l
+
+    Vector Tc{}, inv_rhoc{}, molar_mass{};  // GERG-2008 reducing values, kg/mol
+
+    // Peng-Robinson start values: sqrt(a_i) = pr_sqrt_a0[i] (1 + pr_m[i] (1 - sqrt(T/Tc_i))).
+    Vector pr_sqrt_a0{}, pr_m{}, pr_inv_sqrt_Tc{}, pr_b{};
+    Matrix pr_one_minus_k{};  // 1 - k_ij
+    // Wilson K-factor data (the same critical constants as Peng-Robinson).
+    Vector wilson_Tc{}, wilson_pc{}, wilson_omega{};
+
+    // Departure pairs that take part: positions (k, l) with a departure function.
+    int dep_pair_count = 0;
+    std::array<std::array<int, 2>, kDeparturePairs.size()> dep_pair{};
+
+    IndexList<kPureShapeCount> pure_shapes;
+    IndexList<kDepShapeCount> dep_shapes;
+    IndexList<kPureGroupCount> pure_groups;
+    IndexList<kDepGroupCount> dep_groups;
+    IndexList<kDepExponentialCount> dep_exponentials;
+    std::array<bool, 7> pure_exp_used{};  // exp(-delta^c) needed, c = 1..6
+};
+
+// The pair set-up: gathers the tables for the model numbers `ids` (0-based,
+// strictly ascending, 1 to 21 entries).
+void make_active_set(std::span<const int> ids, ActiveSet& set);
+
+}  // namespace ngtherm::model

@@ -1,0 +1,408 @@
+#include "model/density.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace ngtherm::model {
+namespace {
+
+// Peng-Robinson cubic.
+constexpr double kPrMinPressure = 1e-6;             // MPa, floor of the pressure used for start values
+constexpr double kCubicDegenerateQ = 1e-20;         // |Q| below this: a single (triple) root
+constexpr double kCubicClampedCosine = 0.9998999834060669;  // acos argument used when |u| >= 1
+constexpr double kPiOverThree = 1.0471975511965976;
+
+// Guided search.
+constexpr double kSearchTolerance = 1e-7;      // relative change of the density at convergence
+constexpr double kAbsoluteBelow = 1e-8;        // below this density magnitude the change is absolute
+constexpr int kMaxStabiliseSteps = 50;         // steps that move a start or bound onto stable ground
+constexpr double kStabiliseFactor = 1.01;      // factor of one such step
+constexpr double kLowPressure = 1e-5;          // MPa: below this the bracket is simply 0.95 to 1.05
+constexpr double kVanishingPressure = 1e-10;   // MPa: pressure "zero" at both bounds
+constexpr int kMaxVanishingRetries = 20;       // liquid candidate: widen the upper bound this often
+constexpr double kVanishingWiden = 1.02;
+constexpr int kMaxSecantIterations = 40;
+constexpr int kScanSteps = 50;                 // steps of the bracket scan
+constexpr int kMaxScanRoots = 3;
+constexpr int kMaxRefineIterations = 200;      // bisection/secant refinement of one sign change
+constexpr double kRejectLow = 1.08;            // a chosen root strictly between 1.08 rho_min(PR)
+constexpr double kRejectHigh = 0.85;           // and 0.85 rho_max(PR) is rejected
+
+// Fallback.
+constexpr double kFallbackTopFraction = 0.99;  // of the limiting density 1/b
+constexpr double kFallbackBottom = 1e-5;       // mol/dm3
+constexpr double kFallbackStepsPerInvB = 10.0; // scan steps = 10 / b
+constexpr int kMaxFallbackSteps = 100000;      // cap on those steps
+constexpr double kDistinctRoots = 1e-10;       // candidates closer than this are one root
+constexpr double kNoDensity = 1e-10;           // a result below this is no result
+
+bool change_converged(double x_new, double x_old) {
+    const double change = std::fabs(x_new - x_old);
+    return std::fabs(x_new) < kAbsoluteBelow ? change < kSearchTolerance
+                                              : change / std::fabs(x_new) < kSearchTolerance;
+}
+
+// Refines a sign change of g inside [a, b] by alternating bisection and secant
+// steps; the last secant estimate is the result.
+template <class G>
+double refine(const G& g, double a, double b, double ga, double gb) {
+    double estimate = a;
+    for (int it = 0; it < kMaxRefineIterations; ++it) {
+        const double m = 0.5 * (a + b);
+        const double gm = g(m);
+        if (ga * gm <= 0.0) {
+            b = m;
+            gb = gm;
+        } else {
+            a = m;
+            ga = gm;
+        }
+        const double s = gb != ga ? b - gb * (b - a) / (gb - ga) : 0.5 * (a + b);
+        const bool done = it > 0 && change_converged(s, estimate);
+        estimate = s;
+        if (done || ga == 0.0 || gb == 0.0) break;
+        const double gs = g(s);
+        if (gs == 0.0) break;
+        if (ga * gs <= 0.0) {
+            b = s;
+            gb = gs;
+        } else {
+            a = s;
+            ga = gs;
+        }
+    }
+    return estimate;
+}
+
+struct Candidate {
+    double rho0 = 0, lo = 0, hi = 0;
+    bool liquid = true;
+    bool moved = false;
+};
+
+// Moves the start onto mechanically stable ground (dp/drho >= 0).
+int stabilise_start(const DensityFunctions& F, Candidate& c) {
+    for (int step = 0; F.slope(c.rho0) < 0.0; ++step) {
+        if (step >= kMaxStabiliseSteps) return 5;
+        c.rho0 = c.liquid ? c.rho0 * kStabiliseFactor : c.rho0 / kStabiliseFactor;
+        c.moved = true;
+    }
+    return 0;
+}
+
+int stabilise_lower(const DensityFunctions& F, Candidate& c) {
+    for (int step = 0; F.slope(c.lo) < 0.0; ++step) {
+        if (step >= kMaxStabiliseSteps) return 1;
+        c.lo *= kStabiliseFactor;
+    }
+    c.lo = std::min(c.lo, c.rho0);
+    return 0;
+}
+
+int stabilise_upper(const DensityFunctions& F, Candidate& c) {
+    for (int step = 0; F.slope(c.hi) < 0.0; ++step) {
+        if (step >= kMaxStabiliseSteps) return 2;
+        c.hi /= kStabiliseFactor;
+    }
+    c.hi = std::max(c.hi, c.rho0);
+    return 0;
+}
+
+// Both bounds at vanishing pressure: the vapour candidate gives up, the liquid
+// one widens its upper bound.
+int check_vanishing_pressure(const DensityFunctions& F, Candidate& c) {
+    if (F.pressure(c.lo) >= kVanishingPressure || F.pressure(c.hi) >= kVanishingPressure) return 0;
+    if (!c.liquid) return 3;
+    for (int retry = 0; retry < kMaxVanishingRetries; ++retry) {
+        c.hi *= kVanishingWiden;
+        if (F.pressure(c.hi) >= kVanishingPressure) return 0;
+    }
+    return 3;
+}
+
+// The bracket must look like one monotone branch: the secant slope lies between
+// the end slopes (or the cubic had a single root). On success the bracket is
+// narrowed to the half that holds p.
+bool shape_test(const DensityFunctions& F, double p, int root_count, Candidate& c) {
+    if (c.lo > c.hi) std::swap(c.lo, c.hi);
+    const DensityFunctions::Point lo = F.at(c.lo), hi = F.at(c.hi);
+    const double secant = (hi.p - lo.p) / (c.hi - c.lo);
+    const double s_min = std::min(lo.dpdrho, hi.dpdrho), s_max = std::max(lo.dpdrho, hi.dpdrho);
+    if (!(root_count == 1 || (secant > s_min && secant < s_max))) return false;
+    const double p0 = F.pressure(c.rho0);
+    if (lo.p < p && p < p0) {
+        c.hi = c.rho0;
+    } else if (p0 < p && p < hi.p) {
+        c.lo = c.rho0;
+    }
+    return true;
+}
+
+int build_bracket(const DensityFunctions& F, double p, int root_count, Candidate& c) {
+    if (p < kLowPressure) {
+        c.lo = 0.95 * c.rho0;
+        c.hi = 1.05 * c.rho0;
+        return 0;
+    }
+    if (int s = stabilise_start(F, c)) return s;
+    c.lo = c.liquid ? (c.moved ? c.rho0 : 0.88 * c.rho0) : 0.95 * c.rho0;
+    if (int s = stabilise_lower(F, c)) return s;
+    c.hi = c.liquid ? 1.08 * c.rho0 : (c.moved ? c.rho0 : 1.05 * c.rho0);
+    if (int s = stabilise_upper(F, c)) return s;
+    if (int s = check_vanishing_pressure(F, c)) return s;
+    if (shape_test(F, p, root_count, c)) return 0;
+    // Second chance: a bound closer to the start on the side away from the other root.
+    if (c.liquid) {
+        c.lo = 0.99 * c.rho0;
+        if (int s = stabilise_lower(F, c)) return s;
+    } else {
+        c.hi = 1.01 * c.rho0;
+        if (int s = stabilise_upper(F, c)) return s;
+    }
+    return shape_test(F, p, root_count, c) ? 0 : 4;
+}
+
+// Secant iteration on f = p(rho) - p from the two bounds, regula falsi (with the
+// Illinois correction) once a sign change is bracketed. Returns 0 when it does
+// not converge to a mechanically stable root.
+double secant_solve(const DensityFunctions& F, double p, double lo, double hi) {
+    double x0 = lo, x1 = hi;
+    double f0 = F.pressure(x0) - p, f1 = F.pressure(x1) - p;
+    if ((f1 - f0) / (x1 - x0) < 0.0) return 0.0;
+    bool bracketed = f0 * f1 <= 0.0;
+    int retained_side = 0;
+    double previous = x1;
+    for (int it = 0; it < kMaxSecantIterations; ++it) {
+        if (f1 == f0) return 0.0;
+        double x = x1 - f1 * (x1 - x0) / (f1 - f0);
+        if (bracketed && !(x > std::min(x0, x1) && x < std::max(x0, x1))) x = 0.5 * (x0 + x1);
+        if (x <= 0.0) x = 0.5 * (x0 + x1);
+        const DensityFunctions::Point pt = F.at(x);
+        const double f = pt.p - p;
+        if (change_converged(x, previous) || f == 0.0) return pt.dpdrho > 0.0 ? x : 0.0;
+        previous = x;
+        if (!bracketed) {
+            x0 = x1;
+            f0 = f1;
+            x1 = x;
+            f1 = f;
+            bracketed = f0 * f1 <= 0.0;
+            continue;
+        }
+        // Keep the end whose sign differs from f; halve its value when it is kept twice.
+        if (f * f1 < 0.0) {
+            x0 = x1;
+            f0 = f1;
+            retained_side = 0;
+        } else if (retained_side++ > 0) {
+            f0 *= 0.5;
+        }
+        x1 = x;
+        f1 = f;
+    }
+    return 0.0;
+}
+
+// Scans [lo, hi] in 50 steps for sign changes of p(rho) - p; up to three roots.
+int scan_bracket(const DensityFunctions& F, double p, double lo, double hi, double* roots) {
+    const auto f = [&](double rho) { return F.pressure(rho) - p; };
+    const double h = (hi - lo) / kScanSteps;
+    int found = 0;
+    double x_prev = lo, f_prev = f(lo);
+    bool last = false;
+    for (int step = 0; step <= kScanSteps && !last && found < kMaxScanRoots; ++step) {
+        double x = x_prev + h;
+        if (x > hi - 0.5 * h) {
+            x = hi - 1e-8 * h;
+            last = true;
+        }
+        if (!(x > x_prev)) break;
+        double fx = f(x);
+        if (f_prev * fx <= 0.0) {
+            const double root = refine(f, x_prev, x, f_prev, fx);
+            roots[found++] = root;
+            // Continue from the top of this step, just above a root that sits on it.
+            if (std::fabs(x - root) <= kSearchTolerance * std::fabs(x)) {
+                x += 10.0 * kSearchTolerance * std::fabs(x);
+                fx = f(x);
+            }
+        }
+        x_prev = x;
+        f_prev = fx;
+    }
+    return found;
+}
+
+}  // namespace
+
+DensityFunctions::Point DensityFunctions::at(double rho) const {
+    ++evaluations_;
+    const double delta = rho / comp_.rho_r;
+    const HelmholtzDerivs d = mixture_series(set_, tc_, delta, Derivatives::density);
+    const double RT = kR * T_;
+    return {rho * RT * (1.0 + delta * d.a_d), RT * (1.0 + 2.0 * delta * d.a_d + delta * delta * d.a_dd)};
+}
+
+double DensityFunctions::gibbs(double rho) const {
+    ++evaluations_;
+    const double delta = rho / comp_.rho_r;
+    const HelmholtzDerivs d = mixture_series(set_, tc_, delta, Derivatives::density);
+    return 1000.0 * kR * T_ * (d.a - std::log(1.0 + delta * d.a_d) + delta * d.a_d);
+}
+
+PengRobinsonRoots peng_robinson_roots(const ActiveSet& set, const CompositionState& comp, double T,
+                                      double p) {
+    PengRobinsonRoots roots;
+    const double pp = std::max(p, kPrMinPressure);
+    const double sqrt_T = std::sqrt(T);
+    Vector sqrt_a{};
+    for (int k = 0; k < set.n; ++k) {
+        sqrt_a[k] = set.pr_sqrt_a0[k] * std::fabs(1.0 + set.pr_m[k] * (1.0 - sqrt_T * set.pr_inv_sqrt_Tc[k]));
+    }
+    double a = 0.0;
+    for (int i = 0; i < set.n; ++i) {
+        for (int j = 0; j < set.n; ++j) {
+            a += comp.x[i] * comp.x[j] * sqrt_a[i] * sqrt_a[j] * set.pr_one_minus_k[i][j];
+        }
+    }
+    const double b = comp.pr_b;
+    roots.inv_b = 1.0 / b;
+    const double RT = kR * T;
+    const double B = pp * b / RT, A = pp * a / (RT * RT);
+    const double c2 = B - 1.0, c1 = A - 3.0 * B * B - 2.0 * B, c0 = -(A * B - B * B - B * B * B);
+    const double Q = (c1 - c2 * c2 / 3.0) / 3.0;
+    const double r = c0 / 2.0 + c2 * c2 * c2 / 27.0 - c1 * c2 / 6.0;
+    const double D = r * r + Q * Q * Q;
+    double Z[3];
+    int nz = 1;
+    if (std::fabs(Q) < kCubicDegenerateQ) {
+        Z[0] = -c2 / 3.0;
+    } else if (D >= 0.0) {
+        const double sd = std::sqrt(D);
+        Z[0] = std::cbrt(sd - r) + std::cbrt(-(sd + r)) - c2 / 3.0;
+    } else {
+        const double s = r < 0.0 ? -std::sqrt(std::fabs(Q)) : std::sqrt(std::fabs(Q));
+        double u = r / (s * s * s);
+        if (std::fabs(u) >= 1.0) u = kCubicClampedCosine;
+        const double theta = std::acos(u) / 3.0;
+        Z[0] = -2.0 * s * std::cos(theta) - c2 / 3.0;
+        Z[1] = 2.0 * s * std::cos(kPiOverThree - theta) - c2 / 3.0;
+        Z[2] = 2.0 * s * std::cos(kPiOverThree + theta) - c2 / 3.0;
+        nz = 3;
+    }
+    for (int k = 0; k < nz; ++k) {
+        const double rho = pp / (Z[k] * RT);
+        if (!(rho > 0.0 && rho < roots.inv_b)) continue;
+        roots.rho_max = std::max(roots.rho_max, rho);
+        roots.rho_min = std::min(roots.rho_min, rho);
+        ++roots.count;
+    }
+    roots.count = std::min(roots.count, 2);
+    return roots;
+}
+
+DensitySearchResult density_search(const DensityFunctions& F, double p, int preference,
+                                   const PengRobinsonRoots& roots) {
+    DensitySearchResult result;
+    bool use_liquid = preference != 2, use_vapour = preference != 1;
+    if (roots.count == 1) {
+        use_liquid = true;
+        use_vapour = false;
+    }
+    double found[2] = {0.0, 0.0};  // liquid, vapour
+    for (int which = 0; which < 2; ++which) {
+        if ((which == 0 && !use_liquid) || (which == 1 && !use_vapour)) continue;
+        Candidate c;
+        c.liquid = which == 0;
+        c.rho0 = c.liquid ? roots.rho_max : roots.rho_min;
+        if (int s = build_bracket(F, p, roots.count, c)) {
+            result.status = s;
+            return result;
+        }
+        double rho = secant_solve(F, p, c.lo, c.hi);
+        if (rho == 0.0) {
+            double scanned[kMaxScanRoots];
+            const int n = scan_bracket(F, p, c.lo, c.hi, scanned);
+            if (n == 0) {
+                result.status = 6;
+                result.rho = found[0];
+                return result;
+            }
+            rho = c.liquid ? *std::max_element(scanned, scanned + n) : *std::min_element(scanned, scanned + n);
+        }
+        found[which] = rho;
+    }
+    if (!(use_liquid && use_vapour)) {
+        result.rho = use_liquid ? found[0] : found[1];
+        return result;
+    }
+    const double dg = (F.gibbs(found[1]) - F.gibbs(found[0])) / (1000.0 * kR * F.T());
+    result.rho = dg < 0.0 ? found[1] : found[0];
+    result.other = dg < 0.0 ? found[0] : found[1];
+    result.dg = std::fabs(dg);
+    if (result.rho > kRejectLow * roots.rho_min && result.rho < kRejectHigh * roots.rho_max) result.rho = 0.0;
+    return result;
+}
+
+namespace {
+
+// One scan of g from `start` toward `end` in steps of h; returns 0 without a sign change.
+template <class G>
+double scan_for_sign_change(const G& g, double start, double end, double h) {
+    const double dir = end > start ? 1.0 : -1.0;
+    double x_prev = start, g_prev = g(start);
+    bool last = false;
+    for (int step = 0; step <= kMaxFallbackSteps && !last; ++step) {
+        double x = x_prev + dir * h;
+        if (dir * (end - x) < 0.5 * h) {
+            x = end - dir * 1e-8 * h;
+            last = true;
+        }
+        const double gx = g(x);
+        if (g_prev * gx <= 0.0) return refine(g, x_prev, x, g_prev, gx);
+        x_prev = x;
+        g_prev = gx;
+    }
+    return 0.0;
+}
+
+}  // namespace
+
+double density_fallback(const DensityFunctions& F, double p, const PengRobinsonRoots& roots,
+                        double current) {
+    if (!(roots.inv_b > 0.0) || !std::isfinite(roots.inv_b)) return 0.0;
+    const double top = kFallbackTopFraction * roots.inv_b, bottom = kFallbackBottom;
+    const double steps = std::min(std::floor(kFallbackStepsPerInvB * roots.inv_b), double(kMaxFallbackSteps));
+    const double h = (top - bottom) / std::max(steps, 1.0);
+    const auto slope = [&](double rho) { return F.slope(rho); };
+    const auto f = [&](double rho) { return F.pressure(rho) - p; };
+
+    const double vapour_spinodal = scan_for_sign_change(slope, bottom, top, h);
+    const double liquid_spinodal = scan_for_sign_change(slope, top, bottom, h);
+    // Which branches exist at p; a spinodal not found in this call counts as absent.
+    int branches = 0;  // 0 both, -1 vapour-like only, -2 liquid-like only
+    if (liquid_spinodal > 0.0 && F.pressure(liquid_spinodal) > p) branches = -1;
+    if (vapour_spinodal > 0.0 && p > F.pressure(vapour_spinodal)) branches = -2;
+
+    if (branches == -2) {
+        if (current > kNoDensity) return current;
+        const double rho = scan_for_sign_change(f, top, bottom, h);
+        return rho > 0.0 ? rho : liquid_spinodal;
+    }
+    if (branches == -1) {
+        const double rho = scan_for_sign_change(f, bottom, top, h);
+        return rho > 0.0 ? rho : vapour_spinodal;
+    }
+    double vapour = scan_for_sign_change(f, bottom, top, h);
+    if (!(vapour > 0.0)) vapour = vapour_spinodal;
+    double liquid = scan_for_sign_change(f, top, bottom, h);
+    if (!(liquid > 0.0)) liquid = liquid_spinodal;
+    if (vapour > 0.0 && liquid > 0.0 && std::fabs(vapour - liquid) >= kDistinctRoots &&
+        F.gibbs(vapour) > F.gibbs(liquid)) {
+        return liquid;
+    }
+    return vapour > 0.0 ? vapour : liquid;
+}
+
+}  // namespace ngtherm::model

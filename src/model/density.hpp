@@ -1,0 +1,66 @@
+// Density from pressure: Peng-Robinson start values, the guided root search on
+// the GERG-2008 surface and the spinodal fallback.
+#pragma once
+
+#include "model/mixstate.hpp"
+
+namespace ngtherm::model {
+
+// Valid Peng-Robinson density roots at (T, p): 0 < rho < 1/b.
+struct PengRobinsonRoots {
+    double rho_max = 0;      // largest valid root (liquid-like start), mol/dm3
+    double rho_min = 1e100;  // smallest valid root (vapour-like start)
+    int count = 0;           // 0 to 2 (three roots count as 2)
+    double inv_b = 0;        // limiting density 1/b
+};
+
+PengRobinsonRoots peng_robinson_roots(const ActiveSet& set, const CompositionState& comp, double T,
+                                      double p);
+
+// Pressure, its density derivative and the residual Gibbs energy of a prepared
+// composition at fixed T (tau fixed in the coefficients).
+class DensityFunctions {
+public:
+    DensityFunctions(const ActiveSet& set, const CompositionState& comp, const TauCoefficients& tc,
+                     double T)
+        : set_(set), comp_(comp), tc_(tc), T_(T) {}
+
+    struct Point {
+        double p;       // MPa
+        double dpdrho;  // MPa dm3/mol
+    };
+    Point at(double rho) const;
+    double pressure(double rho) const { return at(rho).p; }
+    double slope(double rho) const { return at(rho).dpdrho; }
+    // g_r = 1000 R T (a - ln(1 + delta a_d) + delta a_d), J/mol.
+    double gibbs(double rho) const;
+    double T() const { return T_; }
+    // Number of model evaluations made so far (for tests and diagnostics).
+    long evaluations() const { return evaluations_; }
+
+private:
+    const ActiveSet& set_;
+    const CompositionState& comp_;
+    const TauCoefficients& tc_;
+    double T_;
+    mutable long evaluations_ = 0;
+};
+
+struct DensitySearchResult {
+    double rho = 0;    // chosen root, 0 when none
+    double other = 0;  // the other candidate of a two-candidate search
+    double dg = 0;     // |g_r(vapour) - g_r(liquid)| / (1000 R T)
+    int status = 0;    // 0 found, 1 to 6 as documented in mixstate.hpp
+};
+
+// The guided search. `preference` is 1 (liquid-like only), 2 (vapour-like only)
+// or 0 (both, lower residual Gibbs energy).
+DensitySearchResult density_search(const DensityFunctions& F, double p, int preference,
+                                   const PengRobinsonRoots& roots);
+
+// The spinodal fallback, taken when the search found nothing. `current` is the
+// search's result. Returns 0 when no density can be found.
+double density_fallback(const DensityFunctions& F, double p, const PengRobinsonRoots& roots,
+                        double current);
+
+}  // namespace ngtherm::model

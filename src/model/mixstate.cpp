@@ -1,0 +1,246 @@
+#include "model/mixstate.hpp"
+
+#include <cmath>
+
+#include "model/density.hpp"
+#include "model/reducing.hpp"
+
+namespace ngtherm::model {
+namespace {
+
+// A phase is vapour-like when its reduced volume V' exceeds this many times the
+// Peng-Robinson co-volume b/R.
+constexpr double kVapourLikeCovolumes = 3.0;
+// Below this density the search result counts as "no density".
+constexpr double kNoDensity = 1e-10;
+
+struct StatePoint {
+    double T, p, rho, delta, tau, Z, lnZ;
+    HelmholtzDerivs ar;
+};
+
+void fill_record(const StatePoint& s, MixRequest req, double molar_mass, ResidualRecord& rec) {
+    const HelmholtzDerivs& d = s.ar;
+    const double R = kR;
+    const double da = s.delta * d.a_d;
+    const double curvature = 1.0 + 2.0 * da + s.delta * s.delta * d.a_dd;
+    rec[8] = -R * R * s.rho * s.rho * s.T * curvature;
+    rec[10] = rec[8] / s.T;
+    rec[16] = molar_mass;
+    if (req.tp_derivatives >= 1) {
+        rec[3] = s.T * (da + s.tau * d.a_t);
+        rec[4] = s.tau * d.a_t - d.a + s.lnZ;
+        rec[11] = R * s.rho * (1.0 + da - s.delta * s.tau * d.a_dt);
+    }
+    if (req.tp_derivatives >= 2) {
+        const double v = 1.0 + da - s.delta * s.tau * d.a_dt;
+        rec[5] = -s.tau * s.tau * d.a_tt - 1.0 + v * v / curvature;
+        rec[9] = rec[11] / (-rec[8]);
+        rec[6] = 1.0 / s.p - rec[9];
+        rec[7] = 1.0 / (R * s.rho) - s.T * rec[9];
+        rec[12] = -s.tau * s.tau * d.a_tt;
+    }
+}
+
+void pure_fugacity(const StatePoint& s, MixRequest req, FugacitySet& fug) {
+    const HelmholtzDerivs& d = s.ar;
+    fug.lnphi[0] = d.a + s.delta * d.a_d - s.lnZ;
+    if (req.tp_derivatives >= 1) {
+        fug.dlnphidT[0] = -(s.delta * d.a_d + s.tau * d.a_t) / s.T;
+        fug.dlnphidp[0] = 1.0 / (kR * s.rho) / s.T - 1.0 / s.p;
+    }
+}
+
+// Composition derivatives shared by the fugacity coefficients and their derivatives.
+struct CompositionTerms {
+    Vector nr{}, nT{};     // n drho_r/dn_i, n dT_r/dn_i
+    Vector dr{}, dT{};     // drho_r/dx_i, dT_r/dx_i
+    Vector ax{}, axd{}, axt{};  // d alpha_r/dx_i, d a_d/dx_i, d a_t/dx_i at constant delta, tau
+    double sx = 0, sxd = 0, sxt = 0;  // sum_k x_k of the three above
+    Vector N{};            // n d alpha_r/dn_i at constant T, V
+};
+
+void composition_terms(const ActiveSet& set, const CompositionState& comp, const ComponentSeries& cs,
+                       const StatePoint& s, CompositionTerms& c) {
+    const int n = set.n;
+    const double* x = comp.x.data();
+    ddredx(set, x, c.dr.data(), 0);
+    dtredx(set, x, c.dT.data(), 0);
+    double sr = 0, sT = 0;
+    for (int i = 0; i < n; ++i) {
+        sr += x[i] * c.dr[i];
+        sT += x[i] * c.dT[i];
+        double a = cs.a[i], ad = cs.a_d[i], at = cs.a_t[i];
+        for (int j = 0; j < n; ++j) {
+            a += x[j] * cs.pair_a[i][j];
+            ad += x[j] * cs.pair_a_d[i][j];
+            at += x[j] * cs.pair_a_t[i][j];
+        }
+        c.ax[i] = a;
+        c.axd[i] = ad;
+        c.axt[i] = at;
+        c.sx += x[i] * a;
+        c.sxd += x[i] * ad;
+        c.sxt += x[i] * at;
+    }
+    for (int i = 0; i < n; ++i) {
+        c.nr[i] = c.dr[i] - sr;
+        c.nT[i] = c.dT[i] - sT;
+        c.N[i] = s.delta * s.ar.a_d * (1.0 - c.nr[i] / comp.rho_r) + s.tau * s.ar.a_t * c.nT[i] / comp.T_r +
+                 c.ax[i] - c.sx;
+    }
+}
+
+// n d ln phi_i / d n_j at constant T and p, from the second amount derivatives of
+// n alpha_r at constant T and V and the amount derivatives P_i of the pressure.
+void composition_matrix(const ActiveSet& set, const CompositionState& comp, const ComponentSeries& cs,
+                        const StatePoint& s, const CompositionTerms& c, const Vector& P,
+                        const Vector& dNdtau, double dpdV, FugacitySet& fug) {
+    const int n = set.n;
+    const double* x = comp.x.data();
+    const double rr = comp.rho_r, Tr = comp.T_r;
+    const HelmholtzDerivs& d = s.ar;
+    Matrix d2r, d2T;
+    dddxixj(set, x, d2r);
+    dtdxidxj(set, x, d2T);
+    Vector s2r{}, s2T{}, sa{};
+    for (int j = 0; j < n; ++j) {
+        for (int k = 0; k < n; ++k) {
+            s2r[j] += x[k] * d2r[k][j];
+            s2T[j] += x[k] * d2T[k][j];
+            sa[j] += x[k] * cs.pair_a[k][j];
+        }
+    }
+    Vector dNdx{};
+    for (int i = 0; i < n; ++i) {
+        const double qr = c.nr[i] / rr, qT = c.nT[i] / Tr;
+        const double dNddelta = (d.a_d + s.delta * d.a_dd) * (1.0 - qr) + s.tau * d.a_dt * qT +
+                                (c.axd[i] - c.sxd);
+        double row_sum = 0.0;
+        for (int j = 0; j < n; ++j) {
+            const double dqr = (d2r[i][j] - c.dr[j] - s2r[j]) / rr - c.nr[i] * c.dr[j] / (rr * rr);
+            const double dqT = (d2T[i][j] - c.dT[j] - s2T[j]) / Tr - c.nT[i] * c.dT[j] / (Tr * Tr);
+            dNdx[j] = s.delta * c.axd[j] * (1.0 - qr) - s.delta * d.a_d * dqr + s.tau * c.axt[j] * qT +
+                      s.tau * d.a_t * dqT + cs.pair_a[i][j] - c.ax[j] - sa[j];
+            row_sum += x[j] * dNdx[j];
+        }
+        for (int j = i; j < n; ++j) {
+            const double second = c.N[j] + dNddelta * s.delta * (1.0 - c.nr[j] / rr) +
+                                  dNdtau[i] * s.tau * c.nT[j] / Tr + dNdx[j] - row_sum;
+            fug.dlnphidn[i][j] = 1.0 + second + P[i] * P[j] / (s.T * dpdV);
+            fug.dlnphidn[j][i] = fug.dlnphidn[i][j];
+        }
+    }
+}
+
+void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const TauCoefficients& tc,
+                      const DeltaFactors& f, const StatePoint& s, MixRequest req,
+                      const ResidualRecord& rec, FugacitySet& fug) {
+    const int n = set.n;
+    const double rr = comp.rho_r, Tr = comp.T_r;
+    const HelmholtzDerivs& d = s.ar;
+    ComponentSeries cs;
+    component_series(set, tc, f, cs);
+    CompositionTerms c;
+    composition_terms(set, comp, cs, s, c);
+    for (int i = 0; i < n; ++i) fug.lnphi[i] = d.a + c.N[i] - s.lnZ;
+    if (req.fugacity < 2 && req.tp_derivatives < 1) return;
+
+    Vector P{}, dNdtau{};
+    for (int i = 0; i < n; ++i) {
+        const double qr = c.nr[i] / rr, qT = c.nT[i] / Tr;
+        const double nda = d.a_dd * s.delta * (1.0 - qr) + d.a_dt * s.tau * qT + (c.axd[i] - c.sxd);
+        P[i] = s.rho * kR * s.T * (1.0 + s.delta * d.a_d * (2.0 - qr) + s.delta * nda);
+        dNdtau[i] = s.delta * d.a_dt * (1.0 - qr) + (d.a_t + s.tau * d.a_tt) * qT + (c.axt[i] - c.sxt);
+    }
+    const double dpdV = rec[8];
+    if (req.tp_derivatives >= 1) {
+        for (int i = 0; i < n; ++i) {
+            const double Vi = -P[i] / dpdV;
+            fug.dlnphidp[i] = Vi / s.T - 1.0 / s.p;
+            fug.dlnphidT[i] = -(s.tau / s.T) * (d.a_t + dNdtau[i]) + 1.0 / s.T - rec[11] * Vi / s.T;
+        }
+    }
+    if (req.fugacity >= 2) composition_matrix(set, comp, cs, s, c, P, dNdtau, dpdV, fug);
+}
+
+}  // namespace
+
+void prepare_composition(const ActiveSet& set, const double* x, CompositionState& c) {
+    double sum = 0.0;
+    for (int k = 0; k < set.n; ++k) sum += x[k];
+    c.molar_mass = 0.0;
+    c.pr_b = 0.0;
+    for (int k = 0; k < set.n; ++k) {
+        c.x[k] = x[k] / sum;
+        c.molar_mass += c.x[k] * set.molar_mass[k];
+        c.pr_b += c.x[k] * set.pr_b[k];
+    }
+    c.T_r = treduct(set, c.x.data());
+    c.rho_r = dreduct(set, c.x.data());
+    series_coefficients(set, c.x.data(), c.series);
+}
+
+double pressure(const ActiveSet& set, const CompositionState& comp, double T, double rho) {
+    TauCoefficients tc;
+    tau_coefficients(set, comp.series, comp.T_r / T, tc);
+    return DensityFunctions(set, comp, tc, T).pressure(rho);
+}
+
+MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req, int root,
+                   double T, double p, FugacitySet* fug, ResidualRecord& rec) {
+    MixResult result;
+    if (!(T > 0.0) || !(p > 0.0) || !std::isfinite(T) || !std::isfinite(p)) {
+        result.status = kDensityBadInput;
+        return result;
+    }
+    const double tau = comp.T_r / T;
+    TauCoefficients tc;
+    tau_coefficients(set, comp.series, tau, tc);
+    const DensityFunctions F(set, comp, tc, T);
+    const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
+    const DensitySearchResult search = density_search(F, p, root == kRootVapour ? 2 : root, roots);
+    double rho = search.rho;
+    if (rho < kNoDensity || search.status == 6) rho = density_fallback(F, p, roots, rho);
+    result.search_status = search.status;
+    result.other_rho = search.other;
+    if (!(rho > kNoDensity) || !std::isfinite(rho)) {
+        result.status = kDensityNotFound;
+        return result;
+    }
+
+    StatePoint s{T, p, rho, rho / comp.rho_r, tau, 0, 0, {}};
+    DeltaFactors f;
+    delta_factors(set, s.delta, true, f);
+    const bool all = req.fugacity >= 2 || req.tp_derivatives != 0;
+    s.ar = mixture_series(set, tc, f, all ? Derivatives::all : Derivatives::density);
+    s.Z = p / (rho * kR * T);
+    s.lnZ = std::log(s.Z);
+
+    const double reduced_volume = 1.0 / (kR * rho);
+    const double covolume = comp.pr_b / kR;
+    const int side = reduced_volume > kVapourLikeCovolumes * covolume ? -1 : 1;
+    result.phase_flag = side * (root != 0 ? root : 2);
+    result.rho = rho;
+    result.Z = s.Z;
+    result.delta = s.delta;
+    result.tau = tau;
+    result.ar = s.ar;
+
+    fill_record(s, req, comp.molar_mass, rec);
+    if (req.fugacity == 0 || fug == nullptr) return result;
+    if (set.n == 1) {
+        pure_fugacity(s, req, *fug);
+    } else {
+        mixture_fugacity(set, comp, tc, f, s, req, rec, *fug);
+    }
+    return result;
+}
+
+MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest req, int root, double T,
+                   double p, const double* x, FugacitySet* fug, ResidualRecord& rec) {
+    prepare_composition(set, x, scratch);
+    return mixstate(set, scratch, req, root, T, p, fug, rec);
+}
+
+}  // namespace ngtherm::model

@@ -1,0 +1,94 @@
+// Layout of the built-in GERG-2008 constant tables. The values themselves are
+// generated from data/gerg2008.json and data/peng_robinson.json into
+// gerg_data.hpp by tools/generate_tables.py; never edit them by hand.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace ngtherm::model {
+
+inline constexpr int kComponentCount = 21;
+
+struct ComponentData {
+    const char* id;     // short id, e.g. "nC4"
+    const char* name;   // English name, e.g. "n-butane"
+    const char* label;  // 8-character upper-case name used as the ideal-gas key
+    double molar_mass;  // kg/mol
+    double Tc;          // reducing temperature (critical temperature), K
+    double rhoc;        // reducing density (critical density), mol/dm3
+};
+
+// Ideal-gas heat-capacity correlation of one component:
+// cp0/R* = 1 + c0 + sum_sinh a (th/T)^2/sinh^2(th/T) + sum_cosh a (th/T)^2/cosh^2(th/T).
+// The two integration constants are derived at run time from the reference state.
+struct IdealGasRecord {
+    double c0;
+    int sinh_count;
+    std::array<double, 2> sinh_a;
+    std::array<double, 2> sinh_theta;  // K
+    int cosh_count;
+    std::array<double, 2> cosh_a;
+    std::array<double, 2> cosh_theta;  // K
+};
+
+// One equation of the residual part: a pure-fluid equation (kind 0, tau exponents
+// over the divisor 8) or a departure function (kind 1, divisor 20).
+// Terms [0, bounds[0]) are polynomial; exponential group g (1..6) holds the terms
+// [bounds[g-1], bounds[g]). For pure fluids group g is exp(-delta^g); for departure
+// functions it is exp(tail[g-1] (delta - tail[6]) + tail[6+g] (delta - tail[13])^2)
+// with tail[g-1] = -beta_g, tail[6+g] = -eta_g, tail[6] = gamma, tail[13] = epsilon.
+struct TermSeries {
+    int count;                   // K, number of terms (0 = no equation)
+    std::array<int, 9> bounds;   // B1..B9, cumulative last term of each group
+    int kind;                    // 0 pure fluid, 1 departure function
+    double divisor;              // D: tau exponent t_k = e_k / D
+    int first;                   // index of term 1 in the flat term arrays
+    std::array<double, 14> tail; // P1..P14
+};
+
+// A term shape shared by several equations: delta^d tau^(e/D) times the
+// exponential factor of its delta group. `delta_group` indexes kPureDeltaGroups or
+// kDepDeltaGroups, which hold (d, exponential) combinations.
+struct TermShape {
+    int d;
+    int e;
+    int delta_group;
+};
+
+struct PureDeltaGroup {
+    int d;
+    int c;  // exponent of delta inside exp(-delta^c); 0 = polynomial
+};
+
+struct DepExponential {
+    double eta, epsilon, beta, gamma;  // exp(-eta (delta-epsilon)^2 - beta (delta-gamma))
+};
+
+struct DepDeltaGroup {
+    int d;
+    int exponential;  // index into kDepExponentials; 0 = polynomial (factor 1)
+};
+
+struct DeparturePair {
+    int i, j;      // 0-based model numbers, i < j
+    double F;      // weight of the departure function
+    int function;  // index into kDepartureSeries
+};
+
+struct BinaryReducing {
+    double beta_v, gamma_v, beta_T, gamma_T;
+};
+
+struct PengRobinsonData {
+    double Tc;     // K
+    double pc;     // MPa
+    double omega;  // acentric factor
+};
+
+struct PengRobinsonPair {
+    int i, j;  // 0-based model numbers, i < j
+    double k;
+};
+
+}  // namespace ngtherm::model

@@ -1,0 +1,99 @@
+// Term series of the residual part: the pure-fluid equations and departure
+// functions, evaluated one equation at a time or summed over a mixture.
+//
+// Every term is n delta^d tau^(e/D) times the exponential factor of its delta
+// group. Powers of tau come from sigma = tau^(1/D) by binary exponentiation, so
+// one real power serves every term with the same divisor; the exponential factor
+// of a group is computed once and shared by the group's terms.
+#pragma once
+
+#include "model/active_set.hpp"
+
+namespace ngtherm::model {
+
+// The six plain partial derivatives of a reduced Helmholtz energy.
+struct HelmholtzDerivs {
+    double a = 0, a_d = 0, a_dd = 0, a_t = 0, a_tt = 0, a_dt = 0;
+};
+
+// x^e for integer e by binary exponentiation; a negative e inverts x first.
+inline double ipow(double x, int e) {
+    if (e < 0) {
+        x = 1.0 / x;
+        e = -e;
+    }
+    double r = 1.0;
+    while (e != 0) {
+        if (e & 1) r *= x;
+        e >>= 1;
+        if (e != 0) x *= x;
+    }
+    return r;
+}
+
+// One equation (an entry of the model grid): value and the five derivatives at
+// (delta, tau). An equation with no terms gives zeros.
+HelmholtzDerivs term_series(const TermSeries& series, const double* n, const int* d,
+                            const int* e, double delta, double tau);
+HelmholtzDerivs pure_series(int component, double delta, double tau);
+HelmholtzDerivs departure_series(int function, double delta, double tau);
+
+// Coefficients of the mixture's residual part that depend only on the
+// composition: every shape's coefficient summed over the components
+// (sum_i x_i n_i,s) and over the departure pairs (sum_kl x_k x_l F_kl n_f,s).
+struct SeriesCoefficients {
+    std::array<double, kPureShapeCount> pure{};
+    std::array<double, kDepShapeCount> dep{};
+};
+
+void series_coefficients(const ActiveSet& set, const double* x, SeriesCoefficients& c);
+
+// The coefficients at one tau, gathered per delta group:
+// g0 = sum N tau^t, g1 = sum N t tau^t, g2 = sum N t (t - 1) tau^t.
+struct TauCoefficients {
+    double tau = 0;
+    std::array<double, kPureGroupCount> pure0{}, pure1{}, pure2{};
+    std::array<double, kDepGroupCount> dep0{}, dep1{}, dep2{};
+    // tau^t of every used shape, kept for the per-component sums.
+    std::array<double, kPureShapeCount> pure_tau_power{};
+    std::array<double, kDepShapeCount> dep_tau_power{};
+};
+
+void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
+                      TauCoefficients& t);
+
+// Which derivatives a mixture evaluation needs.
+enum class Derivatives {
+    density,  // a, a_d, a_dd, a_t (enough for p, dp/drho and g_r)
+    all,      // also a_tt and a_dt
+};
+
+// The mixture's residual Helmholtz energy alpha_r and its derivatives at delta
+// (tau fixed in `t`).
+HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
+                               Derivatives which);
+
+// Values of the delta groups at one delta: f = delta^d E and its first two
+// delta derivatives, for every group the active set uses.
+struct DeltaFactors {
+    std::array<double, kPureGroupCount> pf{}, pf_d{}, pf_dd{};
+    std::array<double, kDepGroupCount> df{}, df_d{}, df_dd{};
+};
+
+void delta_factors(const ActiveSet& set, double delta, bool second, DeltaFactors& f);
+
+// The same from delta factors computed beforehand.
+HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
+                               Derivatives which);
+
+// Per-component and per-pair values needed by the fugacities: alpha_oi and
+// alpha_ij with their delta and tau derivatives at the current state.
+struct ComponentSeries {
+    Vector a{}, a_d{}, a_t{};  // pure-fluid parts, by active position
+    Matrix pair_a{}, pair_a_d{}, pair_a_t{};  // F_kl alpha_kl, symmetric; zero without a function
+};
+
+void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
+                      ComponentSeries& out);
+
+}  // namespace ngtherm::model

@@ -1,0 +1,16 @@
+// What a public Mixture holds: the active set and the prepared composition.
+#pragma once
+
+#include "model/active_set.hpp"
+#include "model/mixstate.hpp"
+#include "ngtherm/state.hpp"
+
+namespace ngtherm::detail {
+
+struct MixtureData {
+    Composition fractions{};  // normalised, model order, absent components 0
+    model::ActiveSet set;
+    model::CompositionState composition;
+};
+
+}  // namespace ngtherm::detail

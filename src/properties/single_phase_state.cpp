@@ -1,0 +1,106 @@
+#include <cmath>
+#include <string>
+
+#include "model/mixstate.hpp"
+#include "properties/mixture_data.hpp"
+#include "properties/phase_formulas.hpp"
+
+namespace ngtherm {
+namespace {
+
+std::shared_ptr<const detail::MixtureData> prepare(const Composition& fractions) {
+    double sum = 0.0;
+    for (int i = 0; i < kComponentCount; ++i) {
+        const double x = fractions[i];
+        if (!std::isfinite(x)) {
+            throw InputError("mole fraction of " + std::string(component_id(i)) + " is not a finite number");
+        }
+        if (x < 0.0) throw InputError("mole fraction of " + std::string(component_id(i)) + " is negative");
+        if (x >= kMinActiveFraction) sum += x;
+    }
+    if (!(sum > 0.0) || !std::isfinite(sum)) throw InputError("no component has a mole fraction of at least 1e-8");
+
+    auto data = std::make_shared<detail::MixtureData>();
+    std::array<int, kComponentCount> ids{};
+    std::array<double, kComponentCount> x{};
+    int n = 0;
+    for (int i = 0; i < kComponentCount; ++i) {
+        if (fractions[i] < kMinActiveFraction) continue;
+        ids[n] = i;
+        x[n] = fractions[i] / sum;
+        data->fractions[i] = x[n];
+        ++n;
+    }
+    model::make_active_set(std::span<const int>(ids.data(), n), data->set);
+    model::prepare_composition(data->set, x.data(), data->composition);
+    return data;
+}
+
+int root_code(Root root) {
+    switch (root) {
+        case Root::liquid: return model::kRootLiquid;
+        case Root::vapour: return model::kRootVapour;
+        case Root::stable: break;
+    }
+    return model::kRootStable;
+}
+
+void check_state(double T, double p) {
+    if (!std::isfinite(T) || !(T > 0.0)) throw InputError("temperature must be a positive finite number of kelvin");
+    if (!std::isfinite(p) || !(p > 0.0)) throw InputError("pressure must be a positive finite number of MPa");
+}
+
+}  // namespace
+
+Mixture::Mixture(const Composition& fractions) : data_(prepare(fractions)) {}
+
+const Composition& Mixture::fractions() const { return data_->fractions; }
+int Mixture::active_count() const { return data_->set.n; }
+double Mixture::molar_mass() const { return data_->composition.molar_mass; }
+
+MassProperties to_mass_basis(const PhaseProperties& m, double molar_mass) {
+    // J/mol -> kJ/kg is a division by M in kg/mol times 1000 J/kJ.
+    const double per_mass = 1.0 / (1000.0 * molar_mass);
+    MassProperties r;
+    r.rho = m.rho * molar_mass * 1000.0;
+    r.Z = m.Z;
+    r.u = m.u * per_mass;
+    r.h = m.h * per_mass;
+    r.s = m.s * per_mass;
+    r.cv = m.cv * per_mass;
+    r.cp = m.cp * per_mass;
+    r.w = m.w;
+    r.kappa = m.kappa;
+    r.jt = m.jt;
+    return r;
+}
+
+PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root root) {
+    check_state(T, p);
+    const detail::MixtureData& d = mixture.data();
+    PhaseState state;
+    state.T = T;
+    state.p = p;
+    state.molar_mass = d.composition.molar_mass;
+    model::ResidualRecord rec;
+    const int code = root_code(root);
+    const model::MixResult r =
+        model::mixstate(d.set, d.composition, model::MixRequest{0, 2}, code, T, p, nullptr, rec);
+    if (!r.ok()) {
+        state.status = StateStatus::no_density;
+        state.message = "no density root found at this temperature and pressure";
+        return state;
+    }
+    state.phase_flag = r.phase_flag;
+    state.liquid_like = code == model::kRootVapour ? r.phase_flag < 0 : r.phase_flag > 0;
+    properties::complete_record(d.set, d.composition.x.data(), T, p, rec);
+    bool negative_w2 = false;
+    state.props = properties::phase_properties(rec, r.Z, T, p, &negative_w2);
+    if (negative_w2) {
+        state.status = StateStatus::negative_sound_speed;
+        state.message = "the square of the speed of sound is negative (mechanically unstable root)";
+    }
+    return state;
+}
+
+}  // namespace ngtherm
