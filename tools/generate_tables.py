@@ -200,9 +200,14 @@ def build(gerg, pr):
             dep_exps.append(g[1:])
     assert dep_exps[0] == (0.0, 0.0, 0.0, 0.0)
     w("// Exponential factors exp(-eta (delta - epsilon)^2 - beta (delta - gamma)); entry 0 is 1.")
+    w("// eta is a whole number of eighths and beta of quarters, epsilon = gamma = 0.5, so each")
+    w("// factor is an integer power product of exp(-(delta - 0.5)^2 / 8) and exp(-(delta - 0.5) / 4).")
     w(f"inline constexpr std::array<DepExponential, {len(dep_exps)}> kDepExponentials{{{{")
     for eta, eps, beta, gam in dep_exps:
-        w(f"    {{{num(eta)}, {num(eps)}, {num(beta)}, {num(gam)}}},")
+        k8, k4 = round(eta * 8), round(beta * 4)
+        assert k8 == eta * 8 and k4 == beta * 4
+        assert (eta, beta) == (0.0, 0.0) or (eps, gam) == (0.5, 0.5)
+        w(f"    {{{num(eta)}, {num(eps)}, {num(beta)}, {num(gam)}, {k8}, {k4}}},")
     w("}};")
     w(f"inline constexpr std::array<DepDeltaGroup, {len(dep_groups)}> kDepDeltaGroups{{{{")
     w("    " + ", ".join(f"{{{g[0]}, {dep_exps.index(g[1:])}}}" for g in dep_groups))

@@ -22,7 +22,7 @@ constexpr double kLowPressure = 1e-5;          // MPa: below this the bracket is
 constexpr double kVanishingPressure = 1e-10;   // MPa: pressure "zero" at both bounds
 constexpr int kMaxVanishingRetries = 20;       // liquid candidate: widen the upper bound this often
 constexpr double kVanishingWiden = 1.02;
-constexpr int kMaxSecantIterations = 40;
+constexpr int kMaxSecantIterations = 40;       // iterations of the bracketed root solve
 constexpr int kScanSteps = 50;                 // steps of the bracket scan
 constexpr int kMaxScanRoots = 3;
 constexpr int kMaxRefineIterations = 200;      // bisection/secant refinement of one sign change
@@ -163,43 +163,27 @@ int build_bracket(const DensityFunctions& F, double p, int root_count, Candidate
     return shape_test(F, p, root_count, c) ? 0 : 4;
 }
 
-// Secant iteration on f = p(rho) - p from the two bounds, regula falsi (with the
-// Illinois correction) once a sign change is bracketed. Returns 0 when it does
-// not converge to a mechanically stable root.
-double secant_solve(const DensityFunctions& F, double p, double lo, double hi) {
-    double x0 = lo, x1 = hi;
-    double f0 = F.pressure(x0) - p, f1 = F.pressure(x1) - p;
-    if ((f1 - f0) / (x1 - x0) < 0.0) return 0.0;
-    bool bracketed = f0 * f1 <= 0.0;
-    int retained_side = 0;
-    double previous = x1;
+// Newton iteration on f = p(rho) - p from the start, safeguarded by the bracket
+// once it holds the sign change (a step leaving it is replaced by bisection).
+// Each evaluation yields dp/drho with p, so Newton costs nothing extra over a
+// secant and needs fewer evaluations. Returns 0 when it does not converge to a
+// mechanically stable root.
+double newton_solve(const DensityFunctions& F, double p, double lo, double hi, double start) {
+    const DensityFunctions::Point p_lo = F.at(lo), p_hi = F.at(hi);
+    if ((p_hi.p - p_lo.p) / (hi - lo) < 0.0) return 0.0;
+    const bool bracketed = (p_lo.p - p) * (p_hi.p - p) <= 0.0;
+    double a = lo, b = hi;
+    double x = std::clamp(start, lo, hi);
     for (int it = 0; it < kMaxSecantIterations; ++it) {
-        if (f1 == f0) return 0.0;
-        double x = x1 - f1 * (x1 - x0) / (f1 - f0);
-        if (bracketed && !(x > std::min(x0, x1) && x < std::max(x0, x1))) x = 0.5 * (x0 + x1);
-        if (x <= 0.0) x = 0.5 * (x0 + x1);
         const DensityFunctions::Point pt = F.at(x);
         const double f = pt.p - p;
-        if (change_converged(x, previous) || f == 0.0) return pt.dpdrho > 0.0 ? x : 0.0;
-        previous = x;
-        if (!bracketed) {
-            x0 = x1;
-            f0 = f1;
-            x1 = x;
-            f1 = f;
-            bracketed = f0 * f1 <= 0.0;
-            continue;
-        }
-        // Keep the end whose sign differs from f; halve its value when it is kept twice.
-        if (f * f1 < 0.0) {
-            x0 = x1;
-            f0 = f1;
-            retained_side = 0;
-        } else if (retained_side++ > 0) {
-            f0 *= 0.5;
-        }
-        x1 = x;
-        f1 = f;
+        if (f == 0.0) return pt.dpdrho > 0.0 ? x : 0.0;
+        if (bracketed) (f < 0.0 ? a : b) = x;
+        double next = pt.dpdrho > 0.0 ? x - f / pt.dpdrho : -1.0;
+        if (bracketed && !(next > a && next < b)) next = 0.5 * (a + b);
+        if (!(next > 0.0)) next = 0.5 * x;
+        if (change_converged(next, x)) return pt.dpdrho > 0.0 ? next : 0.0;
+        x = next;
     }
     return 0.0;
 }
@@ -237,17 +221,25 @@ int scan_bracket(const DensityFunctions& F, double p, double lo, double hi, doub
 }  // namespace
 
 DensityFunctions::Point DensityFunctions::at(double rho) const {
+    for (int k = 0; k < memo_size_; ++k) {
+        if (memo_rho_[k] == rho) return memo_point_[k];
+    }
     ++evaluations_;
     const double delta = rho / comp_.rho_r;
-    const HelmholtzDerivs d = mixture_series(set_, tc_, delta, Derivatives::density);
+    const HelmholtzDerivs d = mixture_series(set_, tc_, delta, Derivatives::pressure);
     const double RT = kR * T_;
-    return {rho * RT * (1.0 + delta * d.a_d), RT * (1.0 + 2.0 * delta * d.a_d + delta * delta * d.a_dd)};
+    const Point point{rho * RT * (1.0 + delta * d.a_d), RT * (1.0 + 2.0 * delta * d.a_d + delta * delta * d.a_dd)};
+    memo_rho_[memo_next_] = rho;
+    memo_point_[memo_next_] = point;
+    memo_next_ = (memo_next_ + 1) % kMemo;
+    memo_size_ = std::min(memo_size_ + 1, kMemo);
+    return point;
 }
 
 double DensityFunctions::gibbs(double rho) const {
     ++evaluations_;
     const double delta = rho / comp_.rho_r;
-    const HelmholtzDerivs d = mixture_series(set_, tc_, delta, Derivatives::density);
+    const HelmholtzDerivs d = mixture_series(set_, tc_, delta, Derivatives::pressure);
     return 1000.0 * kR * T_ * (d.a - std::log(1.0 + delta * d.a_d) + delta * d.a_d);
 }
 
@@ -320,7 +312,7 @@ DensitySearchResult density_search(const DensityFunctions& F, double p, int pref
             result.status = s;
             return result;
         }
-        double rho = secant_solve(F, p, c.lo, c.hi);
+        double rho = newton_solve(F, p, c.lo, c.hi, c.rho0);
         if (rho == 0.0) {
             double scanned[kMaxScanRoots];
             const int n = scan_bracket(F, p, c.lo, c.hi, scanned);

@@ -44,6 +44,12 @@ private:
     const TauCoefficients& tc_;
     double T_;
     mutable long evaluations_ = 0;
+    // The search asks for the same densities more than once (slope, then
+    // pressure, then the secant start); the last few points are remembered.
+    static constexpr int kMemo = 4;
+    mutable std::array<double, kMemo> memo_rho_{};
+    mutable std::array<Point, kMemo> memo_point_{};
+    mutable int memo_next_ = 0, memo_size_ = 0;
 };
 
 struct DensitySearchResult {

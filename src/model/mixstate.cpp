@@ -210,10 +210,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     }
 
     StatePoint s{T, p, rho, rho / comp.rho_r, tau, 0, 0, {}};
-    DeltaFactors f;
-    delta_factors(set, s.delta, true, f);
-    const bool all = req.fugacity >= 2 || req.tp_derivatives != 0;
-    s.ar = mixture_series(set, tc, f, all ? Derivatives::all : Derivatives::density);
+    s.ar = mixture_series(set, tc, s.delta, Derivatives::all);
     s.Z = p / (rho * kR * T);
     s.lnZ = std::log(s.Z);
 
@@ -232,6 +229,8 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     if (set.n == 1) {
         pure_fugacity(s, req, *fug);
     } else {
+        DeltaFactors f;
+        delta_factors(set, s.delta, true, f);
         mixture_fugacity(set, comp, tc, f, s, req, rec, *fug);
     }
     return result;

@@ -63,6 +63,8 @@ struct PureDeltaGroup {
 
 struct DepExponential {
     double eta, epsilon, beta, gamma;  // exp(-eta (delta-epsilon)^2 - beta (delta-gamma))
+    int eta_eighths;    // eta * 8
+    int beta_quarters;  // beta * 4
 };
 
 struct DepDeltaGroup {

@@ -1,5 +1,6 @@
 #include "model/term_series.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ngtherm::model {
@@ -38,6 +39,24 @@ struct DepExponent {
 DepExponent dep_exponent(double eta, double epsilon, double beta, double gamma, double delta) {
     const double de = delta - epsilon;
     return {std::exp(-eta * de * de - beta * (delta - gamma)), -2.0 * eta * de - beta, -2.0 * eta};
+}
+
+// Every built-in departure exponential is G^(8 eta) H^(4 beta) with
+// G = exp(-(delta - 1/2)^2 / 8) and H = exp(-(delta - 1/2) / 4): two
+// exponentials serve all of them.
+struct DepBases {
+    double G, H;
+};
+
+DepBases dep_bases(double delta) {
+    const double w = delta - 0.5;
+    return {std::exp(-0.125 * w * w), std::exp(-0.25 * w)};
+}
+
+DepExponent dep_exponent(int index, double delta, const DepBases& b) {
+    const DepExponential& p = kDepExponentials[index];
+    return {ipow(b.G, p.eta_eighths) * ipow(b.H, p.beta_quarters), -2.0 * p.eta * (delta - p.epsilon) - p.beta,
+            -2.0 * p.eta};
 }
 
 void accumulate(HelmholtzDerivs& r, double n, double tp, double t, double tau, const Factor& f) {
@@ -113,104 +132,220 @@ void series_coefficients(const ActiveSet& set, const double* x, SeriesCoefficien
     }
 }
 
+namespace {
+
+constexpr int max_shape_exponent(bool departure) {
+    int m = 0;
+    if (departure) {
+        for (const TermShape& s : kDepShapes) m = std::max(m, s.e < 0 ? -s.e : s.e);
+    } else {
+        for (const TermShape& s : kPureShapes) m = std::max(m, s.e < 0 ? -s.e : s.e);
+    }
+    return m;
+}
+
+// sigma^e for every exponent of a term table: sigma^e = low[e % 16] high[e / 16],
+// so each power costs one product after 16 + K successive ones.
+template <int MaxE>
+class SigmaPowers {
+public:
+    explicit SigmaPowers(double sigma) {
+        low_[0] = 1.0;
+        for (int k = 1; k < 16; ++k) low_[k] = low_[k - 1] * sigma;
+        const double s16 = low_[15] * sigma;
+        high_[0] = 1.0;
+        for (int k = 1; k < kHigh; ++k) high_[k] = high_[k - 1] * s16;
+    }
+    double operator()(int e) const {
+        if (e < 0) return 1.0 / (*this)(-e);
+        return low_[e & 15] * high_[e >> 4];
+    }
+
+private:
+    static constexpr int kHigh = MaxE / 16 + 1;
+    std::array<double, 16> low_;
+    std::array<double, kHigh> high_;
+};
+
+}  // namespace
+
 void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
                       TauCoefficients& t) {
     t.tau = tau;
-    for (int g : set.pure_groups) t.pure0[g] = t.pure1[g] = t.pure2[g] = 0.0;
-    for (int g : set.dep_groups) t.dep0[g] = t.dep1[g] = t.dep2[g] = 0.0;
+    for (int k = 0; k <= 6; ++k) {
+        if (!set.pure_exp_used[k]) continue;
+        t.pure0[k].fill(0.0);
+        t.pure1[k].fill(0.0);
+        t.pure2[k].fill(0.0);
+    }
+    for (int e : set.dep_exponentials) {
+        t.dep0[e].fill(0.0);
+        t.dep1[e].fill(0.0);
+        t.dep2[e].fill(0.0);
+    }
     const double pure_divisor = kPureSeries[0].divisor;
     const double dep_divisor = kDepartureSeries[0].divisor;
-    const double sigma_pure = std::pow(tau, 1.0 / pure_divisor);
+    const SigmaPowers<max_shape_exponent(false)> pure_power(std::pow(tau, 1.0 / pure_divisor));
     for (int s : set.pure_shapes) {
         const TermShape& shape = kPureShapes[s];
-        const double tp = ipow(sigma_pure, shape.e);
+        const PureDeltaGroup& g = kPureDeltaGroups[shape.delta_group];
+        const double tp = pure_power(shape.e);
         const double t_exp = shape.e / pure_divisor;
         const double v = c.pure[s] * tp;
         t.pure_tau_power[s] = tp;
-        t.pure0[shape.delta_group] += v;
-        t.pure1[shape.delta_group] += v * t_exp;
-        t.pure2[shape.delta_group] += v * t_exp * (t_exp - 1.0);
+        t.pure0[g.c][g.d] += v;
+        t.pure1[g.c][g.d] += v * t_exp;
+        t.pure2[g.c][g.d] += v * t_exp * (t_exp - 1.0);
     }
     if (set.dep_shapes.size == 0) return;
-    const double sigma_dep = std::pow(tau, 1.0 / dep_divisor);
+    const SigmaPowers<max_shape_exponent(true)> dep_power(std::pow(tau, 1.0 / dep_divisor));
     for (int s : set.dep_shapes) {
         const TermShape& shape = kDepShapes[s];
-        const double tp = ipow(sigma_dep, shape.e);
+        const DepDeltaGroup& g = kDepDeltaGroups[shape.delta_group];
+        const double tp = dep_power(shape.e);
         const double t_exp = shape.e / dep_divisor;
         const double v = c.dep[s] * tp;
         t.dep_tau_power[s] = tp;
-        t.dep0[shape.delta_group] += v;
-        t.dep1[shape.delta_group] += v * t_exp;
-        t.dep2[shape.delta_group] += v * t_exp * (t_exp - 1.0);
+        t.dep0[g.exponential][g.d] += v;
+        t.dep1[g.exponential][g.d] += v * t_exp;
+        t.dep2[g.exponential][g.d] += v * t_exp * (t_exp - 1.0);
     }
 }
 
+namespace {
+
+// Highest power of delta a delta group needs (d + c - 2 of a pure-fluid group).
+constexpr int max_delta_power() {
+    int m = 0;
+    for (const PureDeltaGroup& g : kPureDeltaGroups) m = std::max(m, g.d + g.c);
+    for (const DepDeltaGroup& g : kDepDeltaGroups) m = std::max(m, g.d);
+    return m;
+}
+constexpr int kMaxDeltaPower = max_delta_power();
+
+// delta^d E from a table of powers of delta (pw[k] = delta^k).
+Factor pure_factor_from_powers(int d, int c, const double* pw, double E) {
+    const double dd1 = d * (d - 1.0);
+    const double pd2 = d >= 2 ? pw[d - 2] : 0.0;
+    if (c == 0) return {pw[d], d * pw[d - 1], dd1 * pd2};
+    const double u = pw[c];
+    const double m1 = pw[d + c - 2];
+    return {pw[d] * E, E * pw[d - 1] * (d - c * u), E * (dd1 * pd2 - c * (2.0 * d + c - 1.0) * m1 + c * c * m1 * u)};
+}
+
+Factor dep_factor_from_powers(int d, const double* pw, double E, double q1, double q2) {
+    const double pd2 = d >= 2 ? pw[d - 2] : 0.0;
+    return {pw[d] * E, E * (d * pw[d - 1] + pw[d] * q1),
+            E * (d * (d - 1.0) * pd2 + 2.0 * d * pw[d - 1] * q1 + pw[d] * (q1 * q1 + q2))};
+}
+
+}  // namespace
+
 void delta_factors(const ActiveSet& set, double delta, bool /*second*/, DeltaFactors& out) {
-    std::array<double, 7> u{}, E{};
+    // Powers of delta by successive products: every group reads its powers from here.
+    std::array<double, kMaxDeltaPower + 1> pw;
+    pw[0] = 1.0;
+    for (int k = 1; k <= kMaxDeltaPower; ++k) pw[k] = pw[k - 1] * delta;
+    std::array<double, 7> E{};
     for (int c = 1; c <= 6; ++c) {
-        if (!set.pure_exp_used[c]) continue;
-        u[c] = ipow(delta, c);
-        E[c] = std::exp(-u[c]);
+        if (set.pure_exp_used[c]) E[c] = std::exp(-pw[c]);
     }
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
-        const Factor f = pure_factor(grp.d, grp.c, delta, u[grp.c], E[grp.c]);
+        const Factor f = pure_factor_from_powers(grp.d, grp.c, pw.data(), E[grp.c]);
         out.pf[g] = f.f;
         out.pf_d[g] = f.f_d;
         out.pf_dd[g] = f.f_dd;
     }
     if (set.dep_groups.size == 0) return;
+    const DepBases bases = dep_bases(delta);
     std::array<DepExponent, kDepExponentialCount> x{};
-    for (int e : set.dep_exponentials) {
-        const DepExponential& p = kDepExponentials[e];
-        x[e] = e == 0 ? DepExponent{1.0, 0.0, 0.0} : dep_exponent(p.eta, p.epsilon, p.beta, p.gamma, delta);
-    }
+    for (int e : set.dep_exponentials) x[e] = dep_exponent(e, delta, bases);
     for (int g : set.dep_groups) {
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
         const DepExponent& xe = x[grp.exponential];
-        const Factor f = dep_factor(grp.d, delta, xe.E, xe.q1, xe.q2);
+        const Factor f = dep_factor_from_powers(grp.d, pw.data(), xe.E, xe.q1, xe.q2);
         out.df[g] = f.f;
         out.df_d[g] = f.f_d;
         out.df_dd[g] = f.f_dd;
     }
 }
 
-HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
-                               Derivatives which) {
-    DeltaFactors f;
-    delta_factors(set, delta, true, f);
-    return mixture_series(set, t, f, which);
+namespace {
+
+// A polynomial and its first two derivatives by Horner's scheme.
+struct Poly {
+    double v, d, dd;
+};
+
+template <size_t N>
+Poly horner(const std::array<double, N>& a, double x) {
+    double v = 0.0, d = 0.0, h = 0.0;  // h = P''/2
+    for (size_t k = N; k-- > 0;) {
+        h = h * x + d;
+        d = d * x + v;
+        v = v * x + a[k];
+    }
+    return {v, d, 2.0 * h};
 }
 
-HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
-                               Derivatives which) {
+// Sums of (P E) and its delta derivatives over the exponential classes.
+struct ClassSums {
     double a = 0, a_d = 0, a_dd = 0, b = 0, b_d = 0, c = 0;
-    for (int g : set.pure_groups) {
-        a += t.pure0[g] * f.pf[g];
-        a_d += t.pure0[g] * f.pf_d[g];
-        a_dd += t.pure0[g] * f.pf_dd[g];
-        b += t.pure1[g] * f.pf[g];
-        b_d += t.pure1[g] * f.pf_d[g];
-        c += t.pure2[g] * f.pf[g];
-    }
-    for (int g : set.dep_groups) {
-        a += t.dep0[g] * f.df[g];
-        a_d += t.dep0[g] * f.df_d[g];
-        a_dd += t.dep0[g] * f.df_dd[g];
-        b += t.dep1[g] * f.df[g];
-        b_d += t.dep1[g] * f.df_d[g];
-        c += t.dep2[g] * f.df[g];
-    }
+};
+
+// P E with E = exp(g): (P E)' = E (P' + g' P), (P E)'' = E (P'' + 2 g' P' + (g'^2 + g'') P).
+void add_class(ClassSums& s, double E, double g1, double g2, const Poly& p0) {
+    s.a += E * p0.v;
+    s.a_d += E * (p0.d + g1 * p0.v);
+    s.a_dd += E * (p0.dd + 2.0 * g1 * p0.d + (g1 * g1 + g2) * p0.v);
+}
+
+void add_tau_class(ClassSums& s, double E, double g1, const Poly& p1, double p2) {
+    s.b += E * p1.v;
+    s.b_d += E * (p1.d + g1 * p1.v);
+    s.c += E * p2;
+}
+
+HelmholtzDerivs finish(const ClassSums& s, double tau, bool all) {
     HelmholtzDerivs r;
-    r.a = a;
-    r.a_d = a_d;
-    r.a_dd = a_dd;
-    r.a_t = b / t.tau;
-    if (which == Derivatives::all) {
-        r.a_tt = c / (t.tau * t.tau);
-        r.a_dt = b_d / t.tau;
+    r.a = s.a;
+    r.a_d = s.a_d;
+    r.a_dd = s.a_dd;
+    if (all) {
+        r.a_t = s.b / tau;
+        r.a_tt = s.c / (tau * tau);
+        r.a_dt = s.b_d / tau;
     }
     return r;
+}
+
+}  // namespace
+
+HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
+                               Derivatives which) {
+    const bool all = which == Derivatives::all;
+    ClassSums s;
+    for (int c = 0; c <= 6; ++c) {
+        if (!set.pure_exp_used[c]) continue;
+        double E = 1.0, g1 = 0.0, g2 = 0.0;  // E = exp(g), g = -delta^c
+        if (c > 0) {
+            const double dc1 = ipow(delta, c - 1);
+            g1 = -c * dc1;
+            g2 = c >= 2 ? -c * (c - 1.0) * ipow(delta, c - 2) : 0.0;
+            E = std::exp(-dc1 * delta);
+        }
+        add_class(s, E, g1, g2, horner(t.pure0[c], delta));
+        if (all) add_tau_class(s, E, g1, horner(t.pure1[c], delta), horner(t.pure2[c], delta).v);
+    }
+    if (set.dep_exponentials.size == 0) return finish(s, t.tau, all);
+    const DepBases bases = dep_bases(delta);
+    for (int e : set.dep_exponentials) {
+        const DepExponent x = dep_exponent(e, delta, bases);
+        add_class(s, x.E, x.q1, x.q2, horner(t.dep0[e], delta));
+        if (all) add_tau_class(s, x.E, x.q1, horner(t.dep1[e], delta), horner(t.dep2[e], delta).v);
+    }
+    return finish(s, t.tau, all);
 }
 
 void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,

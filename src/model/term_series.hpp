@@ -48,12 +48,31 @@ struct SeriesCoefficients {
 
 void series_coefficients(const ActiveSet& set, const double* x, SeriesCoefficients& c);
 
-// The coefficients at one tau, gathered per delta group:
-// g0 = sum N tau^t, g1 = sum N t tau^t, g2 = sum N t (t - 1) tau^t.
+// Highest delta exponent d of any pure-fluid and departure term.
+constexpr int max_term_d(bool departure) {
+    int m = 0;
+    if (departure) {
+        for (const DepDeltaGroup& g : kDepDeltaGroups) m = g.d > m ? g.d : m;
+    } else {
+        for (const PureDeltaGroup& g : kPureDeltaGroups) m = g.d > m ? g.d : m;
+    }
+    return m;
+}
+inline constexpr int kMaxPureD = max_term_d(false);
+inline constexpr int kMaxDepD = max_term_d(true);
+
+// The mixture's coefficients at one tau, gathered into one polynomial in delta
+// per exponential factor (exp(-delta^c) for the pure fluids, c = 0..6; the
+// departure exponentials by index): coefficient of delta^d in
+//   p0 = sum N tau^t, p1 = sum N t tau^t, p2 = sum N t (t - 1) tau^t.
+// At fixed tau the whole mixture is then a handful of polynomials times
+// exponentials, which is what the density search evaluates over and over.
 struct TauCoefficients {
     double tau = 0;
-    std::array<double, kPureGroupCount> pure0{}, pure1{}, pure2{};
-    std::array<double, kDepGroupCount> dep0{}, dep1{}, dep2{};
+    using PurePoly = std::array<double, kMaxPureD + 1>;
+    using DepPoly = std::array<double, kMaxDepD + 1>;
+    std::array<PurePoly, 7> pure0{}, pure1{}, pure2{};
+    std::array<DepPoly, kDepExponentialCount> dep0{}, dep1{}, dep2{};
     // tau^t of every used shape, kept for the per-component sums.
     std::array<double, kPureShapeCount> pure_tau_power{};
     std::array<double, kDepShapeCount> dep_tau_power{};
@@ -64,8 +83,8 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
 
 // Which derivatives a mixture evaluation needs.
 enum class Derivatives {
-    density,  // a, a_d, a_dd, a_t (enough for p, dp/drho and g_r)
-    all,      // also a_tt and a_dt
+    pressure,  // a, a_d, a_dd: enough for p, dp/drho and g_r
+    all,       // also a_t, a_tt and a_dt
 };
 
 // The mixture's residual Helmholtz energy alpha_r and its derivatives at delta
@@ -81,10 +100,6 @@ struct DeltaFactors {
 };
 
 void delta_factors(const ActiveSet& set, double delta, bool second, DeltaFactors& f);
-
-// The same from delta factors computed beforehand.
-HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
-                               Derivatives which);
 
 // Per-component and per-pair values needed by the fugacities: alpha_oi and
 // alpha_ij with their delta and tau derivatives at the current state.
