@@ -1,0 +1,107 @@
+// Tolerances, caps and fixed factors of the phase-equilibrium solver, in one
+// place. The stability test and the split are sensitive to every one of them
+// near phase boundaries, so none appears as a bare literal in the algorithms.
+#pragma once
+
+namespace ngtherm::equilibrium {
+
+// ---- result cache ----------------------------------------------------------
+// Largest absolute difference of T, p or a fraction that still counts as the same request.
+inline constexpr double kCacheTolerance = 1e-12;
+// Key of an empty cache: no real request can match it.
+inline constexpr double kCacheEmptyT = -1e9;
+inline constexpr double kCacheEmptyP = -1.0;
+
+// ---- error codes and sentinels of tpequil ----------------------------------
+inline constexpr int kErrorNone = 0;
+inline constexpr int kErrorSplitFailed = 1;         // the split or the stability test failed
+inline constexpr int kErrorSingleRefused = 10;      // single-component path with a mode other than 1
+inline constexpr double kSentinelSplitFailed = -97777.0;
+inline constexpr double kSentinelSingleRefused = -91111.0;
+// The only input mode: temperature and pressure given.
+inline constexpr int kModeTP = 1;
+
+// ---- tpsplit ---------------------------------------------------------------
+inline constexpr int kSplitStatusOk = 0;
+inline constexpr int kSplitStatusNotConverged = 1;  // second-order split used up its iterations
+inline constexpr int kSplitStatusNoVerdict = 2;     // stability test ended without a verdict
+inline constexpr int kSplitStatusModelFailed = 3;   // the model found no density for a phase
+
+// Wilson correlation: ln K = ln(pc/p) + kWilsonFactor (1 + omega)(1 - Tc/T).
+inline constexpr double kWilsonFactor = 5.373;
+// Phase fraction that starts the Rachford-Rice solution and every re-seed.
+inline constexpr double kStartBeta = 0.5;
+// ln z taken for a component of zero feed fraction (keeps its reference finite).
+inline constexpr double kLnZeroFraction = -50.0;
+// Substitution steps that probe for a split before the stability test.
+inline constexpr int kProbingSteps = 3;
+// A reduced Gibbs energy change or tangent-plane distance below this reveals a split.
+inline constexpr double kSplitRevealed = -1e-8;
+// Cycles of accelerated substitution, and substitution steps per cycle.
+inline constexpr int kAcceleratedCycles = 3;
+inline constexpr int kStepsPerCycle = 3;
+// Substitution has converged when no |ln K_new - ln K| exceeds this.
+inline constexpr double kSubstitutionTolerance = 1e-7;
+// Largest ratio of successive step norms used for the extrapolation (factor <= 19).
+inline constexpr double kMaxExtrapolationRatio = 0.95;
+// An extrapolated point is kept when its Gibbs energy rose by less than this.
+inline constexpr double kExtrapolationSlackG = 1e-10;
+// Two phases whose largest |ln K| is below this are one phase (a trivial split).
+inline constexpr double kTrivialSplitLnK = 1e-6;
+
+// ---- rrsolve ---------------------------------------------------------------
+// Upper (lower) end of the bracket of beta (of 1 - beta): the root lies in that half.
+inline constexpr double kRachfordRiceHalf = 0.5;
+// Newton iteration stops when |g| + |g/g'| falls to this.
+inline constexpr double kRachfordRiceTolerance = 1e-8;
+// Newton steps at most; the bracket halves on every rejected step, so 200 is far beyond need.
+inline constexpr int kRachfordRiceMaxIterations = 200;
+
+// ---- tpdmin ----------------------------------------------------------------
+// Tangent-plane distance below which the feed counts as unstable.
+inline constexpr double kUnstableTm = -1e-7;
+// Substitution in the trial phase has converged when no |e_i| exceeds this.
+inline constexpr double kTrialSubstitutionTolerance = 1e-7;
+// A trial phase within this distance of the feed (sqrt-fraction metric) ...
+inline constexpr double kTrivialDistance = 0.1;
+// ... whose tm falls in this ratio to the first-order prediction is heading for the feed.
+inline constexpr double kTrivialRatio = 0.8;
+// Substitution cycles at most; the first has three steps, later ones two more.
+inline constexpr int kTrialCycles = 4;
+inline constexpr int kTrialFirstCycleSteps = 3;
+inline constexpr int kTrialLaterCycleSteps = 2;
+// An extrapolated trial phase is kept when tm rose by less than this.
+inline constexpr double kTrialExtrapolationSlack = 1e-10;
+// Second-order stage of the stability test.
+inline constexpr int kTrialNewtonIterations = 20;
+inline constexpr double kTrialTrustRadius = 0.25;     // initial trust radius in alpha = 2 sqrt(W)
+inline constexpr double kTrialGradientTolerance = 1e-7;
+inline constexpr double kTrialSurelyUnstable = -0.001;  // a point this low settles the verdict
+inline constexpr double kTrialStepSlack = 1e-12;      // largest rise of tm an accepted step may cause
+inline constexpr double kTrialRejectShrink = 0.3333;  // new radius / step length after a rejection
+inline constexpr double kAlphaBacktrack = -0.9;       // step of an alpha that would reach zero, times alpha
+
+// ---- second-order split ----------------------------------------------------
+inline constexpr int kSplitNewtonIterations = 20;
+inline constexpr double kSplitTrustFactor = 0.5;      // initial radius: this times min(beta, 1 - beta)
+inline constexpr double kSplitGradientTolerance = 1e-7;  // on max |ln f_V - ln f_L|
+inline constexpr double kSplitStepSlack = 1e-10;     // largest rise of G an accepted step may cause
+inline constexpr double kSplitRejectShrink = 0.2;    // new radius / step length after a rejection
+inline constexpr double kMoleNumberFloor = 0.5;      // a mole number keeps at least this share per step
+
+// ---- shared by both second-order methods -----------------------------------
+inline constexpr double kTrustTolerance = 0.1;   // relative tolerance of the constrained step length
+inline constexpr double kPoorRatio = 0.25;       // below: shrink the radius to half the step
+inline constexpr double kGoodRatio = 0.75;       // above: double it when the step was constrained
+inline constexpr double kShrinkFactor = 0.5;
+inline constexpr double kGrowFactor = 2.0;
+// Rejected steps in one second-order iteration at most (each shrinks the radius).
+inline constexpr int kMaxRejectedSteps = 60;
+
+// ---- rstep -----------------------------------------------------------------
+// Shift updates at most; the shift converges in a handful where the model is smooth.
+inline constexpr int kRstepMaxIterations = 100;
+inline constexpr double kRstepGrowShift = 3.0;   // shift growth while no upper bound is known
+inline constexpr double kRstepFirstShift = 1.2;  // first shift of an indefinite matrix, times |q|
+
+}  // namespace ngtherm::equilibrium
