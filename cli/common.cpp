@@ -56,8 +56,10 @@ GasEntry parse_gas_entry(std::string_view entry, std::string_view argument) {
     if (!component) throw ArgumentError(argument, "unknown component " + single_quoted(key));
     const std::optional<double> percent = read_number(value);
     if (!percent || !std::isfinite(*percent) || *percent < 0) {
-        throw ArgumentError(argument, "mole percent of " + std::string(component_id(*component)) +
-                                          " must be a finite number >= 0, got " + single_quoted(value));
+        const std::string id(component_id(*component));
+        throw ArgumentError(argument, "mole percent of " + id +
+                                          " must be a finite number >= 0, got " +
+                                          single_quoted(value));
     }
     return {*component, *percent};
 }
@@ -89,7 +91,9 @@ std::string one_line(std::string_view text) {
     return line;
 }
 
-void print_error(std::string_view message) { std::cerr << "ngtherm: " << one_line(message) << '\n'; }
+void print_error(std::string_view message) {
+    std::cerr << "ngtherm: " << one_line(message) << '\n';
+}
 
 // CLI11 reports a mistyped subcommand as a missing one; this names the word instead.
 std::optional<std::string> unknown_subcommand(const CLI::App& app, int argc,
@@ -215,7 +219,8 @@ StatePoint parse_state_point(const StatePointArgs& args) {
 
 int run_command_line(CLI::App& app, int argc, const char* const* argv) {
     if (const auto word = unknown_subcommand(app, argc, argv)) {
-        print_error("unknown subcommand " + single_quoted(*word) + "; run 'ngtherm --help' for the list");
+        print_error("unknown subcommand " + single_quoted(*word) +
+                    "; run 'ngtherm --help' for the list");
         return kExitUsage;
     }
     try {

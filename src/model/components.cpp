@@ -33,7 +33,9 @@ constexpr std::array<Alias, 10> kAliases{{
     {"C10H22", Component::nC10},
 }};
 
-char to_lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char to_lower_ascii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equals_ignoring_case(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

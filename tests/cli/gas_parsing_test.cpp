@@ -33,7 +33,8 @@ struct AcceptedGas {
 
 TEST(GasParsing, AcceptsIdsNamesCaseAndSpacesGivingPercentOverHundred) {
     using C = Component;
-    const Composition natural_gas = fractions({{C::CH4, 90}, {C::C2H6, 5}, {C::N2, 3}, {C::CO2, 2}});
+    const Composition natural_gas =
+        fractions({{C::CH4, 90}, {C::C2H6, 5}, {C::N2, 3}, {C::CO2, 2}});
     const Composition butanes = fractions({{C::nC4, 50}, {C::iC4, 50}});
     const std::vector<AcceptedGas> cases = {
         {"CH4=90,C2H6=5,N2=3,CO2=2", natural_gas},

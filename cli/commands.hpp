@@ -1,0 +1,13 @@
+// The subcommands of the ngtherm command. Each one registers itself on the
+// application; its callback prints the result or throws ArgumentError /
+// CalculationError (see common.hpp), so main only lists them.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace ngtherm::cli {
+
+// `ngtherm state`: the single-phase state at given T, p and composition.
+void add_state_command(CLI::App& app);
+
+}  // namespace ngtherm::cli

@@ -1,0 +1,20 @@
+// The ngtherm command: one subcommand per kind of calculation.
+#include <CLI/CLI.hpp>
+
+#include "commands.hpp"
+#include "common.hpp"
+
+int main(int argc, char** argv) {
+    CLI::App app{
+        "ngtherm: thermodynamic properties of natural gases with the GERG-2008 equation of "
+        "state.\nUnits: temperature in K, pressure in MPa, compositions in mole percent.",
+        "ngtherm"};
+    app.set_version_flag("--version", NGTHERM_VERSION, "Print the version and exit");
+    app.require_subcommand(1);
+    app.footer(
+        "Run 'ngtherm SUBCOMMAND --help' for the options and output units of a subcommand.\n");
+
+    ngtherm::cli::add_state_command(app);
+
+    return ngtherm::cli::run_command_line(app, argc, argv);
+}
