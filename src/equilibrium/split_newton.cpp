@@ -1,0 +1,159 @@
+#include "equilibrium/split_newton.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "equilibrium/rstep.hpp"
+#include "equilibrium/solver_constants.hpp"
+#include "model/mixstate.hpp"
+
+namespace ngtherm::equilibrium {
+namespace {
+
+double sum(int n, const Vector& a) {
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += a[i];
+    return s;
+}
+
+// G = sum v_i ln(y_i phi_i^V) + l_i ln(x_i phi_i^L) at the evaluated phases.
+double gibbs(const SolverContext& ctx, const Vector& l, const Vector& v,
+             const PhaseEvaluation& liquid, const PhaseEvaluation& vapour) {
+    const int n = ctx.n();
+    const double L = sum(n, l), V = sum(n, v);
+    double G = 0.0;
+    for (int i = 0; i < n; ++i) {
+        if (ctx.z()[i] == 0.0) continue;
+        G += v[i] * (std::log(v[i] / V) + vapour.fug.lnphi[i]);
+        G += l[i] * (std::log(l[i] / L) + liquid.fug.lnphi[i]);
+    }
+    return G;
+}
+
+// Evaluates both phases at (l, v); false when the model fails for either.
+bool evaluate_phases(SolverContext& ctx, const Vector& l, const Vector& v, MixRequest request,
+                     PhaseEvaluation& liquid, PhaseEvaluation& vapour) {
+    const bool ok_l = ctx.evaluate(l.data(), model::kRootStable, request, liquid);
+    return ctx.evaluate(v.data(), model::kRootStable, request, vapour) && ok_l;
+}
+
+// Scaled gradient (negated, in w.r), scaled Hessian and the largest gap of
+// the logarithmic fugacities. Absent components get a unit diagonal.
+double split_derivatives(const SolverContext& ctx, SplitNewtonWork& w) {
+    const int n = ctx.n();
+    const Vector& z = ctx.z();
+    const double L = sum(n, w.l), V = sum(n, w.v);
+    double gmax = 0.0;
+    for (int i = 0; i < n; ++i) {
+        w.r[i] = w.g[i] = 0.0;
+        w.scale[i] = 1.0;
+        if (z[i] == 0.0) continue;
+        const double x = w.l[i] / L, y = w.v[i] / V;
+        w.scale[i] = std::sqrt(z[i] / (x * y));
+        const double D = std::log(y) + w.vapour.fug.lnphi[i] - std::log(x) - w.liquid.fug.lnphi[i];
+        w.r[i] = -L * V * D / w.scale[i];
+        w.g[i] = -w.r[i];
+        gmax = std::max(gmax, std::fabs(D));
+    }
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            w.H[i][j] = i == j ? 1.0 : 0.0;
+            if (z[i] == 0.0 || z[j] == 0.0) continue;
+            const double coupling = V * w.liquid.fug.dlnphidn[i][j] +
+                                    L * w.vapour.fug.dlnphidn[i][j] - 1.0;
+            w.H[i][j] += coupling / (w.scale[i] * w.scale[j]);
+        }
+    }
+    return gmax;
+}
+
+// Applies the scaled step, keeping at least half of the smaller of the two mole
+// numbers of each component; the step actually taken goes to w.step.
+void take_split_step(const SolverContext& ctx, SplitNewtonWork& w, const RestrictedStep& rs) {
+    const Vector& z = ctx.z();
+    for (int i = 0; i < ctx.n(); ++i) {
+        w.l_new[i] = w.l[i];
+        w.v_new[i] = w.v[i];
+        w.step[i] = 0.0;
+        if (z[i] == 0.0) continue;
+        const double change = rs.s[i] / w.scale[i];
+        const double v_try = w.v[i] + change, l_try = w.l[i] - change;
+        if (l_try > v_try) {
+            w.v_new[i] = std::max(v_try, kMoleNumberFloor * w.v[i]);
+            w.l_new[i] = z[i] - w.v_new[i];
+        } else {
+            w.l_new[i] = std::max(l_try, kMoleNumberFloor * w.l[i]);
+            w.v_new[i] = z[i] - w.l_new[i];
+        }
+        w.step[i] = (w.v_new[i] - w.v[i]) * w.scale[i];
+    }
+}
+
+double vector_norm(int n, const Vector& v) {
+    double s2 = 0.0;
+    for (int i = 0; i < n; ++i) s2 += v[i] * v[i];
+    return std::sqrt(s2);
+}
+
+// Restricted steps from one set of derivatives until one lowers G (within the
+// slack); the shift is carried from one attempt to the next. False when none
+// does within the cap.
+bool split_step(SolverContext& ctx, SplitNewtonWork& w, double G, double& radius) {
+    const int n = ctx.n();
+    double mu = 0.0;
+    for (int attempt = 0; attempt < kMaxRejectedSteps; ++attempt) {
+        const RestrictedStep rs = rstep(n, w.H, w.r, radius, kTrustTolerance, mu);
+        if (!rs.ok) return false;
+        mu = rs.mu;
+        take_split_step(ctx, w, rs);
+        const double norm = vector_norm(n, w.step);
+        const bool ok = evaluate_phases(ctx, w.l_new, w.v_new, kLnPhiRequest, w.liquid, w.vapour);
+        const double G_new = ok ? gibbs(ctx, w.l_new, w.v_new, w.liquid, w.vapour) : G + 1.0;
+        if (!(G_new <= G + kSplitStepSlack)) {
+            radius = kSplitRejectShrink * norm;
+            continue;
+        }
+        const double ratio = (G_new - G) / predicted_change(n, w.g, w.H, w.step);
+        radius = update_trust_radius(ratio, norm, rs.mu, radius);
+        w.l = w.l_new;
+        w.v = w.v_new;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& w, double& beta, Vector& x,
+                               Vector& y) {
+    const int n = ctx.n();
+    for (int i = 0; i < n; ++i) {
+        w.l[i] = (1.0 - beta) * x[i];
+        w.v[i] = beta * y[i];
+    }
+    double radius = kSplitTrustFactor * std::min(beta, 1.0 - beta);
+    SplitNewtonResult out;
+    out.status = kSplitStatusNotConverged;
+    for (int it = 1; it <= kSplitNewtonIterations; ++it) {
+        out.iterations = it;
+        if (!evaluate_phases(ctx, w.l, w.v, kMatrixRequest, w.liquid, w.vapour)) break;
+        out.Z1 = w.liquid.res.Z;
+        out.Z2 = w.vapour.res.Z;
+        const double G = gibbs(ctx, w.l, w.v, w.liquid, w.vapour);
+        out.max_gap = split_derivatives(ctx, w);
+        if (out.max_gap < kSplitGradientTolerance) {
+            out.status = kSplitStatusOk;
+            break;
+        }
+        if (!split_step(ctx, w, G, radius)) break;
+    }
+    if (out.status != kSplitStatusOk) return out;
+    beta = sum(n, w.v);
+    for (int i = 0; i < n; ++i) {
+        x[i] = w.l[i] / (1.0 - beta);
+        y[i] = w.v[i] / beta;
+    }
+    return out;
+}
+
+}  // namespace ngtherm::equilibrium

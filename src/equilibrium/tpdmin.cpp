@@ -1,0 +1,251 @@
+#include "equilibrium/tpdmin.hpp"
+
+#include <cmath>
+
+#include "equilibrium/rstep.hpp"
+#include "equilibrium/solver_constants.hpp"
+
+namespace ngtherm::equilibrium {
+namespace {
+
+// What one substitution evaluation found at the current trial phase.
+struct SubstitutionStep {
+    double S = 0.0;      // sum W_i e_i^2
+    double tm = 0.0;     // tm at the current W
+    double max_e = 0.0;  // largest |e_i|
+    double dist = 0.0;   // sqrt-fraction distance of W from the feed
+    double rat = 0.0;    // tm over its first-order prediction towards the feed
+    bool ok = true;      // the model evaluated the trial phase
+};
+
+enum class StepVerdict { go_on, unstable, converged, trivial, failed };
+
+// Evaluates the model at W and forms the substitution values ln W_new = d - ln phi(W).
+SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vector& W) {
+    SubstitutionStep st;
+    st.ok = ctx.evaluate(W.data(), model::kRootStable, kLnPhiRequest, w.phase);
+    if (!st.ok) return st;
+    const Vector& z = ctx.z();
+    const Vector& d = ctx.d();
+    double sum_we = 0.0, dist2 = 0.0, predicted = 0.0;
+    for (int i = 0; i < ctx.n(); ++i) {
+        if (z[i] == 0.0) {
+            w.lnW_new[i] = 0.0;
+            w.e[i] = 0.0;
+            continue;
+        }
+        w.lnW_new[i] = d[i] - w.phase.fug.lnphi[i];
+        w.e[i] = w.lnW_new[i] - w.lnW[i];
+        st.S += W[i] * w.e[i] * w.e[i];
+        sum_we += W[i] * (w.e[i] + 1.0);
+        st.max_e = std::fmax(st.max_e, std::fabs(w.e[i]));
+        const double gap = std::sqrt(z[i]) - std::sqrt(W[i]);
+        dist2 += gap * gap;
+        predicted += (std::sqrt(z[i] * W[i]) - W[i]) * w.e[i];
+    }
+    st.tm = 1.0 - sum_we;
+    st.dist = std::sqrt(std::fabs(dist2));
+    st.rat = st.tm / predicted;
+    return st;
+}
+
+StepVerdict judge(const SubstitutionStep& st, bool stop_when_unstable) {
+    if (!st.ok) return StepVerdict::failed;
+    if (stop_when_unstable && st.tm < kUnstableTm) return StepVerdict::unstable;
+    if (st.max_e < kTrialSubstitutionTolerance) return StepVerdict::converged;
+    if (st.dist < kTrivialDistance && st.rat > kTrivialRatio) return StepVerdict::trivial;
+    return StepVerdict::go_on;
+}
+
+TrialResult verdict_result(StepVerdict v, double tm) {
+    TrialResult r;
+    r.tm = tm;
+    if (v == StepVerdict::failed) return r;  // no verdict
+    r.outcome = v == StepVerdict::unstable ? kTrialUnstable : kTrialFinished;
+    r.unstable = v == StepVerdict::unstable || (v == StepVerdict::converged && tm < kUnstableTm);
+    return r;
+}
+
+void set_from_log(const SolverContext& ctx, const Vector& lnW, Vector& W) {
+    for (int i = 0; i < ctx.n(); ++i) {
+        if (ctx.z()[i] != 0.0) W[i] = std::exp(lnW[i]);
+    }
+}
+
+// Ratio of the last two step norms, kept inside [0, 0.95].
+double extrapolation_ratio(double S_previous, double S_last) {
+    const double lambda = std::sqrt(S_last / S_previous);
+    return (lambda >= 0.0 && lambda <= kMaxExtrapolationRatio) ? lambda : kMaxExtrapolationRatio;
+}
+
+// The substitution stage. Returns true with `out` set when it reaches a
+// verdict; false hands the current W over to the second-order stage.
+bool substitution_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool stop_when_unstable,
+                        TrialResult& out) {
+    double S_previous = 0.0, S_last = 0.0, tm_last = 0.0;
+    for (int cycle = 1; cycle <= kTrialCycles; ++cycle) {
+        const int steps = cycle == 1 ? kTrialFirstCycleSteps : kTrialLaterCycleSteps;
+        for (int k = 0; k < steps; ++k) {
+            const SubstitutionStep st = substitution_step(ctx, w, W);
+            const StepVerdict v = judge(st, stop_when_unstable);
+            if (v != StepVerdict::go_on) {
+                out = verdict_result(v, st.tm);
+                return true;
+            }
+            S_previous = S_last;
+            S_last = st.S;
+            tm_last = st.tm;
+            w.lnW = w.lnW_new;
+            set_from_log(ctx, w.lnW, W);
+        }
+        // Extrapolate along the last step, as if the steps shrank geometrically.
+        const double lambda = extrapolation_ratio(S_previous, S_last);
+        w.lnW_saved = w.lnW;
+        for (int i = 0; i < ctx.n(); ++i) w.lnW[i] += w.e[i] * lambda / (1.0 - lambda);
+        set_from_log(ctx, w.lnW, W);
+        const SubstitutionStep st = substitution_step(ctx, w, W);
+        const StepVerdict v = judge(st, stop_when_unstable);
+        if (v != StepVerdict::go_on) {
+            out = verdict_result(v, st.tm);
+            return true;
+        }
+        if (st.tm > tm_last + kTrialExtrapolationSlack) {
+            // Rejected: the second-order stage starts from the point before it.
+            w.lnW = w.lnW_saved;
+            set_from_log(ctx, w.lnW, W);
+            return false;
+        }
+        S_previous = S_last;
+        S_last = st.S;
+        tm_last = st.tm;
+        w.lnW = w.lnW_new;
+        set_from_log(ctx, w.lnW, W);
+    }
+    return false;
+}
+
+// tm = 1 + sum W_i (ln W_i + ln phi_i - d_i - 1) at W with the ln phi in w.phase.
+double tangent_plane(const SolverContext& ctx, const TrialWork& w, const Vector& W) {
+    double tm = 1.0;
+    for (int i = 0; i < ctx.n(); ++i) {
+        if (ctx.z()[i] == 0.0) continue;
+        tm += W[i] * (std::log(W[i]) + w.phase.fug.lnphi[i] - ctx.d()[i] - 1.0);
+    }
+    return tm;
+}
+
+// Gradient and Hessian in alpha at W; returns max |g_i|. Components absent
+// from the feed get a unit diagonal and no coupling.
+double trial_derivatives(const SolverContext& ctx, TrialWork& w, const Vector& W) {
+    const int n = ctx.n();
+    const Vector& z = ctx.z();
+    double sumW = 0.0, gmax = 0.0;
+    for (int i = 0; i < n; ++i) sumW += z[i] != 0.0 ? W[i] : 0.0;
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) w.H[i][j] = i == j ? 1.0 : 0.0;
+        if (z[i] == 0.0) {
+            w.g[i] = 0.0;
+            continue;
+        }
+        const double root_i = std::sqrt(W[i]);
+        w.g[i] = root_i * (std::log(W[i]) + w.phase.fug.lnphi[i] - ctx.d()[i]);
+        gmax = std::fmax(gmax, std::fabs(w.g[i]));
+        for (int j = 0; j < n; ++j) {
+            if (z[j] == 0.0) continue;
+            w.H[i][j] += root_i * std::sqrt(W[j]) * w.phase.fug.dlnphidn[i][j] / sumW;
+        }
+    }
+    return gmax;
+}
+
+// Takes the restricted step in alpha, keeping every alpha positive: a step
+// that would end at or below zero shrinks that alpha to a tenth instead.
+// Writes the step actually taken to w.step and the new trial phase to w.W_new.
+void take_alpha_step(const SolverContext& ctx, TrialWork& w, const Vector& W,
+                     const RestrictedStep& rs) {
+    for (int i = 0; i < ctx.n(); ++i) {
+        if (ctx.z()[i] == 0.0) {
+            w.step[i] = 0.0;
+            w.alpha_new[i] = w.alpha[i];
+            w.W_new[i] = W[i];
+            continue;
+        }
+        double s = rs.s[i];
+        if (w.alpha[i] + s <= 0.0) s = kAlphaBacktrack * w.alpha[i];
+        w.step[i] = s;
+        w.alpha_new[i] = w.alpha[i] + s;
+        w.W_new[i] = 0.25 * w.alpha_new[i] * w.alpha_new[i];
+    }
+}
+
+double vector_norm(int n, const Vector& v) {
+    double s2 = 0.0;
+    for (int i = 0; i < n; ++i) s2 += v[i] * v[i];
+    return std::sqrt(s2);
+}
+
+// Restricted steps from one set of derivatives until one lowers tm (within the
+// slack). Returns false when none does within the cap.
+bool newton_step(SolverContext& ctx, TrialWork& w, Vector& W, double tm, double& radius,
+                 bool& surely_unstable, double& tm_out) {
+    const int n = ctx.n();
+    for (int i = 0; i < n; ++i) w.r[i] = -w.g[i];
+    for (int attempt = 0; attempt < kMaxRejectedSteps; ++attempt) {
+        const RestrictedStep rs = rstep(n, w.H, w.r, radius, kTrustTolerance, 0.0);
+        if (!rs.ok) return false;
+        take_alpha_step(ctx, w, W, rs);
+        const double norm = vector_norm(n, w.step);
+        const bool ok = ctx.evaluate(w.W_new.data(), model::kRootStable, kLnPhiRequest, w.phase);
+        const double tm_new = ok ? tangent_plane(ctx, w, w.W_new) : tm + 1.0;
+        if (ok && tm_new < kTrialSurelyUnstable) surely_unstable = true;
+        if (!(tm_new <= tm + kTrialStepSlack)) {
+            radius = kTrialRejectShrink * norm;
+            continue;
+        }
+        const double ratio = (tm_new - tm) / predicted_change(n, w.g, w.H, w.step);
+        radius = update_trust_radius(ratio, norm, rs.mu, radius);
+        w.alpha = w.alpha_new;
+        W = w.W_new;
+        tm_out = tm_new;
+        return true;
+    }
+    return false;
+}
+
+// Second-order stage from the current W.
+TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
+    const int n = ctx.n();
+    for (int i = 0; i < n; ++i) w.alpha[i] = ctx.z()[i] != 0.0 ? 2.0 * std::sqrt(W[i]) : 0.0;
+    double radius = kTrialTrustRadius;
+    bool surely_unstable = false;
+    TrialResult out;
+    for (int it = 1; it <= kTrialNewtonIterations; ++it) {
+        out.newton_iterations = it;
+        if (!ctx.evaluate(W.data(), model::kRootStable, kMatrixRequest, w.phase)) break;
+        const double tm = tangent_plane(ctx, w, W);
+        if (trial_derivatives(ctx, w, W) < kTrialGradientTolerance) {
+            out.outcome = kTrialFinished;
+            out.unstable = tm < kUnstableTm;
+            out.tm = tm;
+            return out;
+        }
+        if (!newton_step(ctx, w, W, tm, radius, surely_unstable, out.tm)) break;
+    }
+    // Out of iterations: only a clearly negative tm on the way gives a verdict.
+    out.unstable = surely_unstable;
+    out.outcome = surely_unstable ? kTrialUnstable : kTrialNoVerdict;
+    return out;
+}
+
+}  // namespace
+
+TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool stop_when_unstable) {
+    for (int i = 0; i < ctx.n(); ++i) {
+        work.lnW[i] = ctx.z()[i] != 0.0 ? std::log(W[i]) : 0.0;
+    }
+    TrialResult out;
+    if (substitution_stage(ctx, work, W, stop_when_unstable, out)) return out;
+    return newton_stage(ctx, work, W);
+}
+
+}  // namespace ngtherm::equilibrium

@@ -1,0 +1,94 @@
+// The phase-equilibrium driver: the equilibrium state of a mixture at given T
+// and p (one phase, or a liquid-like and a vapour-like phase), with a one-entry
+// result cache. All working storage lives in an EquilibriumSolver; use one
+// solver per thread.
+#pragma once
+
+#include "equilibrium/solver_context.hpp"
+#include "equilibrium/tpsplit.hpp"
+#include "model/active_set.hpp"
+
+namespace ngtherm::equilibrium {
+
+// Everything a property routine, the flash or the C layer needs from one
+// equilibrium calculation. Caloric values are divided by R = 8.314472 J/(mol K).
+struct EquilibriumResult {
+    double T = 0.0, p = 0.0;            // K, MPa (copies of the request)
+    double beta = 0.0;                  // molar fraction of phase 2 (vapour-like)
+    double one_minus_beta = 0.0;        // molar fraction of phase 1 (liquid-like)
+    Vector x{}, y{};                    // phase 1 and phase 2 compositions (the feed for one phase)
+    double h = 0.0, s = 0.0, u = 0.0;   // overall h/R [K], s/R, u/R = h/R - p v/R [K]
+    double v = 0.0;                     // overall v/R = T Z / p [K/MPa]
+    double Z1 = 0.0, Z2 = 0.0;          // compressibility factors of phase 1 and 2
+    ResidualRecord rec1, rec2;          // phase records, slots 13 to 15 completed
+    Vector lnphi1{}, lnphi2{};          // ln phi of phase 1 and 2
+    int error = 0;                      // kErrorNone, kErrorSplitFailed, kErrorSingleRefused
+    double sentinel = 0.0;              // 0, kSentinelSplitFailed or kSentinelSingleRefused
+    // Diagnostics: status of the split (kSplitStatus*) and whether the cache answered.
+    int split_status = 0;
+    bool from_cache = false;
+
+    // Two phases exactly when beta (1 - beta) > 0.
+    bool two_phase() const { return beta * one_minus_beta > 0.0; }
+};
+
+class EquilibriumSolver;
+
+// The equilibrium at (T, p) of n active components with ascending 0-based
+// model numbers `ids` and fractions x (not necessarily normalised; components
+// must have fractions >= 1e-8). mode must be 1 (T and p given). The result
+// stays valid until the next call on the same solver.
+const EquilibriumResult& tpequil(EquilibriumSolver& solver, int mode, double T, double p, int n,
+                                 const int* ids, const double* x);
+
+// The same for an active set built by the caller; `set` must outlive the call.
+const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveSet& set, int mode,
+                                 double T, double p, const double* x);
+
+class EquilibriumSolver {
+public:
+    EquilibriumSolver();
+
+    // Model evaluations made by this solver so far (cache hits make none).
+    long evaluations() const { return ctx_.evaluations(); }
+    // The split of the last computed (not cached) request.
+    const SplitResult& last_split() const { return split_; }
+    const EquilibriumResult& result() const { return result_; }
+
+private:
+    struct CacheKey {
+        int mode = 0;
+        double T = 0.0, p = 0.0;
+        int n = 0;
+        std::array<int, model::kMaxComponents> ids{};
+        Vector x{};
+    };
+
+    bool cache_hit(const model::ActiveSet& set, int mode, double T, double p,
+                   const double* x) const;
+    void cache_store(const model::ActiveSet& set, int mode, const double* x);
+    const EquilibriumResult& solve(const model::ActiveSet& set, int mode, double T, double p,
+                                   const double* x);
+    void purestate(const model::ActiveSet& set, int mode, double T, double p);
+    void mixture_state(const model::ActiveSet& set, double T, double p, const double* x);
+    void tpprops_one_phase();
+    bool tpprops_two_phase();
+    const model::ActiveSet& active_set(int n, const int* ids);
+
+    CacheKey key_;
+    EquilibriumResult stored_;
+    EquilibriumResult result_;
+    SolverContext ctx_;
+    SplitWork work_;
+    SplitResult split_;
+    PhaseEvaluation phase_;
+    model::ActiveSet own_set_;
+    bool own_set_valid_ = false;
+
+    friend const EquilibriumResult& tpequil(EquilibriumSolver&, int, double, double, int,
+                                            const int*, const double*);
+    friend const EquilibriumResult& tpequil(EquilibriumSolver&, const model::ActiveSet&, int,
+                                            double, double, const double*);
+};
+
+}  // namespace ngtherm::equilibrium

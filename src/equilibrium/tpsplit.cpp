@@ -1,0 +1,242 @@
+#include "equilibrium/tpsplit.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "equilibrium/rrsolve.hpp"
+#include "equilibrium/solver_constants.hpp"
+
+namespace ngtherm::equilibrium {
+namespace {
+
+// What one substitution step found.
+struct Substitution {
+    double S = 0.0;          // sum z_i Delta_i^2
+    double max_delta = 0.0;  // largest |Delta_i|
+    double gL = 0.0, gV = 0.0, dG = 0.0;
+    bool ok = true;          // the model evaluated both phases
+};
+
+// Tangent-plane distance of phase composition c with ln phi in `phase`.
+double tangent_distance(const SolverContext& ctx, const Vector& c, const PhaseEvaluation& phase) {
+    double g = 0.0;
+    for (int i = 0; i < ctx.n(); ++i) {
+        if (ctx.z()[i] > 0.0 && c[i] > 0.0) {
+            g += c[i] * (std::log(c[i]) + phase.fug.lnphi[i] - ctx.d()[i]);
+        }
+    }
+    return g;
+}
+
+// One substitution step: Rachford-Rice for the current ln K, both phases
+// evaluated, ln K_new = ln phi^L - ln phi^V. `beta` starts the Rachford-Rice
+// solution and receives it.
+Substitution ssstep(SolverContext& ctx, SplitWork& w, double& beta, int& steps) {
+    const int n = ctx.n();
+    Substitution st;
+    ++steps;
+    rrsolve(n, ctx.z().data(), w.lnK.data(), beta, w.x.data(), w.y.data());
+    const bool ok_l = ctx.evaluate(w.x.data(), model::kRootStable, kLnPhiRequest, w.liquid);
+    st.ok = ctx.evaluate(w.y.data(), model::kRootStable, kLnPhiRequest, w.vapour) && ok_l;
+    if (!st.ok) return st;
+    for (int i = 0; i < n; ++i) {
+        w.lnK_new[i] = w.liquid.fug.lnphi[i] - w.vapour.fug.lnphi[i];
+        w.delta[i] = w.lnK_new[i] - w.lnK[i];
+        st.S += ctx.z()[i] * w.delta[i] * w.delta[i];
+        st.max_delta = std::max(st.max_delta, std::fabs(w.delta[i]));
+    }
+    st.gL = tangent_distance(ctx, w.x, w.liquid);
+    st.gV = tangent_distance(ctx, w.y, w.vapour);
+    st.dG = (1.0 - beta) * st.gL + beta * st.gV;
+    return st;
+}
+
+enum class Seed { liquid, vapour };
+
+// New K-factors from one phase composition taken against the feed.
+void reseed(const SolverContext& ctx, SplitWork& w, Seed from, const Vector& phase, double& beta) {
+    beta = kStartBeta;
+    for (int i = 0; i < ctx.n(); ++i) {
+        const double zi = ctx.z()[i];
+        if (zi == 0.0) {
+            w.lnK[i] = 0.0;
+        } else {
+            w.lnK[i] = from == Seed::vapour ? std::log(phase[i] / zi) : std::log(zi / phase[i]);
+        }
+    }
+}
+
+enum class Probe { undecided, split, failed };
+
+// Substitution steps that may reveal a split before any stability test.
+Probe probe(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
+    for (int k = 0; k < kProbingSteps && beta > 0.0 && beta < 1.0; ++k) {
+        const Substitution st = ssstep(ctx, w, beta, out.substitution_steps);
+        if (!st.ok) return Probe::failed;
+        w.lnK = w.lnK_new;
+        if (st.dG < kSplitRevealed) return Probe::split;
+        if (st.gL < kSplitRevealed || st.gV < kSplitRevealed) {
+            out.two_phase = true;
+            if (st.gL < st.gV) {
+                reseed(ctx, w, Seed::liquid, w.x, beta);
+            } else {
+                reseed(ctx, w, Seed::vapour, w.y, beta);
+            }
+            return Probe::split;
+        }
+        rrsolve(ctx.n(), ctx.z().data(), w.lnK.data(), beta, w.x.data(), w.y.data());
+    }
+    return Probe::undecided;
+}
+
+enum class Stability { stable, unstable, no_verdict };
+
+// Tangent-plane test of the Wilson trial phases; the one on the side of the
+// current beta goes first. An unstable verdict re-seeds the K-factors.
+Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
+    const int n = ctx.n();
+    out.stability_tested = true;
+    const Seed order[2] = {beta > kStartBeta ? Seed::liquid : Seed::vapour,
+                           beta > kStartBeta ? Seed::vapour : Seed::liquid};
+    double tm_liquid = 0.0, tm_vapour = 0.0;  // an untested trial counts as 0
+    for (const Seed trial : order) {
+        for (int i = 0; i < n; ++i) {
+            const double K = std::exp(w.wilson_lnK[i]);
+            w.W[i] = trial == Seed::vapour ? ctx.z()[i] * K : ctx.z()[i] / K;
+        }
+        const TrialResult r = tpdmin(ctx, w.trial, w.W, true);
+        if (r.unstable) out.two_phase = true;
+        if (r.outcome == kTrialNoVerdict) return Stability::no_verdict;
+        (trial == Seed::liquid ? w.x : w.y) = w.W;
+        (trial == Seed::liquid ? tm_liquid : tm_vapour) = r.tm;
+        if (out.two_phase) {
+            if (tm_liquid < tm_vapour) {
+                reseed(ctx, w, Seed::liquid, w.x, beta);
+            } else {
+                reseed(ctx, w, Seed::vapour, w.y, beta);
+            }
+            return Stability::unstable;
+        }
+    }
+    return Stability::stable;
+}
+
+// Accelerated substitution: cycles of three steps, each full cycle closed by
+// an extrapolation along the last step that is kept only when it does not
+// raise the Gibbs energy. Returns the largest |Delta_i| of the last step, or
+// a negative value when the model failed.
+double accelerated_substitution(SolverContext& ctx, SplitWork& w, double& beta,
+                                SplitResult& out) {
+    const int n = ctx.n();
+    Substitution st = ssstep(ctx, w, beta, out.substitution_steps);
+    if (!st.ok) return -1.0;
+    w.lnK = w.lnK_new;
+    for (int cycle = 0; cycle < kAcceleratedCycles; ++cycle) {
+        double S2 = 0.0, S3 = 0.0;
+        bool full_cycle = true;
+        for (int k = 1; k <= kStepsPerCycle; ++k) {
+            st = ssstep(ctx, w, beta, out.substitution_steps);
+            if (!st.ok) return -1.0;
+            w.lnK = w.lnK_new;
+            if (k == 2) S2 = st.S;
+            if (k == 3) S3 = st.S;
+            if (st.max_delta < kSubstitutionTolerance) {
+                full_cycle = false;
+                break;
+            }
+        }
+        if (!full_cycle) continue;
+        const double lambda = std::min(kMaxExtrapolationRatio, std::sqrt(S3 / S2));
+        const double dG_before = st.dG;
+        w.lnK_saved = w.lnK;
+        for (int i = 0; i < n; ++i) w.lnK[i] += w.delta[i] * lambda / (1.0 - lambda);
+        st = ssstep(ctx, w, beta, out.substitution_steps);
+        if (!st.ok) return -1.0;
+        if (st.dG < dG_before + kExtrapolationSlackG) {
+            w.lnK = w.lnK_new;
+        } else {
+            w.lnK = w.lnK_saved;
+            break;
+        }
+    }
+    return st.max_delta;
+}
+
+// A split that ended with one phase fraction at a bound, or with two equal
+// phases, describes one phase.
+bool degenerate_split(const SplitResult& r, int n) {
+    if (!(r.beta > 0.0 && r.beta < 1.0)) return true;
+    double max_lnK = 0.0;
+    for (int i = 0; i < n; ++i) max_lnK = std::max(max_lnK, std::fabs(std::log(r.y[i] / r.x[i])));
+    return !(max_lnK >= kTrivialSplitLnK);
+}
+
+// Completes a two-phase answer: Rachford-Rice on the final K-factors, and the
+// second-order split when substitution did not converge.
+void finish_split(SolverContext& ctx, SplitWork& w, double beta, double last_max_delta,
+                  SplitResult& out) {
+    const int n = ctx.n();
+    out.two_phase = true;
+    rrsolve(n, ctx.z().data(), w.lnK.data(), beta, w.x.data(), w.y.data());
+    out.Z1 = w.liquid.res.Z;
+    out.Z2 = w.vapour.res.Z;
+    if (last_max_delta >= kSubstitutionTolerance && beta > 0.0 && beta < 1.0) {
+        const SplitNewtonResult sn = split_newton(ctx, w.newton, beta, w.x, w.y);
+        out.newton_iterations = sn.iterations;
+        out.status = sn.status;
+        out.Z1 = sn.Z1;
+        out.Z2 = sn.Z2;
+    }
+    out.beta = beta;
+    out.x = w.x;
+    out.y = w.y;
+    if (out.status == kSplitStatusOk && degenerate_split(out, n)) out.two_phase = false;
+}
+
+}  // namespace
+
+void wilson_start(const SolverContext& ctx, Vector& lnK) {
+    const model::ActiveSet& set = ctx.set();
+    for (int i = 0; i < ctx.n(); ++i) {
+        lnK[i] = std::log(set.wilson_pc[i] / ctx.p()) +
+                 kWilsonFactor * (1.0 + set.wilson_omega[i]) * (1.0 - set.wilson_Tc[i] / ctx.T());
+    }
+}
+
+SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
+    SplitResult out;
+    const PhaseEvaluation& feed = ctx.evaluate_feed();
+    out.Z_feed = feed.res.Z;
+    out.feed_phase_flag = feed.res.phase_flag;
+    if (ctx.feed_failed()) {
+        out.status = kSplitStatusModelFailed;
+        return out;
+    }
+    wilson_start(ctx, w.wilson_lnK);
+    w.lnK = w.wilson_lnK;
+    double beta = kStartBeta;
+    const Substitution first = ssstep(ctx, w, beta, out.substitution_steps);
+    w.lnK = w.lnK_new;
+    Probe probed = first.ok ? probe(ctx, w, beta, out) : Probe::failed;
+    if (probed == Probe::failed) {
+        out.status = kSplitStatusModelFailed;
+        return out;
+    }
+    if (probed == Probe::undecided) {
+        const Stability s = stability_test(ctx, w, beta, out);
+        if (s == Stability::no_verdict) out.status = kSplitStatusNoVerdict;
+        if (s != Stability::unstable) {
+            out.beta = beta;
+            return out;
+        }
+    }
+    const double last_max_delta = accelerated_substitution(ctx, w, beta, out);
+    if (last_max_delta < 0.0) {
+        out.status = kSplitStatusModelFailed;
+        return out;
+    }
+    finish_split(ctx, w, beta, last_max_delta, out);
+    return out;
+}
+
+}  // namespace ngtherm::equilibrium

@@ -1,0 +1,43 @@
+// Stability analysis and two-phase split of a feed at given T and p: a Wilson
+// start, successive substitution on the K-factors, a tangent-plane test of a
+// vapour-like and a liquid-like trial phase, accelerated substitution once a
+// split is known, and a second-order split where substitution stalls.
+#pragma once
+
+#include "equilibrium/solver_context.hpp"
+#include "equilibrium/split_newton.hpp"
+#include "equilibrium/tpdmin.hpp"
+
+namespace ngtherm::equilibrium {
+
+// Working storage of the split, kept by the solver object.
+struct SplitWork {
+    Vector wilson_lnK{}, lnK{}, lnK_new{}, lnK_saved{}, delta{};
+    Vector x{}, y{};  // phase compositions of the last substitution step
+    Vector W{};       // trial phase of the stability test
+    PhaseEvaluation liquid, vapour;
+    TrialWork trial;
+    SplitNewtonWork newton;
+};
+
+struct SplitResult {
+    int status = 0;           // kSplitStatus* of solver_constants.hpp
+    bool two_phase = false;
+    double beta = 0.0;        // vapour-like fraction
+    Vector x{}, y{};          // liquid-like and vapour-like compositions
+    double Z_feed = 0.0, Z1 = 0.0, Z2 = 0.0;
+    int feed_phase_flag = 0;  // phase flag of the feed's own evaluation
+    // Diagnostics.
+    int substitution_steps = 0;
+    int newton_iterations = 0;
+    bool stability_tested = false;
+};
+
+// Wilson estimate of ln K_i for every active component at (T, p).
+void wilson_start(const SolverContext& ctx, Vector& lnK);
+
+// Decides the phases of the feed prepared in ctx (n >= 2). The feed's record
+// and ln phi stay in ctx.feed().
+SplitResult tpsplit(SolverContext& ctx, SplitWork& work);
+
+}  // namespace ngtherm::equilibrium
