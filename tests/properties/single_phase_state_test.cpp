@@ -1,0 +1,129 @@
+#include "ngtherm/state.hpp"
+
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "model/mixstate.hpp"
+#include "test_support.hpp"
+
+namespace ngtherm {
+namespace {
+
+double rel(double a, double b) { return std::fabs(a - b) / std::fabs(b); }
+
+TEST(SinglePhaseState, ReproducesThePublishedCheckPoint) {
+    const Mixture mix(test::published_mixture());
+    const PhaseState s = single_phase_state(mix, 400.0, 50.0);
+    ASSERT_TRUE(s.ok());
+    EXPECT_LT(rel(s.molar_mass * 1000.0, 20.5427445016), 1e-9);
+    EXPECT_LT(rel(s.props.rho, 12.79828626082062), 1e-9);
+    EXPECT_LT(rel(s.props.Z, 1.174690666383717), 1e-9);
+    EXPECT_LT(rel(s.props.cv, 39.02948218156372), 1e-9);
+    EXPECT_LT(rel(s.props.cp, 58.45522051000366), 1e-9);
+    EXPECT_LT(rel(s.props.w, 714.4248840596024), 1e-9);
+    EXPECT_LT(rel(s.props.jt, 0.07155629581480913), 1e-9);
+    EXPECT_LT(rel(s.props.kappa, 2.683820255058032), 1e-9);
+    // The published caloric values rest on rounded integration constants.
+    EXPECT_NEAR(s.props.u, -2746.492901212530, 1e-4);
+    EXPECT_NEAR(s.props.h, 1160.280160510973, 1e-4);
+    EXPECT_NEAR(s.props.s, -38.57590392409089, 1e-6);
+}
+
+// Every single-phase reference state of the independent implementation.
+TEST(SinglePhaseState, AgreesWithTheReferenceValuesOfEveryGasAndState) {
+    int checked = 0;
+    for (const auto& [gas, data] : test::reference_values()["single_phase"].items()) {
+        const Composition x = test::composition_from_json(data["mole_fractions"]);
+        const Mixture mix(x);
+        const test::ModelSetup m(x);
+        for (const auto& st : data["states"]) {
+            const double T = st["T_K"], p = st["p_MPa"];
+            const std::string where = gas + " " + std::to_string(T) + " K " + std::to_string(p) + " MPa";
+            const PhaseState s = single_phase_state(mix, T, p, Root::stable);
+            ASSERT_TRUE(s.ok()) << where;
+            EXPECT_LT(rel(s.molar_mass, st["M_kg_per_mol"]), 1e-14) << where;
+            for (auto [name, got] : {std::pair{"rho_mol_per_dm3", s.props.rho}, {"Z", s.props.Z},
+                                     {"cv_J_per_mol_K", s.props.cv}, {"cp_J_per_mol_K", s.props.cp},
+                                     {"w_m_per_s", s.props.w}, {"kappa", s.props.kappa},
+                                     {"jt_K_per_MPa", s.props.jt}}) {
+                const double want = st[name];
+                EXPECT_NEAR(got, want, 1e-11 * std::fabs(want) + 1e-13) << where << " " << name;
+            }
+            EXPECT_NEAR(s.props.u, st["u_J_per_mol"].get<double>(), 1e-7) << where;
+            EXPECT_NEAR(s.props.h, st["h_J_per_mol"].get<double>(), 1e-7) << where;
+            EXPECT_NEAR(s.props.s, st["s_J_per_mol_K"].get<double>(), 1e-9) << where;
+
+            model::FugacitySet fug;
+            model::ResidualRecord rec;
+            model::CompositionState scratch;
+            model::mixstate(m.set, scratch, {1, 0}, model::kRootStable, T, p, m.x.data(), &fug, rec);
+            for (int k = 0; k < m.set.n; ++k) {
+                const std::string id(component_id(m.set.id[k]));
+                EXPECT_NEAR(fug.lnphi[k], st["ln_phi"][id].get<double>(), 1e-11) << where << " " << id;
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 15);
+}
+
+TEST(SinglePhaseState, RootChoiceSelectsTheRequestedBranch) {
+    const Mixture co2(test::composition({{"CO2", 1.0}}));
+    const PhaseState liquid = single_phase_state(co2, 270.0, 2.0, Root::liquid);
+    const PhaseState vapour = single_phase_state(co2, 270.0, 2.0, Root::vapour);
+    const PhaseState stable = single_phase_state(co2, 270.0, 2.0, Root::stable);
+    EXPECT_TRUE(liquid.liquid_like);
+    EXPECT_FALSE(vapour.liquid_like);
+    EXPECT_EQ(stable.props.rho, vapour.props.rho);
+    EXPECT_GT(liquid.props.rho, 10.0 * vapour.props.rho);
+    EXPECT_EQ(stable.phase_flag, -2);
+}
+
+TEST(SinglePhaseState, InternalEnergyIsEnthalpyMinusRTZ) {
+    const Mixture mix(test::natural_gas_11());
+    for (double T : {200.0, 300.0, 450.0}) {
+        for (double p : {0.1, 5.0, 25.0}) {
+            const PhaseState s = single_phase_state(mix, T, p);
+            EXPECT_NEAR(s.props.u, s.props.h - 8.314472 * T * s.props.Z, 1e-9 * (1 + std::fabs(s.props.h)));
+        }
+    }
+}
+
+TEST(SinglePhaseState, MassBasisDividesByTheMolarMass) {
+    const Mixture mix(test::natural_gas_11());
+    const PhaseState s = single_phase_state(mix, 300.0, 5.0);
+    const MassProperties m = to_mass_basis(s.props, s.molar_mass);
+    EXPECT_NEAR(m.rho, s.props.rho * s.molar_mass * 1000.0, 1e-12);
+    EXPECT_NEAR(m.h, s.props.h / (1000.0 * s.molar_mass), 1e-12);
+    EXPECT_EQ(m.w, s.props.w);
+}
+
+TEST(SinglePhaseState, RejectsInputNoCalculationCanStartFrom) {
+    Composition bad = test::natural_gas_11();
+    bad[3] = -0.01;
+    EXPECT_THROW(Mixture{bad}, InputError);
+    bad[3] = NAN;
+    EXPECT_THROW(Mixture{bad}, InputError);
+    EXPECT_THROW(Mixture{Composition{}}, InputError);
+    const Mixture mix(test::natural_gas_11());
+    for (auto [T, p] : {std::pair{NAN, 5.0}, {300.0, INFINITY}, {-4.0, 5.0}, {300.0, 0.0}}) {
+        EXPECT_THROW(single_phase_state(mix, T, p), InputError);
+    }
+}
+
+TEST(SinglePhaseState, MixtureDropsTracesAndNormalises) {
+    Composition x = test::natural_gas_11();
+    for (double& v : x) v *= 2.0;
+    x[20] = 9.9e-9;  // argon below the active threshold
+    const Mixture mix(x);
+    EXPECT_EQ(mix.active_count(), 11);
+    EXPECT_EQ(mix.fractions()[20], 0.0);
+    double sum = 0.0;
+    for (double v : mix.fractions()) sum += v;
+    EXPECT_NEAR(sum, 1.0, 1e-15);
+}
+
+}  // namespace
+}  // namespace ngtherm
