@@ -122,8 +122,10 @@ bool EquilibriumSolver::tpprops_two_phase() {
     const model::IdealMix ig = model::idealmix(ctx_.set(), ctx_.z().data(), T);
     result_.beta = split_.beta;
     result_.one_minus_beta = 1.0 - split_.beta;
-    result_.x = split_.x;
-    result_.y = split_.y;
+    for (int i = 0; i < n; ++i) {
+        result_.x[i] = split_.x[i];
+        result_.y[i] = split_.y[i];
+    }
     result_.h = ig.h;
     result_.s = ig.s - std::log(p);
     result_.v = 0.0;
