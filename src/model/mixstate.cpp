@@ -53,19 +53,19 @@ void pure_fugacity(const StatePoint& s, MixRequest req, FugacitySet& fug) {
 
 // Composition derivatives shared by the fugacity coefficients and their derivatives.
 struct CompositionTerms {
-    Vector nr{}, nT{};     // n drho_r/dn_i, n dT_r/dn_i
-    Vector dr{}, dT{};     // drho_r/dx_i, dT_r/dx_i
-    Vector ax{}, axd{}, axt{};  // d alpha_r/dx_i, d a_d/dx_i, d a_t/dx_i at constant delta, tau
+    Vector nr, nT;         // n drho_r/dn_i, n dT_r/dn_i
+    Vector dr, dT;         // drho_r/dx_i, dT_r/dx_i
+    Vector ax, axd, axt;   // d alpha_r/dx_i, d a_d/dx_i, d a_t/dx_i at constant delta, tau
     double sx = 0, sxd = 0, sxt = 0;  // sum_k x_k of the three above
-    Vector N{};            // n d alpha_r/dn_i at constant T, V
+    Vector N;              // n d alpha_r/dn_i at constant T, V
 };
 
 void composition_terms(const ActiveSet& set, const CompositionState& comp, const ComponentSeries& cs,
-                       const StatePoint& s, CompositionTerms& c) {
+                       const ReducingDerivatives& red, const StatePoint& s, CompositionTerms& c) {
     const int n = set.n;
     const double* x = comp.x.data();
-    ddredx(set, x, c.dr.data(), 0);
-    dtredx(set, x, c.dT.data(), 0);
+    c.dr = red.drho;
+    c.dT = red.dT;
     double sr = 0, sT = 0;
     for (int i = 0; i < n; ++i) {
         sr += x[i] * c.dr[i];
@@ -94,16 +94,15 @@ void composition_terms(const ActiveSet& set, const CompositionState& comp, const
 // n d ln phi_i / d n_j at constant T and p, from the second amount derivatives of
 // n alpha_r at constant T and V and the amount derivatives P_i of the pressure.
 void composition_matrix(const ActiveSet& set, const CompositionState& comp, const ComponentSeries& cs,
-                        const StatePoint& s, const CompositionTerms& c, const Vector& P,
-                        const Vector& dNdtau, double dpdV, FugacitySet& fug) {
+                        const ReducingDerivatives& red, const StatePoint& s, const CompositionTerms& c,
+                        const Vector& P, const Vector& dNdtau, double dpdV, FugacitySet& fug) {
     const int n = set.n;
     const double* x = comp.x.data();
     const double rr = comp.rho_r, Tr = comp.T_r;
     const HelmholtzDerivs& d = s.ar;
-    Matrix d2r, d2T;
-    dddxixj(set, x, d2r);
-    dtdxidxj(set, x, d2T);
-    Vector s2r{}, s2T{}, sa{};
+    const Matrix& d2r = red.d2rho;
+    const Matrix& d2T = red.d2T;
+    Vector s2r{}, s2T{}, sa{};  // sums over k of x_k times column j
     for (int j = 0; j < n; ++j) {
         for (int k = 0; k < n; ++k) {
             s2r[j] += x[k] * d2r[k][j];
@@ -111,23 +110,26 @@ void composition_matrix(const ActiveSet& set, const CompositionState& comp, cons
             sa[j] += x[k] * cs.pair_a[k][j];
         }
     }
-    Vector dNdx{};
+    Vector dNdx;
+    const double inv_rr = 1.0 / rr, inv_Tr = 1.0 / Tr;
     for (int i = 0; i < n; ++i) {
-        const double qr = c.nr[i] / rr, qT = c.nT[i] / Tr;
+        const double qr = c.nr[i] * inv_rr, qT = c.nT[i] * inv_Tr;
         const double dNddelta = (d.a_d + s.delta * d.a_dd) * (1.0 - qr) + s.tau * d.a_dt * qT +
                                 (c.axd[i] - c.sxd);
+        const double cr = s.delta * (1.0 - qr), cT = s.tau * qT;
+        const double sr = s.delta * d.a_d, sT = s.tau * d.a_t;
         double row_sum = 0.0;
         for (int j = 0; j < n; ++j) {
-            const double dqr = (d2r[i][j] - c.dr[j] - s2r[j]) / rr - c.nr[i] * c.dr[j] / (rr * rr);
-            const double dqT = (d2T[i][j] - c.dT[j] - s2T[j]) / Tr - c.nT[i] * c.dT[j] / (Tr * Tr);
-            dNdx[j] = s.delta * c.axd[j] * (1.0 - qr) - s.delta * d.a_d * dqr + s.tau * c.axt[j] * qT +
-                      s.tau * d.a_t * dqT + cs.pair_a[i][j] - c.ax[j] - sa[j];
+            const double dqr = (d2r[i][j] - c.dr[j] - s2r[j] - qr * c.dr[j]) * inv_rr;
+            const double dqT = (d2T[i][j] - c.dT[j] - s2T[j] - qT * c.dT[j]) * inv_Tr;
+            dNdx[j] = c.axd[j] * cr - sr * dqr + c.axt[j] * cT + sT * dqT + cs.pair_a[i][j] - c.ax[j] - sa[j];
             row_sum += x[j] * dNdx[j];
         }
+        const double inv_TdpdV = 1.0 / (s.T * dpdV);
         for (int j = i; j < n; ++j) {
-            const double second = c.N[j] + dNddelta * s.delta * (1.0 - c.nr[j] / rr) +
-                                  dNdtau[i] * s.tau * c.nT[j] / Tr + dNdx[j] - row_sum;
-            fug.dlnphidn[i][j] = 1.0 + second + P[i] * P[j] / (s.T * dpdV);
+            const double second = c.N[j] + dNddelta * s.delta * (1.0 - c.nr[j] * inv_rr) +
+                                  dNdtau[i] * s.tau * c.nT[j] * inv_Tr + dNdx[j] - row_sum;
+            fug.dlnphidn[i][j] = 1.0 + second + P[i] * P[j] * inv_TdpdV;
             fug.dlnphidn[j][i] = fug.dlnphidn[i][j];
         }
     }
@@ -141,12 +143,14 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
     const HelmholtzDerivs& d = s.ar;
     ComponentSeries cs;
     component_series(set, tc, f, cs);
+    ReducingDerivatives red;
+    reducing_derivatives(set, comp.x.data(), req.fugacity >= 2, red);
     CompositionTerms c;
-    composition_terms(set, comp, cs, s, c);
+    composition_terms(set, comp, cs, red, s, c);
     for (int i = 0; i < n; ++i) fug.lnphi[i] = d.a + c.N[i] - s.lnZ;
     if (req.fugacity < 2 && req.tp_derivatives < 1) return;
 
-    Vector P{}, dNdtau{};
+    Vector P, dNdtau;
     for (int i = 0; i < n; ++i) {
         const double qr = c.nr[i] / rr, qT = c.nT[i] / Tr;
         const double nda = d.a_dd * s.delta * (1.0 - qr) + d.a_dt * s.tau * qT + (c.axd[i] - c.sxd);
@@ -161,7 +165,7 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
             fug.dlnphidT[i] = -(s.tau / s.T) * (d.a_t + dNdtau[i]) + 1.0 / s.T - rec[11] * Vi / s.T;
         }
     }
-    if (req.fugacity >= 2) composition_matrix(set, comp, cs, s, c, P, dNdtau, dpdV, fug);
+    if (req.fugacity >= 2) composition_matrix(set, comp, cs, red, s, c, P, dNdtau, dpdV, fug);
 }
 
 }  // namespace

@@ -20,21 +20,22 @@ struct PairFunction {
 
 PairFunction pair_function(double xk, double xl, double b, bool second) {
     const double s = xk + xl;
-    const double q = b * xk + xl;
-    const double A = s / q;
+    const double inv_q = 1.0 / (b * xk + xl);
+    const double inv_s = 1.0 / s;
+    const double A = s * inv_q;
     PairFunction r{};
     r.f = xk * xl * A;
-    r.fk = xl * A + xk * xl * A * (1.0 / s - b / q);
-    r.fl = xk * A + xk * xl * A * (1.0 / s - 1.0 / q);
+    r.fk = xl * A + r.f * (inv_s - b * inv_q);
+    r.fl = xk * A + r.f * (inv_s - inv_q);
     if (second) {
         // f = N / q with N = xk^2 xl + xk xl^2; q is linear (dq/dxk = b, dq/dxl = 1).
         const double N = xk * xl * s;
         const double Nk = 2.0 * xk * xl + xl * xl;
         const double Nl = xk * xk + 2.0 * xk * xl;
-        const double q2 = q * q, q3 = q2 * q;
-        r.fkk = 2.0 * xl / q - 2.0 * Nk * b / q2 + 2.0 * N * b * b / q3;
-        r.fll = 2.0 * xk / q - 2.0 * Nl / q2 + 2.0 * N / q3;
-        r.fkl = 2.0 * s / q - (Nk + Nl * b) / q2 + 2.0 * N * b / q3;
+        const double q2 = inv_q * inv_q, q3 = q2 * inv_q;
+        r.fkk = 2.0 * xl * inv_q - 2.0 * Nk * b * q2 + 2.0 * N * b * b * q3;
+        r.fll = 2.0 * xk * inv_q - 2.0 * Nl * q2 + 2.0 * N * q3;
+        r.fkl = 2.0 * s * inv_q - (Nk + Nl * b) * q2 + 2.0 * N * b * q3;
     }
     return r;
 }
@@ -70,39 +71,50 @@ double reduce(const ActiveSet& set, const double* x, Quantity q) {
     return diagonal + pairs;
 }
 
-void gradient(const ActiveSet& set, const double* x, Quantity q, double* d, int selector) {
-    for (int k = 0; k < set.n; ++k) d[k] = 0.0;
-    for (int i = 0; i < set.n; ++i) {
-        if (selector != 0 && selector != i + 1) continue;
-        double sum = 2.0 * x[i] * yc(set, q, i);
-        for (int j = 0; j < set.n; ++j) {
-            if (j == i) continue;
-            const int k = i < j ? i : j, l = i < j ? j : i;
-            double b, factor;
-            pair_params(set.pair[k][l], q, b, factor);
-            const PairFunction f = pair_function(x[k], x[l], b, false);
-            sum += factor * (i == k ? f.fk : f.fl);
+// One pass over the pairs: Y = T_r or 1/rho_r with its gradient and (optionally)
+// Hessian. Each pair function is evaluated once.
+void accumulate(const ActiveSet& set, const double* x, Quantity q, bool second, double& y, double* g,
+                Matrix* h) {
+    const int n = set.n;
+    double diagonal = 0.0;
+    for (int k = 0; k < n; ++k) {
+        diagonal += x[k] * x[k] * yc(set, q, k);
+        g[k] = 2.0 * x[k] * yc(set, q, k);
+        if (second) {
+            for (int l = 0; l < n; ++l) (*h)[k][l] = 0.0;
+            (*h)[k][k] = 2.0 * yc(set, q, k);
         }
-        d[i] = sum;
     }
-}
-
-void hessian(const ActiveSet& set, const double* x, Quantity q, Matrix& e) {
-    for (int i = 0; i < set.n; ++i) {
-        double diag = 2.0 * yc(set, q, i);
-        for (int j = 0; j < set.n; ++j) {
-            if (j == i) continue;
-            const int k = i < j ? i : j, l = i < j ? j : i;
+    double pairs = 0.0;
+    for (int k = 0; k < n; ++k) {
+        for (int l = k + 1; l < n; ++l) {
             double b, factor;
             pair_params(set.pair[k][l], q, b, factor);
-            const PairFunction f = pair_function(x[k], x[l], b, true);
-            diag += factor * (i == k ? f.fkk : f.fll);
-            if (j > i) {
-                e[i][j] = factor * f.fkl;
-                e[j][i] = e[i][j];
+            const PairFunction f = pair_function(x[k], x[l], b, second);
+            pairs += factor * f.f;
+            g[k] += factor * f.fk;
+            g[l] += factor * f.fl;
+            if (second) {
+                (*h)[k][k] += factor * f.fkk;
+                (*h)[l][l] += factor * f.fll;
+                (*h)[k][l] = (*h)[l][k] = factor * f.fkl;
             }
         }
-        e[i][i] = diag;
+    }
+    y = diagonal + pairs;
+}
+
+// From 1/rho_r and its derivatives to rho_r and its derivatives.
+void invert_density(int n, double inv, double* g, Matrix* h, double& rho_r) {
+    rho_r = 1.0 / inv;
+    const double r2 = rho_r * rho_r;
+    for (int k = 0; k < n; ++k) g[k] = -r2 * g[k];
+    if (h == nullptr) return;
+    for (int i = 0; i < n; ++i) {
+        for (int j = i; j < n; ++j) {
+            (*h)[i][j] = r2 * (2.0 * g[i] * g[j] / (r2 * rho_r) - (*h)[i][j]);
+            (*h)[j][i] = (*h)[i][j];
+        }
     }
 }
 
@@ -126,33 +138,42 @@ double dreduct(const ActiveSet& set, const double* x) {
 
 void dtredx(const ActiveSet& set, const double* x, double* d, int selector) {
     check_form(" in DTREDX -> STOP");
-    gradient(set, x, Quantity::temperature, d, selector);
+    double y;
+    Vector g;
+    accumulate(set, x, Quantity::temperature, false, y, g.data(), nullptr);
+    for (int k = 0; k < set.n; ++k) d[k] = selector == 0 || selector == k + 1 ? g[k] : 0.0;
 }
 
 void ddredx(const ActiveSet& set, const double* x, double* d, int selector) {
     check_form(" in DDREDX -> STOP");
-    const double rho_r = dreduct(set, x);
-    gradient(set, x, Quantity::inverse_density, d, selector);
-    for (int k = 0; k < set.n; ++k) d[k] = -rho_r * rho_r * d[k];
+    double inv, rho_r;
+    Vector g;
+    accumulate(set, x, Quantity::inverse_density, false, inv, g.data(), nullptr);
+    invert_density(set.n, inv, g.data(), nullptr, rho_r);
+    for (int k = 0; k < set.n; ++k) d[k] = selector == 0 || selector == k + 1 ? g[k] : 0.0;
 }
 
 void dtdxidxj(const ActiveSet& set, const double* x, Matrix& e) {
     check_form(" in DTDXIDXJ -> STOP");
-    hessian(set, x, Quantity::temperature, e);
+    double y;
+    Vector g;
+    accumulate(set, x, Quantity::temperature, true, y, g.data(), &e);
 }
 
 void dddxixj(const ActiveSet& set, const double* x, Matrix& e) {
     check_form(" in DDDXIXJ -> STOP");
-    const double rho_r = dreduct(set, x);
-    Vector d{};
-    ddredx(set, x, d.data(), 0);
-    hessian(set, x, Quantity::inverse_density, e);
-    for (int i = 0; i < set.n; ++i) {
-        for (int j = i; j < set.n; ++j) {
-            e[i][j] = rho_r * rho_r * (2.0 * d[i] * d[j] / (rho_r * rho_r * rho_r) - e[i][j]);
-            e[j][i] = e[i][j];
-        }
-    }
+    double inv, rho_r;
+    Vector g;
+    accumulate(set, x, Quantity::inverse_density, true, inv, g.data(), &e);
+    invert_density(set.n, inv, g.data(), &e, rho_r);
+}
+
+void reducing_derivatives(const ActiveSet& set, const double* x, bool second, ReducingDerivatives& r) {
+    check_form(" in DTREDX -> STOP");
+    double inv;
+    accumulate(set, x, Quantity::temperature, second, r.T_r, r.dT.data(), second ? &r.d2T : nullptr);
+    accumulate(set, x, Quantity::inverse_density, second, inv, r.drho.data(), second ? &r.d2rho : nullptr);
+    invert_density(set.n, inv, r.drho.data(), second ? &r.d2rho : nullptr, r.rho_r);
 }
 
 }  // namespace ngtherm::model

@@ -24,6 +24,15 @@ void dtdxidxj(const ActiveSet& set, const double* x, Matrix& e);
 // e[k][l] = d2 rho_r / dx_k dx_l.
 void dddxixj(const ActiveSet& set, const double* x, Matrix& e);
 
+// Both reducing functions with their composition derivatives, from one pass
+// over the pairs. The Hessians are formed only when `second` is set.
+struct ReducingDerivatives {
+    double T_r = 0, rho_r = 0;
+    Vector dT, drho;    // dT_r/dx_k, drho_r/dx_k
+    Matrix d2T, d2rho;  // second derivatives (n x n block, symmetric)
+};
+void reducing_derivatives(const ActiveSet& set, const double* x, bool second, ReducingDerivatives& r);
+
 // Writes the message of an unknown reducing-function form and stops the process.
 [[noreturn]] void unknown_reducing_form(int form, const char* routine_text);
 

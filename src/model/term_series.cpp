@@ -157,8 +157,9 @@ public:
         for (int k = 1; k < kHigh; ++k) high_[k] = high_[k - 1] * s16;
     }
     double operator()(int e) const {
-        if (e < 0) return 1.0 / (*this)(-e);
-        return low_[e & 15] * high_[e >> 4];
+        const int a = e < 0 ? -e : e;
+        const double v = low_[a & 15] * high_[std::min(a >> 4, kHigh - 1)];
+        return e < 0 ? 1.0 / v : v;
     }
 
 private:

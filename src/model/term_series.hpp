@@ -71,11 +71,13 @@ struct TauCoefficients {
     double tau = 0;
     using PurePoly = std::array<double, kMaxPureD + 1>;
     using DepPoly = std::array<double, kMaxDepD + 1>;
-    std::array<PurePoly, 7> pure0{}, pure1{}, pure2{};
-    std::array<DepPoly, kDepExponentialCount> dep0{}, dep1{}, dep2{};
+    // Only the classes and shapes of the active set are written and read, so
+    // none of this is cleared up front.
+    std::array<PurePoly, 7> pure0, pure1, pure2;
+    std::array<DepPoly, kDepExponentialCount> dep0, dep1, dep2;
     // tau^t of every used shape, kept for the per-component sums.
-    std::array<double, kPureShapeCount> pure_tau_power{};
-    std::array<double, kDepShapeCount> dep_tau_power{};
+    std::array<double, kPureShapeCount> pure_tau_power;
+    std::array<double, kDepShapeCount> dep_tau_power;
 };
 
 void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
@@ -94,18 +96,18 @@ HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, d
 
 // Values of the delta groups at one delta: f = delta^d E and its first two
 // delta derivatives, for every group the active set uses.
-struct DeltaFactors {
-    std::array<double, kPureGroupCount> pf{}, pf_d{}, pf_dd{};
-    std::array<double, kDepGroupCount> df{}, df_d{}, df_dd{};
+struct DeltaFactors {  // written and read for the groups of the active set only
+    std::array<double, kPureGroupCount> pf, pf_d, pf_dd;
+    std::array<double, kDepGroupCount> df, df_d, df_dd;
 };
 
 void delta_factors(const ActiveSet& set, double delta, bool second, DeltaFactors& f);
 
 // Per-component and per-pair values needed by the fugacities: alpha_oi and
 // alpha_ij with their delta and tau derivatives at the current state.
-struct ComponentSeries {
-    Vector a{}, a_d{}, a_t{};  // pure-fluid parts, by active position
-    Matrix pair_a{}, pair_a_d{}, pair_a_t{};  // F_kl alpha_kl, symmetric; zero without a function
+struct ComponentSeries {  // the n x n block is written, the rest is never read
+    Vector a, a_d, a_t;  // pure-fluid parts, by active position
+    Matrix pair_a, pair_a_d, pair_a_t;  // F_kl alpha_kl, symmetric; zero without a function
 };
 
 void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
