@@ -10,4 +10,7 @@ namespace ngtherm::cli {
 // `ngtherm state`: the single-phase state at given T, p and composition.
 void add_state_command(CLI::App& app);
 
+// `ngtherm equilibrium`: the phases, beta, phase compositions, Z and density at given T, p.
+void add_equilibrium_command(CLI::App& app);
+
 }  // namespace ngtherm::cli

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
         "Run 'ngtherm SUBCOMMAND --help' for the options and output units of a subcommand.\n");
 
     ngtherm::cli::add_state_command(app);
+    ngtherm::cli::add_equilibrium_command(app);
 
     return ngtherm::cli::run_command_line(app, argc, argv);
 }
