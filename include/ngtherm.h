@@ -49,8 +49,16 @@
  *   and keep what the caller put there. When a calculation fails, its result
  *   holds a sentinel (a negative integral value such as -97777) and the status
  *   holds the matching code of 190 and above. No function aborts, throws or
- *   writes output on bad input. The functions are not reentrant: calls must not
- *   overlap in one process.
+ *   writes output on bad input. A calculation that fails unexpectedly (for
+ *   example for lack of memory) reports the sentinel -97777 with status 206. A
+ *   null pointer for any argument makes a property function return without
+ *   reading or writing anything.
+ *
+ * Threads
+ *   Calls may overlap when they come from different threads: each thread has
+ *   its own working storage and its own one-entry cache of the last
+ *   equilibrium, so a repeated request on the same thread is answered without
+ *   computing again.
  *
  * Status codes:
  *   -1   success; range set 0, only the general limits were checked
