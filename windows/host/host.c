@@ -1,0 +1,384 @@
+/*
+ * Test host of ngtherm.dll: loads the DLL as a Windows application does,
+ * resolves every export by its plain name, its decorated name and its
+ * ordinal, calls each through a stdcall function pointer on the cases of an
+ * expectations table, and compares every argument after the call with what the
+ * native library left there.
+ *
+ *   ngtherm_dll_host.exe ngtherm.dll expectations.txt
+ *
+ * The table (written by windows/make_expectations.cpp) holds, per case:
+ *   case <export> <label>
+ *   <values of argument 1 before the call> => <values after the call>
+ *   ... one line per argument ...
+ *   end
+ * Values are whitespace-separated numbers; "N*v" stands for N copies of v.
+ * Exits 0 only when every export resolves consistently and every case
+ * matches: status codes, counts, inputs and the composition echo exactly,
+ * computed values to a relative 1e-9.
+ */
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <math.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "ngtherm.h"
+
+typedef void(NGTHERM_CALL* PropertyFn)(const double*, const double*, const double*, const int16_t*,
+                                       int16_t*, double*, double*, int16_t*);
+typedef void(NGTHERM_CALL* FlashFn)(const double*, const double*, const double*, int16_t*, double*,
+                                    double*, double*, double*, int16_t*);
+typedef void(NGTHERM_CALL* PhaseFn)(const double*, const double*, const double*, const double*,
+                                    const double*, const double*, const double*, const double*,
+                                    int16_t*, double*, int32_t*, double*, double*, int16_t*);
+
+/* The pointer types must be those of the header, calling convention included. */
+#ifdef __GNUC__
+_Static_assert(__builtin_types_compatible_p(__typeof__(&gerg2008), PropertyFn), "gerg2008");
+_Static_assert(__builtin_types_compatible_p(__typeof__(&gerg2008_z), PropertyFn), "gerg2008_z");
+_Static_assert(__builtin_types_compatible_p(__typeof__(&flash_tp), FlashFn), "flash_tp");
+_Static_assert(__builtin_types_compatible_p(__typeof__(&phase), PhaseFn), "phase");
+#endif
+
+/* Relative difference accepted between the DLL's and the native results. */
+#define RELATIVE_TOLERANCE 1e-9
+/* Mismatches printed per case and resolution before the rest is summarised. */
+#define MAX_REPORTED_MISMATCHES 5
+#define MAX_ARGS 14
+#define MAX_TOKEN 64
+#define EXPORT_COUNT 14
+
+enum Shape { SHAPE_PROPERTY, SHAPE_FLASH, SHAPE_PHASE };
+
+/*
+ * Argument layout: one "<kind><count>" per argument. Kinds: x double compared
+ * exactly, d double compared to the tolerance, s int16, i int32.
+ */
+#define PROPERTY_ARGS "x21 x1 x1 s1 s1 d1 x21 s1"
+#define ALL_PROPERTIES_ARGS "x21 x1 x1 s1 s1 d11 x21 s11"
+#define FLASH_ARGS "x21 x1 x1 s1 d3 d21 d21 x21 s1"
+#define PHASE_ARGS "x21 x1 x1 x1 x1 x1 x1 x1 s1 d4800 i1 d8 x21 s8"
+
+struct ExportSpec {
+    const char* name;
+    int arg_bytes;
+    enum Shape shape;
+    const char* layout;
+};
+
+/* In ordinal order: the plain name of entry k has ordinal 2k + 1, the decorated one 2k + 2. */
+static const struct ExportSpec kExports[EXPORT_COUNT] = {
+    {"flash_tp", 36, SHAPE_FLASH, FLASH_ARGS},
+    {"gerg2008", 32, SHAPE_PROPERTY, ALL_PROPERTIES_ARGS},
+    {"gerg2008_cp", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_cv", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_h", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_jtc", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_k", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_kappa", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_rho", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_s", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_sos", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_u", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"gerg2008_z", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
+    {"phase", 56, SHAPE_PHASE, PHASE_ARGS},
+};
+
+enum Resolution { BY_NAME, BY_DECORATED_NAME, BY_ORDINAL, RESOLUTION_COUNT };
+static const char* const kResolutionNames[RESOLUTION_COUNT] = {"name", "decorated name", "ordinal"};
+
+struct Argument {
+    char kind;
+    int count;
+    double* before;
+    double* after;
+    void* buffer; /* what the export receives: double, int16_t or int32_t[count] */
+};
+
+struct Case {
+    const struct ExportSpec* spec;
+    char label[MAX_TOKEN];
+    int arg_count;
+    struct Argument args[MAX_ARGS];
+};
+
+struct Totals {
+    int passed;
+    int failed;
+    double largest_difference; /* relative, over the values compared to the tolerance */
+};
+
+static FARPROC resolve(HMODULE dll, int index, enum Resolution how) {
+    char name[MAX_TOKEN];
+    switch (how) {
+    case BY_NAME:
+        return GetProcAddress(dll, kExports[index].name);
+    case BY_DECORATED_NAME:
+        snprintf(name, sizeof name, "_%s@%d", kExports[index].name, kExports[index].arg_bytes);
+        return GetProcAddress(dll, name);
+    default:
+        return GetProcAddress(dll, MAKEINTRESOURCEA(2 * index + 1));
+    }
+}
+
+/* Every export is found under all three and they lead to the same code. */
+static int check_resolution(HMODULE dll, FARPROC table[EXPORT_COUNT][RESOLUTION_COUNT]) {
+    int ok = 1;
+    for (int i = 0; i < EXPORT_COUNT; ++i) {
+        for (int how = 0; how < RESOLUTION_COUNT; ++how) {
+            table[i][how] = resolve(dll, i, (enum Resolution)how);
+            if (table[i][how] == NULL) {
+                printf("FAIL %s: not found by %s\n", kExports[i].name, kResolutionNames[how]);
+                ok = 0;
+            }
+        }
+        FARPROC even = GetProcAddress(dll, MAKEINTRESOURCEA(2 * i + 2));
+        if (table[i][BY_DECORATED_NAME] != even || table[i][BY_NAME] != table[i][BY_DECORATED_NAME] ||
+            table[i][BY_NAME] != table[i][BY_ORDINAL]) {
+            printf("FAIL %s: names and ordinals %d, %d lead to different code\n", kExports[i].name,
+                   2 * i + 1, 2 * i + 2);
+            ok = 0;
+        }
+    }
+    return ok;
+}
+
+static const struct ExportSpec* find_export(const char* name, int* index) {
+    for (int i = 0; i < EXPORT_COUNT; ++i) {
+        if (strcmp(kExports[i].name, name) == 0) {
+            *index = i;
+            return &kExports[i];
+        }
+    }
+    return NULL;
+}
+
+static size_t element_size(char kind) {
+    return kind == 's' ? sizeof(int16_t) : kind == 'i' ? sizeof(int32_t) : sizeof(double);
+}
+
+/* Allocates the arguments of a case from the export's layout. */
+static int set_up_arguments(struct Case* c) {
+    const char* p = c->spec->layout;
+    c->arg_count = 0;
+    while (*p != '\0' && c->arg_count < MAX_ARGS) {
+        struct Argument* a = &c->args[c->arg_count++];
+        a->kind = *p++;
+        a->count = (int)strtol(p, (char**)&p, 10);
+        a->before = calloc((size_t)a->count, sizeof(double));
+        a->after = calloc((size_t)a->count, sizeof(double));
+        a->buffer = calloc((size_t)a->count, element_size(a->kind));
+        if (a->before == NULL || a->after == NULL || a->buffer == NULL) return 0;
+        while (*p == ' ') ++p;
+    }
+    return 1;
+}
+
+static void free_arguments(struct Case* c) {
+    for (int i = 0; i < c->arg_count; ++i) {
+        free(c->args[i].before);
+        free(c->args[i].after);
+        free(c->args[i].buffer);
+    }
+    c->arg_count = 0;
+}
+
+/* Reads the next token; a token starting with # comments out the rest of its line. */
+static int read_token(FILE* in, char token[MAX_TOKEN]) {
+    for (;;) {
+        if (fscanf(in, "%63s", token) != 1) return 0;
+        if (token[0] != '#') return 1;
+        int ch;
+        do ch = fgetc(in);
+        while (ch != '\n' && ch != EOF);
+    }
+}
+
+/*
+ * Reads `count` values into `values`; a token "N*v" gives N copies of v.
+ * Integers and doubles both read back exactly as doubles.
+ */
+static int read_values(FILE* in, double* values, int count) {
+    char token[MAX_TOKEN];
+    int filled = 0;
+    while (filled < count) {
+        if (!read_token(in, token)) return 0;
+        char* star = strchr(token, '*');
+        long repeat = 1;
+        const char* number = token;
+        if (star != NULL) {
+            *star = '\0';
+            repeat = strtol(token, NULL, 10);
+            number = star + 1;
+        }
+        char* end = NULL;
+        double v = strtod(number, &end);
+        if (end == number || *end != '\0' || repeat < 1 || filled + repeat > count) return 0;
+        for (long r = 0; r < repeat; ++r) values[filled++] = v;
+    }
+    return 1;
+}
+
+/* Reads the next case; returns 1 on a case, 0 at the end, -1 on a format error. */
+static int read_case(FILE* in, struct Case* c, int* export_index) {
+    char token[MAX_TOKEN];
+    char name[MAX_TOKEN];
+    if (!read_token(in, token)) return 0;
+    if (strcmp(token, "case") != 0 || !read_token(in, name) || !read_token(in, c->label)) return -1;
+    c->spec = find_export(name, export_index);
+    if (c->spec == NULL || !set_up_arguments(c)) return -1;
+    for (int i = 0; i < c->arg_count; ++i) {
+        struct Argument* a = &c->args[i];
+        if (!read_values(in, a->before, a->count) || !read_token(in, token) || strcmp(token, "=>") != 0 ||
+            !read_values(in, a->after, a->count))
+            return -1;
+    }
+    return read_token(in, token) && strcmp(token, "end") == 0 ? 1 : -1;
+}
+
+static void load_buffer(struct Argument* a) {
+    for (int k = 0; k < a->count; ++k) {
+        if (a->kind == 's')
+            ((int16_t*)a->buffer)[k] = (int16_t)a->before[k];
+        else if (a->kind == 'i')
+            ((int32_t*)a->buffer)[k] = (int32_t)a->before[k];
+        else
+            ((double*)a->buffer)[k] = a->before[k];
+    }
+}
+
+static double buffer_value(const struct Argument* a, int k) {
+    if (a->kind == 's') return ((const int16_t*)a->buffer)[k];
+    if (a->kind == 'i') return ((const int32_t*)a->buffer)[k];
+    return ((const double*)a->buffer)[k];
+}
+
+/* Calls through the typed pointer of the export's shape (via void (*)(void), the
+   generic function pointer type, to convert from FARPROC). */
+static void call_export(FARPROC fn, const struct Case* c) {
+    void* b[MAX_ARGS];
+    for (int i = 0; i < c->arg_count; ++i) b[i] = c->args[i].buffer;
+    switch (c->spec->shape) {
+    case SHAPE_PROPERTY:
+        ((PropertyFn)(void (*)(void))fn)(b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
+        break;
+    case SHAPE_FLASH:
+        ((FlashFn)(void (*)(void))fn)(b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8]);
+        break;
+    case SHAPE_PHASE:
+        ((PhaseFn)(void (*)(void))fn)(b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10],
+                                      b[11], b[12], b[13]);
+        break;
+    }
+}
+
+static double relative_difference(double got, double want) {
+    if (got == want) return 0.0;
+    return fabs(got - want) / fmax(fabs(got), fabs(want));
+}
+
+static int same_value(char kind, double got, double want, double* largest_difference) {
+    if (isnan(got) || isnan(want)) return isnan(got) && isnan(want);
+    if (kind != 'd') return memcmp(&got, &want, sizeof got) == 0;
+    double difference = relative_difference(got, want);
+    if (difference > *largest_difference) *largest_difference = difference;
+    return difference <= RELATIVE_TOLERANCE;
+}
+
+/* Compares every argument after the call; prints the first mismatches. */
+static int compare_case(const struct Case* c, enum Resolution how, double* largest_difference) {
+    int mismatches = 0;
+    for (int i = 0; i < c->arg_count; ++i) {
+        const struct Argument* a = &c->args[i];
+        for (int k = 0; k < a->count; ++k) {
+            double got = buffer_value(a, k);
+            if (same_value(a->kind, got, a->after[k], largest_difference)) continue;
+            if (++mismatches <= MAX_REPORTED_MISMATCHES)
+                printf("FAIL %s %s by %s: argument %d[%d] is %.17g, expected %.17g\n", c->spec->name, c->label,
+                       kResolutionNames[how], i + 1, k, got, a->after[k]);
+        }
+    }
+    if (mismatches > MAX_REPORTED_MISMATCHES)
+        printf("     ... %d mismatches in all\n", mismatches);
+    return mismatches == 0;
+}
+
+/* Runs one case through all three resolutions of its export. */
+static void run_case(struct Case* c, FARPROC fns[RESOLUTION_COUNT], struct Totals* totals) {
+    for (int how = 0; how < RESOLUTION_COUNT; ++how) {
+        for (int i = 0; i < c->arg_count; ++i) load_buffer(&c->args[i]);
+        call_export(fns[how], c);
+        if (compare_case(c, (enum Resolution)how, &totals->largest_difference))
+            ++totals->passed;
+        else
+            ++totals->failed;
+    }
+}
+
+/* LoadLibrary wants backslashes in a path. */
+static void to_windows_path(char* path) {
+    for (char* p = path; *p != '\0'; ++p)
+        if (*p == '/') *p = '\\';
+}
+
+static int run_table(FILE* in, FARPROC table[EXPORT_COUNT][RESOLUTION_COUNT], struct Totals* totals) {
+    int cases_per_export[EXPORT_COUNT] = {0};
+    for (;;) {
+        struct Case c;
+        int index = 0;
+        memset(&c, 0, sizeof c);
+        int r = read_case(in, &c, &index);
+        if (r == 0) break;
+        if (r < 0) {
+            printf("FAIL expectations table: bad entry after case '%s'\n", c.label);
+            free_arguments(&c);
+            return 0;
+        }
+        run_case(&c, table[index], totals);
+        ++cases_per_export[index];
+        free_arguments(&c);
+    }
+    int ok = 1;
+    for (int i = 0; i < EXPORT_COUNT; ++i) {
+        if (cases_per_export[i] == 0) {
+            printf("FAIL %s: no case in the expectations table\n", kExports[i].name);
+            ok = 0;
+        }
+    }
+    return ok;
+}
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        fprintf(stderr, "usage: %s ngtherm.dll expectations.txt\n", argv[0]);
+        return 2;
+    }
+    to_windows_path(argv[1]);
+    HMODULE dll = LoadLibraryA(argv[1]);
+    if (dll == NULL) {
+        printf("FAIL cannot load %s (error %lu)\n", argv[1], (unsigned long)GetLastError());
+        return 1;
+    }
+    FILE* in = fopen(argv[2], "r");
+    if (in == NULL) {
+        printf("FAIL cannot open %s\n", argv[2]);
+        return 1;
+    }
+    FARPROC table[EXPORT_COUNT][RESOLUTION_COUNT];
+    struct Totals totals = {0, 0, 0.0};
+    if (check_resolution(dll, table)) {
+        ++totals.passed;
+        if (!run_table(in, table, &totals)) ++totals.failed;
+    } else {
+        ++totals.failed;
+    }
+    fclose(in);
+    FreeLibrary(dll);
+    printf("largest relative difference from the native results: %.3g\n", totals.largest_difference);
+    printf("host: %d passed, %d failed\n", totals.passed, totals.failed);
+    return totals.failed == 0 ? 0 : 1;
+}
