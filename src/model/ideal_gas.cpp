@@ -19,9 +19,9 @@ struct Sums {
 
 // Correlation sums of one record. Hyperbolic functions are formed from one
 // exponential each, which keeps ln sinh and ln cosh accurate at large theta/T.
-Sums correlation_sums(const FnicRecord& r, double T) {
+Sums correlation_sums(const FnicRecord& r, double T, double lnT) {
     Sums s{0.0, r.c0 * T, r.c0};
-    s.gamma = -r.c0 * std::log(T);
+    s.gamma = -r.c0 * lnT;
     for (int k = 0; k < r.npol; ++k) {
         const double e = r.e[k];
         s.gamma += r.a[k] * (e == 0.0 ? 1.0 : e == 1.0 ? 1.0 / T : std::pow(1.0 / T, e));
@@ -54,6 +54,8 @@ std::array<FnicRecord, kComponentCount> derive_all() {
     }
     return records;
 }
+
+const double kOneMinusLnR = 1.0 - std::log(kR);
 
 // Immutable after load: the records with their derived constants.
 const std::array<FnicRecord, kComponentCount> kRecords = derive_all();
@@ -96,33 +98,36 @@ void derive_integration_constants(FnicRecord& r) {
         if (std::fabs(r.e[k]) < kSlotTolerance) entropy_slot = k;
     }
     // h0(T0)/R = T0 + r H(T0) must vanish.
-    const double h0 = T0 + kRatio * correlation_sums(r, T0).H;
+    const double h0 = T0 + kRatio * correlation_sums(r, T0, std::log(T0)).H;
     (enthalpy_slot >= 0 ? r.a[enthalpy_slot] : r.fallback) -= h0 / kRatio;
     if (entropy_slot < 0) {
         std::printf(" <FNULLP> FNIC enthaelt keine Entropiekonstante!\n");
         return;
     }
     // alpha0(T0, rho0) = ln rho0 + r Gamma(T0) must equal -1 (zero entropy at T0, p0).
-    const double alpha0 = std::log(rho0) + kRatio * correlation_sums(r, T0).gamma;
+    const double alpha0 = std::log(rho0) + kRatio * correlation_sums(r, T0, std::log(T0)).gamma;
     r.a[entropy_slot] -= (alpha0 + 1.0) / kRatio;
 }
 
-IdealComponentValues fnullp(const FnicRecord& r, double T) {
-    const Sums s = correlation_sums(r, T);
-    return {kRatio * s.C, kRatio * (s.H + r.fallback), 1.0 - std::log(kR) + kRatio * s.gamma};
+IdealComponentValues fnullp(const FnicRecord& r, double T) { return fnullp(r, T, std::log(T)); }
+
+IdealComponentValues fnullp(const FnicRecord& r, double T, double lnT) {
+    const Sums s = correlation_sums(r, T, lnT);
+    return {kRatio * s.C, kRatio * (s.H + r.fallback), kOneMinusLnR + kRatio * s.gamma};
 }
 
 const FnicRecord& ideal_record(int i) { return kRecords[i]; }
 
 IdealMix idealmix(const ActiveSet& set, const double* x, double T) {
     double s_cp = 0, s_h = 0, s_G = 0;
+    const double lnT = std::log(T);
     for (int k = 0; k < set.n; ++k) {
-        const IdealComponentValues v = fnullp(kRecords[set.id[k]], T);
+        const IdealComponentValues v = fnullp(kRecords[set.id[k]], T, lnT);
         s_cp += x[k] * v.cp;
         s_h += x[k] * v.h;
         s_G += x[k] * v.G;
     }
-    return {T + s_h, 1.0 + std::log(T) - s_G + s_h / T, 1.0 + s_cp};
+    return {T + s_h, 1.0 + lnT - s_G + s_h / T, 1.0 + s_cp};
 }
 
 }  // namespace ngtherm::model

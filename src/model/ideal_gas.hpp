@@ -34,6 +34,7 @@ struct IdealComponentValues {
     double cp, h, G;
 };
 IdealComponentValues fnullp(const FnicRecord& record, double T);
+IdealComponentValues fnullp(const FnicRecord& record, double T, double lnT);  // lnT = ln T
 
 // The record of model component `i` with its derived constants (built once).
 const FnicRecord& ideal_record(int i);
