@@ -1,0 +1,50 @@
+// The eleven properties of the C function gerg2008 (include/ngtherm.h), from
+// C++: the same input check with its range sets, the same values on the mass
+// basis and the same status codes, without loading the shared library.
+//
+// Units: composition in mole percent in the order of the C interface, p in
+// MPa, T in K. Results: Z and K dimensionless, rho kg/m3, u and h kJ/kg, s, cv
+// and cp kJ/(kg K), w m/s, kappa dimensionless, jt K/MPa.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "ngtherm/components.hpp"
+
+namespace ngtherm {
+
+// Mole percentages in the order of the C interface: methane, nitrogen, carbon
+// dioxide, ethane, propane, n-butane, isobutane, n-pentane, isopentane,
+// n-hexane, n-heptane, n-octane, n-nonane, n-decane, helium, argon, hydrogen,
+// oxygen, carbon monoxide, water, hydrogen sulphide.
+using ExternalPercentages = std::array<double, kComponentCount>;
+
+// Model-order mole fractions as mole percentages in the C interface's order.
+ExternalPercentages external_percentages(const Composition& fractions);
+
+inline constexpr int kExportPropertyCount = 11;
+
+// The short names of the results, in result order.
+inline constexpr std::array<std::string_view, kExportPropertyCount> kExportPropertyNames{
+    "Z", "K", "rho", "u", "h", "s", "cv", "cp", "w", "kappa", "jt"};
+
+struct ExportResults {
+    // NaN where the input check failed and nothing was computed; a sentinel
+    // (a negative integral value) where a calculation failed.
+    std::array<double, kExportPropertyCount> value{};
+    std::array<std::int16_t, kExportPropertyCount> status{};  // 0 success, > 0 failure
+    std::int16_t range_set = 0;  // as the check left it (a value above 2 becomes 2)
+};
+
+// All eleven properties at (p, T): phase selector 0 whole, 1 liquid-like
+// phase, 2 vapour-like phase; range set 0, 1 or 2 (see include/ngtherm.h).
+// Never throws for any input: every outcome is a status code.
+ExportResults export_properties(const ExternalPercentages& composition, double p, double T,
+                                std::int16_t phase_selector, std::int16_t range_set);
+
+// The meaning of a status code of the C interface, in words.
+std::string_view status_meaning(int code);
+
+}  // namespace ngtherm
