@@ -13,4 +13,7 @@ void add_state_command(CLI::App& app);
 // `ngtherm equilibrium`: the phases, beta, phase compositions, Z and density at given T, p.
 void add_equilibrium_command(CLI::App& app);
 
+// `ngtherm props`: the eleven properties of the C function gerg2008, with status codes.
+void add_props_command(CLI::App& app);
+
 }  // namespace ngtherm::cli
