@@ -187,7 +187,9 @@ TEST(DewLine, SplitPersistsAndBetaVariesContinuouslyOnAFineTemperatureGrid) {
         const EquilibriumResult& r = solve(solver, feed, T, 4.0);
         ASSERT_EQ(r.error, kErrorNone) << "T = " << T;
         const bool two = r.two_phase();
-        if (k == 0) ASSERT_TRUE(two);
+        if (k == 0) {
+            ASSERT_TRUE(two);
+        }
         if (two != previous_two) ++changes;
         if (two && previous_two && k > 0) {
             EXPECT_LT(std::fabs(r.beta - previous_beta), 2e-3) << "T = " << T;
