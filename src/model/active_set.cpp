@@ -1,5 +1,6 @@
 #include "model/active_set.hpp"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -64,12 +65,16 @@ void collect_shapes(ActiveSet& set) {
     for (int g = 0; g < kPureGroupCount; ++g) {
         if (!pure_groups[g]) continue;
         set.pure_groups.add(g);
-        set.pure_exp_used[kPureDeltaGroups[g].c] = true;
+        const PureDeltaGroup& grp = kPureDeltaGroups[g];
+        set.pure_exp_used[grp.c] = true;
+        set.pure_degree[grp.c] = std::max(set.pure_degree[grp.c], grp.d);
     }
     for (int g = 0; g < kDepGroupCount; ++g) {
         if (!dep_groups[g]) continue;
         set.dep_groups.add(g);
-        exps[kDepDeltaGroups[g].exponential] = true;
+        const DepDeltaGroup& grp = kDepDeltaGroups[g];
+        exps[grp.exponential] = true;
+        set.dep_degree[grp.exponential] = std::max(set.dep_degree[grp.exponential], grp.d);
     }
     for (int e = 0; e < kDepExponentialCount; ++e) {
         if (exps[e]) set.dep_exponentials.add(e);

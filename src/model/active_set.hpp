@@ -65,7 +65,10 @@ struct ActiveSet {
     IndexList<kPureGroupCount> pure_groups;
     IndexList<kDepGroupCount> dep_groups;
     IndexList<kDepExponentialCount> dep_exponentials;
-    std::array<bool, 7> pure_exp_used{};  // exp(-delta^c) needed, c = 1..6
+    std::array<bool, 7> pure_exp_used{};  // exp(-delta^c) needed, c = 0..6 (0: polynomial terms)
+    // Highest power of delta per exponential class, for the polynomial sums.
+    std::array<int, 7> pure_degree{};
+    std::array<int, kDepExponentialCount> dep_degree{};
 };
 
 // The pair set-up: gathers the tables for the model numbers `ids` (0-based,

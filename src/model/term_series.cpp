@@ -44,19 +44,31 @@ DepExponent dep_exponent(double eta, double epsilon, double beta, double gamma, 
 // Every built-in departure exponential is G^(8 eta) H^(4 beta) with
 // G = exp(-(delta - 1/2)^2 / 8) and H = exp(-(delta - 1/2) / 4): two
 // exponentials serve all of them.
+constexpr int max_dep_power(bool eta) {
+    int m = 0;
+    for (const DepExponential& e : kDepExponentials) m = std::max(m, eta ? e.eta_eighths : e.beta_quarters);
+    return m;
+}
+
 struct DepBases {
-    double G, H;
+    std::array<double, max_dep_power(true) + 1> G;   // G^k
+    std::array<double, max_dep_power(false) + 1> H;  // H^k
 };
 
 DepBases dep_bases(double delta) {
     const double w = delta - 0.5;
-    return {std::exp(-0.125 * w * w), std::exp(-0.25 * w)};
+    DepBases b;
+    b.G[0] = b.H[0] = 1.0;
+    b.G[1] = std::exp(-0.125 * w * w);
+    b.H[1] = std::exp(-0.25 * w);
+    for (size_t k = 2; k < b.G.size(); ++k) b.G[k] = b.G[k - 1] * b.G[1];
+    for (size_t k = 2; k < b.H.size(); ++k) b.H[k] = b.H[k - 1] * b.H[1];
+    return b;
 }
 
 DepExponent dep_exponent(int index, double delta, const DepBases& b) {
     const DepExponential& p = kDepExponentials[index];
-    return {ipow(b.G, p.eta_eighths) * ipow(b.H, p.beta_quarters), -2.0 * p.eta * (delta - p.epsilon) - p.beta,
-            -2.0 * p.eta};
+    return {b.G[p.eta_eighths] * b.H[p.beta_quarters], -2.0 * p.eta * (delta - p.epsilon) - p.beta, -2.0 * p.eta};
 }
 
 void accumulate(HelmholtzDerivs& r, double n, double tp, double t, double tau, const Factor& f) {
@@ -279,10 +291,11 @@ struct Poly {
     double v, d, dd;
 };
 
+// Coefficients a[0..degree].
 template <size_t N>
-Poly horner(const std::array<double, N>& a, double x) {
+Poly horner(const std::array<double, N>& a, int degree, double x) {
     double v = 0.0, d = 0.0, h = 0.0;  // h = P''/2
-    for (size_t k = N; k-- > 0;) {
+    for (int k = degree; k >= 0; --k) {
         h = h * x + d;
         d = d * x + v;
         v = v * x + a[k];
@@ -336,15 +349,17 @@ HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, d
             g2 = c >= 2 ? -c * (c - 1.0) * ipow(delta, c - 2) : 0.0;
             E = std::exp(-dc1 * delta);
         }
-        add_class(s, E, g1, g2, horner(t.pure0[c], delta));
-        if (all) add_tau_class(s, E, g1, horner(t.pure1[c], delta), horner(t.pure2[c], delta).v);
+        const int deg = set.pure_degree[c];
+        add_class(s, E, g1, g2, horner(t.pure0[c], deg, delta));
+        if (all) add_tau_class(s, E, g1, horner(t.pure1[c], deg, delta), horner(t.pure2[c], deg, delta).v);
     }
     if (set.dep_exponentials.size == 0) return finish(s, t.tau, all);
     const DepBases bases = dep_bases(delta);
     for (int e : set.dep_exponentials) {
         const DepExponent x = dep_exponent(e, delta, bases);
-        add_class(s, x.E, x.q1, x.q2, horner(t.dep0[e], delta));
-        if (all) add_tau_class(s, x.E, x.q1, horner(t.dep1[e], delta), horner(t.dep2[e], delta).v);
+        const int deg = set.dep_degree[e];
+        add_class(s, x.E, x.q1, x.q2, horner(t.dep0[e], deg, delta));
+        if (all) add_tau_class(s, x.E, x.q1, horner(t.dep1[e], deg, delta), horner(t.dep2[e], deg, delta).v);
     }
     return finish(s, t.tau, all);
 }
