@@ -66,14 +66,6 @@ struct PhaseView {
     double V;  // K/MPa
 };
 
-double speed_of_sound(const PhaseView& ph, double gamma) {
-    const ResidualRecord& r = *ph.rec;
-    const double w2 = -ph.V * ph.V * gamma * r[8] * kRMolar / r[16];
-    // A radicand that is not a number has no real root either.
-    if (!(w2 >= 0.0)) return api::kSentinelNegativeSoundSquare;
-    return std::sqrt(w2);
-}
-
 // cp/R and cv/R of a phase: residual plus ideal-gas part.
 double cp_over_R(const ResidualRecord& r) { return r[5] + r[15]; }
 double cv_over_R(const ResidualRecord& r) { return r[15] - 1.0 + r[12]; }
@@ -91,7 +83,7 @@ double phase_value(Quantity q, const PhaseView& ph, double T, double p, int basi
         case Quantity::s: return R * (r[4] + r[14]);
         case Quantity::cv: return R * cv_R;
         case Quantity::cp: return R * cp_R;
-        case Quantity::w: return speed_of_sound(ph, cp_R / cv_R);
+        case Quantity::w: return speed_of_sound(r, ph.V);
         case Quantity::kappa: return -ph.V * (cp_R / cv_R) * r[8] / p;
         case Quantity::jt: return -r[7] / (cv_R + T * r[9] * r[11]);
     }
@@ -182,6 +174,14 @@ double kappa_tp(EquilibriumSolver& solver, double T, double p, const Composition
 }
 double jt_tp(EquilibriumSolver& solver, double T, double p, const Composition& x, int selector) {
     return property_tp(Quantity::jt, solver, T, p, x, selector, api::kBasisMolar);
+}
+
+double speed_of_sound(const ResidualRecord& r, double V) {
+    const double gamma = cp_over_R(r) / cv_over_R(r);
+    const double w2 = -V * V * gamma * r[8] * kRMolar / r[16];
+    // A radicand that is not a number has no real root either.
+    if (!(w2 >= 0.0)) return api::kSentinelNegativeSoundSquare;
+    return std::sqrt(w2);
 }
 
 MixedProperties mix_phases(double beta, double one_minus_beta, const ResidualRecord& rec1,

@@ -52,6 +52,12 @@ double kappa_tp(EquilibriumSolver& solver, double T, double p, const Composition
                 int selector);
 double jt_tp(EquilibriumSolver& solver, double T, double p, const Composition& x, int selector);
 
+// The speed of sound in m/s of a phase with the completed record `rec` and
+// v/R = V in K/MPa. It uses the molar gas constant and the molar mass of slot
+// 16 whatever the basis; kSentinelNegativeSoundSquare when the square of the
+// speed is negative or not a number.
+double speed_of_sound(const model::ResidualRecord& rec, double V);
+
 // Values of the whole of a two-phase state that are not simple sums.
 struct MixedProperties {
     double cp = 0.0, cv = 0.0;              // basis units
