@@ -309,7 +309,10 @@ DensitySearchResult density_search(const DensityFunctions& F, double p, int pref
         c.liquid = which == 0;
         c.rho0 = c.liquid ? roots.rho_max : roots.rho_min;
         if (int s = build_bracket(F, p, roots.count, c)) {
+            // The fallback decides; it keeps a liquid-like root already found
+            // when only the liquid-like branch exists at p.
             result.status = s;
+            result.rho = found[0];
             return result;
         }
         double rho = newton_solve(F, p, c.lo, c.hi, c.rho0);
@@ -339,9 +342,10 @@ DensitySearchResult density_search(const DensityFunctions& F, double p, int pref
 
 namespace {
 
-// One scan of g from `start` toward `end` in steps of h; returns 0 without a sign change.
-template <class G>
-double scan_for_sign_change(const G& g, double start, double end, double h) {
+// One scan of g from `start` toward `end` in steps of h; returns 0 without a
+// sign change. `accept` may turn down a refined root, and the scan goes on.
+template <class G, class A>
+double scan_for_sign_change(const G& g, double start, double end, double h, const A& accept) {
     const double dir = end > start ? 1.0 : -1.0;
     double x_prev = start, g_prev = g(start);
     bool last = false;
@@ -352,9 +356,36 @@ double scan_for_sign_change(const G& g, double start, double end, double h) {
             last = true;
         }
         const double gx = g(x);
-        if (g_prev * gx <= 0.0) return refine(g, x_prev, x, g_prev, gx);
+        if (g_prev * gx <= 0.0) {
+            const double root = refine(g, x_prev, x, g_prev, gx);
+            if (accept(root)) return root;
+        }
         x_prev = x;
         g_prev = gx;
+    }
+    return 0.0;
+}
+
+template <class G>
+double scan_for_sign_change(const G& g, double start, double end, double h) {
+    return scan_for_sign_change(g, start, end, h, [](double) { return true; });
+}
+
+// The scan range ends at 0.99 of the Peng-Robinson limiting density, which can
+// lie below the GERG-2008 liquid root (heavy components, water). When the top
+// of the range is still on the stable liquid branch below p, follow the branch
+// upward to the root.
+double liquid_root_above(const DensityFunctions& F, double p, double top, double h) {
+    DensityFunctions::Point at_top = F.at(top);
+    if (!(at_top.p < p && at_top.dpdrho > 0.0)) return 0.0;
+    double lo = top, f_lo = at_top.p - p;
+    for (int step = 0; step < kMaxFallbackSteps; ++step) {
+        const double hi = lo + h;
+        const DensityFunctions::Point pt = F.at(hi);
+        if (!(pt.dpdrho > 0.0)) return 0.0;
+        if (pt.p >= p) return refine([&](double rho) { return F.pressure(rho) - p; }, lo, hi, f_lo, pt.p - p);
+        lo = hi;
+        f_lo = pt.p - p;
     }
     return 0.0;
 }
@@ -369,6 +400,8 @@ double density_fallback(const DensityFunctions& F, double p, const PengRobinsonR
     const double h = (top - bottom) / std::max(steps, 1.0);
     const auto slope = [&](double rho) { return F.slope(rho); };
     const auto f = [&](double rho) { return F.pressure(rho) - p; };
+    // A root on a branch where pressure falls with density is no phase: keep scanning.
+    const auto stable = [&](double rho) { return F.slope(rho) > 0.0; };
 
     const double vapour_spinodal = scan_for_sign_change(slope, bottom, top, h);
     const double liquid_spinodal = scan_for_sign_change(slope, top, bottom, h);
@@ -377,18 +410,22 @@ double density_fallback(const DensityFunctions& F, double p, const PengRobinsonR
     if (liquid_spinodal > 0.0 && F.pressure(liquid_spinodal) > p) branches = -1;
     if (vapour_spinodal > 0.0 && p > F.pressure(vapour_spinodal)) branches = -2;
 
+    const auto liquid_scan = [&]() {
+        const double above = liquid_root_above(F, p, top, h);
+        return above > 0.0 ? above : scan_for_sign_change(f, top, bottom, h, stable);
+    };
     if (branches == -2) {
         if (current > kNoDensity) return current;
-        const double rho = scan_for_sign_change(f, top, bottom, h);
+        const double rho = liquid_scan();
         return rho > 0.0 ? rho : liquid_spinodal;
     }
     if (branches == -1) {
-        const double rho = scan_for_sign_change(f, bottom, top, h);
+        const double rho = scan_for_sign_change(f, bottom, top, h, stable);
         return rho > 0.0 ? rho : vapour_spinodal;
     }
-    double vapour = scan_for_sign_change(f, bottom, top, h);
+    double vapour = scan_for_sign_change(f, bottom, top, h, stable);
     if (!(vapour > 0.0)) vapour = vapour_spinodal;
-    double liquid = scan_for_sign_change(f, top, bottom, h);
+    double liquid = liquid_scan();
     if (!(liquid > 0.0)) liquid = liquid_spinodal;
     if (vapour > 0.0 && liquid > 0.0 && std::fabs(vapour - liquid) >= kDistinctRoots &&
         F.gibbs(vapour) > F.gibbs(liquid)) {

@@ -53,7 +53,7 @@ private:
 };
 
 struct DensitySearchResult {
-    double rho = 0;    // chosen root, 0 when none
+    double rho = 0;    // chosen root; with a non-zero status the liquid-like root found before, or 0
     double other = 0;  // the other candidate of a two-candidate search
     double dg = 0;     // |g_r(vapour) - g_r(liquid)| / (1000 R T)
     int status = 0;    // 0 found, 1 to 6 as documented in mixstate.hpp
@@ -64,8 +64,9 @@ struct DensitySearchResult {
 DensitySearchResult density_search(const DensityFunctions& F, double p, int preference,
                                    const PengRobinsonRoots& roots);
 
-// The spinodal fallback, taken when the search found nothing. `current` is the
-// search's result. Returns 0 when no density can be found.
+// The spinodal fallback, taken when the search failed. `current` is the
+// search's result (a liquid-like root it found, or 0). Returns 0 when no
+// density can be found.
 double density_fallback(const DensityFunctions& F, double p, const PengRobinsonRoots& roots,
                         double current);
 

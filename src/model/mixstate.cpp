@@ -205,7 +205,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
     const DensitySearchResult search = density_search(F, p, root == kRootVapour ? 2 : root, roots);
     double rho = search.rho;
-    if (rho < kNoDensity || search.status == 6) rho = density_fallback(F, p, roots, rho);
+    if (rho < kNoDensity || search.status != 0) rho = density_fallback(F, p, roots, rho);
     result.search_status = search.status;
     result.other_rho = search.other;
     if (!(rho > kNoDensity) || !std::isfinite(rho)) {

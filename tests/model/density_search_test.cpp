@@ -90,6 +90,25 @@ TEST(DensitySearch, FallbackFindsTheSameRootsAsTheGuidedSearch) {
     }
 }
 
+// n-decane at 275 K and 0.1 MPa: no vapour-like root, and the liquid root lies
+// above 0.99 of the Peng-Robinson limiting density, where the fallback scan
+// starts. Every preference must give the liquid, and nearby compositions must
+// not jump to another branch.
+TEST(DensitySearch, HeavyLiquidBeyondThePengRobinsonLimitIsFoundForEveryPreference) {
+    for (double methane : {0.0, 0.003, 0.006, 0.01}) {
+        const test::ModelSetup m(methane > 0 ? test::composition({{"CH4", methane}, {"nC10", 1 - methane}})
+                                             : test::composition({{"nC10", 1.0}}));
+        ResidualRecord rec;
+        CompositionState scratch;
+        const double liquid = mixstate(m.set, scratch, {}, kRootLiquid, 275.0, 0.1, m.x.data(), nullptr, rec).rho;
+        EXPECT_NEAR(liquid, 5.23, 0.05) << methane;
+        for (int root : {kRootStable, kRootVapour}) {
+            EXPECT_NEAR(mixstate(m.set, scratch, {}, root, 275.0, 0.1, m.x.data(), nullptr, rec).rho, liquid,
+                        1e-6 * liquid) << methane << " " << root;
+        }
+    }
+}
+
 TEST(DensitySearch, MixStateFallsBackWhenTheSearchRejectsItsRoot) {
     // Deep inside the vapour-liquid region of methane-propane the liquid-like
     // phase composition has roots on both branches; every outcome must be a
