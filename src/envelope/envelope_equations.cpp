@@ -1,0 +1,109 @@
+#include "envelope/envelope_equations.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ngtherm::envelope {
+
+void EnvelopeEquations::reset(const model::ActiveSet& set, const double* z, double beta) {
+    set_ = &set;
+    n_ = set.n;
+    beta_ = beta;
+    for (int i = 0; i < n_; ++i) z_[i] = z[i];
+    liquid_.root = model::kRootLiquid;
+    vapour_.root = model::kRootVapour;
+    liquid_.flag = vapour_.flag = 1;
+    evaluations_ = 0;
+}
+
+void EnvelopeEquations::update_root_preferences() {
+    // The flag is the side found times the preference, so the product is
+    // +1 after a liquid-like and -1 after a vapour-like evaluation.
+    for (Phase* ph : {&liquid_, &vapour_}) {
+        ph->root *= ph->flag;
+        ph->flag = 1;
+    }
+}
+
+EnvelopeEquations::RootState EnvelopeEquations::root_state() const {
+    return {liquid_.root, liquid_.flag, vapour_.root, vapour_.flag};
+}
+
+void EnvelopeEquations::restore(const RootState& state) {
+    liquid_.root = state.liquid_root;
+    liquid_.flag = state.liquid_flag;
+    vapour_.root = state.vapour_root;
+    vapour_.flag = state.vapour_flag;
+}
+
+bool EnvelopeEquations::evaluate(const LuVector& X, model::MixRequest request) {
+    liquid_.sum = vapour_.sum = 0.0;
+    for (int i = 0; i < n_; ++i) {
+        const double K = std::exp(X[i]);
+        d_[i] = 1.0 - beta_ + beta_ * K;
+        if (!(d_[i] > 0.0) || !std::isfinite(d_[i])) return false;
+        liquid_.amount[i] = z_[i] / d_[i];
+        vapour_.amount[i] = K * liquid_.amount[i];
+        liquid_.sum += liquid_.amount[i];
+        vapour_.sum += vapour_.amount[i];
+    }
+    const double T = std::exp(X[n_]);
+    const double p = std::exp(X[n_ + 1]);
+    for (Phase* ph : {&liquid_, &vapour_}) {
+        ++evaluations_;
+        const model::MixResult r =
+            model::mixstate(*set_, ph->comp, request, ph->root, T, p, ph->amount.data(), &ph->fug, ph->rec);
+        if (!r.ok()) return false;
+        ph->flag = r.phase_flag;
+    }
+    return true;
+}
+
+void EnvelopeEquations::residuals(const LuVector& X, int spec, double spec_value, LuVector& F) const {
+    for (int i = 0; i < n_; ++i) F[i] = X[i] + vapour_.fug.lnphi[i] - liquid_.fug.lnphi[i];
+    F[n_] = vapour_.sum - liquid_.sum;
+    F[n_ + 1] = X[spec] - spec_value;
+}
+
+void EnvelopeEquations::jacobian(const LuVector& X, int spec, LuSystem& J) const {
+    const double T = std::exp(X[n_]);
+    const double p = std::exp(X[n_ + 1]);
+    const int m = n_ + 2;
+    J.m = m;
+    for (int i = 0; i < n_; ++i) {
+        for (int j = 0; j < n_; ++j) {
+            // d y_j/d ln K_j = (1 - beta) y_j/d_j and d x_j/d ln K_j = -beta y_j/d_j;
+            // the model's matrix is per unit amount, the phase amounts are the sums.
+            const double dy = vapour_.fug.dlnphidn[i][j] * (1.0 - beta_) / vapour_.sum;
+            const double dx = liquid_.fug.dlnphidn[i][j] * beta_ / liquid_.sum;
+            J.a[i][j] = (i == j ? 1.0 : 0.0) + (dy + dx) * vapour_.amount[j] / d_[j];
+        }
+        J.a[i][n_] = T * (vapour_.fug.dlnphidT[i] - liquid_.fug.dlnphidT[i]);
+        J.a[i][n_ + 1] = p * (vapour_.fug.dlnphidp[i] - liquid_.fug.dlnphidp[i]);
+    }
+    for (int j = 0; j < n_; ++j) J.a[n_][j] = vapour_.amount[j] / d_[j];
+    J.a[n_][n_] = J.a[n_][n_ + 1] = 0.0;
+    for (int j = 0; j < m; ++j) J.a[n_ + 1][j] = j == spec ? 1.0 : 0.0;
+}
+
+bool EnvelopeEquations::startup_pass(LuVector& X, double max_lnT_step) {
+    if (!evaluate(X, kStartupRequest)) return false;
+    const double T = std::exp(X[n_]);
+    model::Vector F{}, G{};  // fugacity residuals and T d(ln phi_i(y) - ln phi_i(x))/dT
+    double numerator = vapour_.sum - liquid_.sum;
+    double denominator = 0.0;
+    for (int i = 0; i < n_; ++i) {
+        const double weight = vapour_.amount[i] / d_[i];  // d(material balance)/d ln K_i
+        F[i] = X[i] + vapour_.fug.lnphi[i] - liquid_.fug.lnphi[i];
+        G[i] = T * (vapour_.fug.dlnphidT[i] - liquid_.fug.dlnphidT[i]);
+        numerator -= F[i] * weight;
+        denominator += G[i] * weight;
+    }
+    const double delta = std::clamp(numerator / denominator, -max_lnT_step, max_lnT_step);
+    if (!std::isfinite(delta)) return false;
+    X[n_] += delta;
+    for (int i = 0; i < n_; ++i) X[i] -= F[i] + G[i] * delta;
+    return true;
+}
+
+}  // namespace ngtherm::envelope

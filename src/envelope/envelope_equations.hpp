@@ -1,0 +1,74 @@
+// The equations of one point of a line of constant vapour fraction beta, in
+// the unknowns X = (ln K_1 .. ln K_n, ln T, ln p):
+//   F_i     = ln K_i + ln phi_i(y) - ln phi_i(x)   (i < n, equal fugacities)
+//   F_n     = sum (y_i - x_i)                      (material balance)
+//   F_{n+1} = X_spec - S                           (specification)
+// with x_i = z_i / (1 - beta + beta K_i) and y_i = K_i x_i. Both phases are
+// evaluated with mixstate; each keeps its own root preference.
+#pragma once
+
+#include "envelope/lu.hpp"
+#include "model/mixstate.hpp"
+
+namespace ngtherm::envelope {
+
+// Model requests: ln phi with T and p derivatives; the same with the
+// composition matrix.
+inline constexpr model::MixRequest kStartupRequest{1, 2};
+inline constexpr model::MixRequest kNewtonRequest{2, 2};
+
+class EnvelopeEquations {
+public:
+    // A new line: n fractions z (normalised) of the active set, which must
+    // outlive the equations. Root preferences: liquid for x, vapour for y.
+    void reset(const model::ActiveSet& set, const double* z, double beta);
+
+    // Turns each phase's root preference towards the side its last
+    // evaluation found; called at the start of each point.
+    void update_root_preferences();
+
+    // The root preferences and last flags of both phases, so that a point
+    // that is abandoned leaves them as the last converged point set them.
+    struct RootState {
+        int liquid_root = 0, liquid_flag = 1, vapour_root = 0, vapour_flag = 1;
+    };
+    RootState root_state() const;
+    void restore(const RootState& state);
+
+    // Evaluates both phases at X; false when a phase amount is not positive
+    // or the model finds no density.
+    bool evaluate(const LuVector& X, model::MixRequest request);
+
+    // After evaluate: the n + 2 residuals.
+    void residuals(const LuVector& X, int spec, double spec_value, LuVector& F) const;
+
+    // After evaluate with kNewtonRequest: the analytic Jacobian dF/dX.
+    void jacobian(const LuVector& X, int spec, LuSystem& J) const;
+
+    // One successive-substitution pass that corrects ln T from the material
+    // balance and the ln K from the fugacity equations (evaluates first).
+    bool startup_pass(LuVector& X, double max_lnT_step);
+
+    long evaluations() const { return evaluations_; }
+
+private:
+    struct Phase {
+        model::Vector amount{};  // unnormalised composition: z_i/d_i, or K_i z_i/d_i
+        double sum = 0.0;
+        model::CompositionState comp;
+        model::FugacitySet fug;
+        model::ResidualRecord rec;
+        int root = 0;  // root preference of the density search
+        int flag = 1;  // phase flag of the last evaluation: side found times `root`
+    };
+
+    const model::ActiveSet* set_ = nullptr;
+    int n_ = 0;
+    double beta_ = 1.0;
+    model::Vector z_{};
+    model::Vector d_{};  // 1 - beta + beta K_i
+    Phase liquid_, vapour_;
+    long evaluations_ = 0;
+};
+
+}  // namespace ngtherm::envelope

@@ -1,0 +1,43 @@
+// Special points between two converged envelope points, located on the cubics
+// of the interval: crossings of tabulation temperatures and pressures, the
+// extrema of T and p, and the critical point.
+#pragma once
+
+#include <array>
+
+#include "envelope/cubic.hpp"
+#include "envelope/tracer_types.hpp"
+
+namespace ngtherm::envelope {
+
+struct SpecialPoint {
+    double s = 0.0;  // position on the cubics
+    int type = kPointOrdinary;
+};
+
+// Every tabulation value can be crossed twice (once on each side of an
+// extremum), plus the two extrema and the critical point.
+inline constexpr int kMaxSpecialPoints = 4 * kMaxTabulation + 3;
+
+struct SpecialPointList {
+    int size = 0;
+    std::array<SpecialPoint, kMaxSpecialPoints> item{};
+    void add(double s, int type) {
+        if (size < kMaxSpecialPoints) item[size++] = {s, type};
+    }
+};
+
+// The cubics of one interval: n ln K_i, then ln T and ln p. The previous
+// point lies at s = u, the current one at s = 0.
+struct IntervalCubics {
+    const CubicSet& cubic;
+    int n = 0;
+    double u = 0.0;
+};
+
+// Finds the special points of the interval and sorts them by decreasing |s|,
+// so that they follow the line from the previous point to the current one.
+void find_special_points(const IntervalCubics& interval, const Tabulation& temperatures,
+                         const Tabulation& pressures, SpecialPointList& out);
+
+}  // namespace ngtherm::envelope

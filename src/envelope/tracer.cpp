@@ -1,0 +1,207 @@
+// The continuation loop of the envelope tracer: accept a converged point,
+// choose the next specification and step, predict, and retry with smaller
+// steps when a point does not converge.
+#include "envelope/tracer.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "envelope/special_points.hpp"
+
+namespace ngtherm::envelope {
+namespace {
+
+// Maximum step = 1 + kMaxStepPerLnK * (largest |ln K_i| of the point).
+constexpr double kMaxStepPerLnK = 0.15;
+// ln T and ln p steps are limited to the maximum step divided by this.
+constexpr double kTpStepDivisor = 2.5;
+// Weight of ln T and ln p against ln K in the choice of the specification.
+constexpr double kTpSpecificationWeight = 2.0;
+// Step factors after a point that took 1, 2, 3, 4 and 5 or more Newton iterations.
+constexpr std::array<double, 5> kStepFactors{2.0, 1.5, 1.2, 1.0, 0.5};
+// A failed point halves the step; the trace ends once the step is below
+// this fraction of the maximum step.
+constexpr double kStepReduction = 0.5;
+constexpr double kSmallestStepFraction = 1e-4;
+// Halvings per point; the smallest-step test ends the trace long before.
+constexpr int kMaxStepReductions = 64;
+// The critical-region rule approaches ln K = 0 by this factor at a time.
+constexpr double kCriticalApproach = 3.0;
+// The line has returned below the minimum pressure by more than this, MPa.
+constexpr double kBelowMinPressure = 1e-4;
+
+}  // namespace
+
+void EnvelopeTracer::begin(const model::ActiveSet& set, const double* z,
+                           const TraceSettings& settings) {
+    set_ = &set;
+    settings_ = settings;
+    settings_.temperatures.count = std::clamp(settings_.temperatures.count, 0, kMaxTabulation);
+    settings_.pressures.count = std::clamp(settings_.pressures.count, 0, kMaxTabulation);
+    n_ = set.n;
+    m_ = n_ + 2;
+    double sum = 0.0;
+    for (int i = 0; i < n_; ++i) sum += z[i];
+    for (int i = 0; i < n_; ++i) z_[i] = z[i] / sum;
+    equations_.reset(set, z_.data(), settings_.beta);
+    if (static_cast<int>(points_.size()) < settings_.point_limit) points_.resize(settings_.point_limit);
+    count_ = 0;
+    iterations_ = 0;
+    step_ = settings_.initial_step;
+    max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
+}
+
+TraceOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double* z,
+                                   const TraceSettings& settings) {
+    begin(set, z, settings);
+    if (n_ < 2 || !wilson_start() || !startup_passes()) return TraceOutcome::failed;
+    spec_ = n_ + 1;  // ln p: the first point lies at the minimum pressure
+    spec_value_ = X_[spec_];
+    if (converge_point(true) != Convergence::converged) return TraceOutcome::failed;
+    // Every cycle stores at least one point, so the point limit ends the loop.
+    for (int cycle = 0; cycle <= settings_.point_limit; ++cycle) {
+        TraceOutcome end{};
+        if (accept_point(end)) return end;
+        if (next_point(end)) return end;
+    }
+    return TraceOutcome::point_limit;
+}
+
+// Everything after a point has converged; true when the trace ends here.
+bool EnvelopeTracer::accept_point(TraceOutcome& end) {
+    sens_ = LuVector{};
+    sens_[m_ - 1] = 1.0;
+    lu_solve(lu_, sens_);
+    fit_interval();
+    if (count_ > 0 && !store_special_points()) {
+        end = TraceOutcome::point_limit;
+        return true;
+    }
+    double largest_lnK = 0.0;
+    for (int i = 0; i < n_; ++i) largest_lnK = std::max(largest_lnK, std::abs(X_[i]));
+    max_step_ = std::min(1.0 + kMaxStepPerLnK * largest_lnK, settings_.tuning.max_step_cap);
+    choose_specification();
+    adapt_step();
+    if (!store(X_, kPointOrdinary)) {
+        end = TraceOutcome::point_limit;
+        return true;
+    }
+    base_ = X_;
+    base_sens_ = sens_;
+    predict();
+    apply_critical_rule();
+    if (left_window()) {
+        end = TraceOutcome::left_window;
+        return true;
+    }
+    return false;
+}
+
+void EnvelopeTracer::fit_interval() {
+    if (count_ == 0) {
+        for (int k = 0; k < m_; ++k) cubic_.set(k, Cubic::line(X_[k], sens_[k]));
+        return;
+    }
+    const double u = base_[spec_] - X_[spec_];
+    for (int k = 0; k < m_; ++k) cubic_.set(k, Cubic::hermite(base_[k], base_sens_[k], u, X_[k], sens_[k]));
+}
+
+bool EnvelopeTracer::store_special_points() {
+    SpecialPointList list;
+    const IntervalCubics interval{cubic_, n_, base_[spec_] - X_[spec_]};
+    find_special_points(interval, settings_.temperatures, settings_.pressures, list);
+    for (int k = 0; k < list.size; ++k) {
+        LuVector X{};
+        for (int j = 0; j < m_; ++j) X[j] = cubic_[j].value(list.item[k].s);
+        if (!store(X, list.item[k].type)) return false;
+    }
+    return true;
+}
+
+// Stores a point from its unknowns; false when the store is full.
+bool EnvelopeTracer::store(const LuVector& X, int type) {
+    if (count_ >= settings_.point_limit) return false;
+    TracePoint& point = points_[count_++];
+    const double beta = settings_.beta;
+    point.T = std::exp(X[n_]);
+    point.p = std::exp(X[n_ + 1]);
+    point.type = type;
+    for (int i = 0; i < n_; ++i) {
+        const double K = std::exp(X[i]);
+        point.lnK[i] = X[i];
+        point.x[i] = z_[i] / (1.0 - beta + beta * K);
+        point.y[i] = K * point.x[i];
+    }
+    return true;
+}
+
+// The variable that changes fastest along the line becomes the specification;
+// the cubics, sensitivities and step are re-expressed in it.
+void EnvelopeTracer::choose_specification() {
+    int best = 0;
+    double best_weight = -1.0;
+    for (int k = 0; k < m_; ++k) {
+        const double weight = (k < n_ ? 1.0 : kTpSpecificationWeight) * std::abs(sens_[k]);
+        if (weight > best_weight) {
+            best = k;
+            best_weight = weight;
+        }
+    }
+    const double c = sens_[best];
+    for (int k = 0; k < m_; ++k) {
+        sens_[k] /= c;
+        cubic_.set(k, cubic_[k].rescaled(c));
+    }
+    step_ *= c;
+    spec_ = best;
+}
+
+void EnvelopeTracer::adapt_step() {
+    const int index = std::clamp(iterations_, 1, static_cast<int>(kStepFactors.size())) - 1;
+    step_ *= kStepFactors[index];
+    const double scale = spec_ >= n_ ? kTpStepDivisor : 1.0;
+    if (std::abs(step_ * scale) > max_step_) step_ = std::copysign(max_step_, step_) / scale;
+}
+
+void EnvelopeTracer::predict() {
+    for (int k = 0; k < m_; ++k) X_[k] = cubic_[k].value(step_);
+    spec_value_ = base_[spec_] + step_;
+}
+
+// Near the critical point all ln K approach zero together; a step that would
+// land on or close to zero is replaced by one to a third of the current value
+// or by a jump to its mirror value across zero.
+void EnvelopeTracer::apply_critical_rule() {
+    if (spec_ >= n_) return;
+    const double current = base_[spec_];
+    const double predicted = X_[spec_];
+    const bool close_to_zero = std::abs(current) > kCriticalApproach * std::abs(predicted);
+    if (current * predicted <= 0.0) {
+        step_ = close_to_zero ? current / kCriticalApproach - current : -2.0 * current;
+    } else if (close_to_zero) {
+        step_ = current / kCriticalApproach - current;
+    } else {
+        return;
+    }
+    predict();
+}
+
+bool EnvelopeTracer::left_window() const {
+    return std::exp(base_[n_ + 1]) < settings_.p_min - kBelowMinPressure ||
+           std::exp(X_[n_ + 1]) > settings_.p_max || std::exp(X_[n_]) < settings_.T_min;
+}
+
+// Converges the predicted point, halving the step while it fails; true when
+// the trace ends here.
+bool EnvelopeTracer::next_point(TraceOutcome& end) {
+    for (int reduction = 0; reduction < kMaxStepReductions; ++reduction) {
+        if (converge_point(false) == Convergence::converged) return false;
+        step_ *= kStepReduction;
+        if (std::abs(step_) < kSmallestStepFraction * max_step_) break;
+        predict();
+    }
+    end = TraceOutcome::step_too_small;
+    return true;
+}
+
+}  // namespace ngtherm::envelope

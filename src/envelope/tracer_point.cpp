@@ -1,0 +1,123 @@
+// One point of the envelope: the Wilson start with its start-up passes, and
+// the Newton iteration of every point.
+#include <algorithm>
+#include <cmath>
+
+#include "envelope/tracer.hpp"
+
+namespace ngtherm::envelope {
+namespace {
+
+// Wilson correlation: ln K = ln(pc/p) + kWilsonFactor (1 + omega)(1 - Tc/T).
+constexpr double kWilsonFactor = 5.373;
+// Temperature the Wilson iteration starts from, K.
+constexpr double kWilsonStartT = 300.0;
+// The Wilson iteration has converged once a temperature step is at most this, K.
+constexpr double kWilsonTolerance = 0.05;
+// Largest Wilson temperature step as a fraction of T.
+constexpr double kWilsonMaxRelativeStep = 0.2;
+// Wilson iterations before the start counts as failed.
+constexpr int kWilsonIterationCap = 200;
+// Successive-substitution passes that refine the Wilson start.
+constexpr int kStartupPasses = 6;
+// Largest change of ln T in one start-up pass.
+constexpr double kStartupMaxLnTStep = 0.1;
+// A point has converged when sqrt(sum F^2 sum dX^2) is at most this.
+constexpr double kConvergedMeasure = 1e-12;
+// The first point fails once its measure exceeds this.
+constexpr double kFirstPointMaxMeasure = 10.0;
+// A later point's first measure must be below this to count as decreasing.
+constexpr double kFirstMeasureReference = 1.0;
+
+struct WilsonSums {
+    double S0 = 0.0, S1 = 0.0, S2 = 0.0;
+};
+
+}  // namespace
+
+double EnvelopeTracer::wilson_lnK(int i, double T) const {
+    const model::ActiveSet& set = *set_;
+    return std::log(set.wilson_pc[i] / settings_.p_min) +
+           kWilsonFactor * (1.0 + set.wilson_omega[i]) * (1.0 - set.wilson_Tc[i] / T);
+}
+
+// Newton iteration on T for sum y = sum x with Wilson K-values at the minimum pressure.
+bool EnvelopeTracer::wilson_start() {
+    const double beta = settings_.beta;
+    double T = kWilsonStartT;
+    bool converged = false;
+    for (int it = 0; it < kWilsonIterationCap && !converged; ++it) {
+        WilsonSums w;
+        for (int i = 0; i < n_; ++i) {
+            const double K = std::exp(wilson_lnK(i, T));
+            const double dKdT = K * kWilsonFactor * (1.0 + set_->wilson_omega[i]) * set_->wilson_Tc[i] / (T * T);
+            const double d = 1.0 - beta + beta * K;
+            w.S0 += z_[i] / d;
+            w.S1 += K * z_[i] / d;
+            w.S2 += z_[i] * dKdT / (d * d);
+        }
+        double dT = -std::log(w.S1 / w.S0) / (w.S2 * (beta / w.S0 + (1.0 - beta) / w.S1));
+        if (!std::isfinite(dT)) return false;
+        const double limit = kWilsonMaxRelativeStep * T;
+        if (std::abs(dT) > limit) dT = std::copysign(limit, dT);
+        T += dT;
+        converged = std::abs(dT) <= kWilsonTolerance;
+    }
+    if (!converged) return false;
+    for (int i = 0; i < n_; ++i) X_[i] = wilson_lnK(i, T);
+    X_[n_] = std::log(T);
+    X_[n_ + 1] = std::log(settings_.p_min);
+    return true;
+}
+
+bool EnvelopeTracer::startup_passes() {
+    for (int pass = 0; pass < kStartupPasses; ++pass) {
+        if (!equations_.startup_pass(X_, kStartupMaxLnTStep)) return false;
+    }
+    return true;
+}
+
+bool EnvelopeTracer::newton_step(double& measure) {
+    if (!equations_.evaluate(X_, kNewtonRequest)) return false;
+    equations_.residuals(X_, spec_, spec_value_, F_);
+    equations_.jacobian(X_, spec_, lu_);
+    if (!lu_factor(lu_)) return false;
+    LuVector dX{};
+    for (int k = 0; k < m_; ++k) dX[k] = -F_[k];
+    lu_solve(lu_, dX);
+    double sum_F = 0.0, sum_dX = 0.0;
+    for (int k = 0; k < m_; ++k) {
+        sum_F += F_[k] * F_[k];
+        sum_dX += dX[k] * dX[k];
+        X_[k] += dX[k];
+    }
+    measure = std::sqrt(sum_F * sum_dX);
+    return std::isfinite(measure);
+}
+
+EnvelopeTracer::Convergence EnvelopeTracer::converge_point(bool first) {
+    // A failed attempt may have found the other root of a phase (beyond its
+    // spinodal, say); its flags must not steer the retry with a smaller step.
+    const EnvelopeEquations::RootState roots = equations_.root_state();
+    equations_.update_root_preferences();
+    const Convergence result = newton_iteration(first);
+    if (result == Convergence::abandoned) equations_.restore(roots);
+    return result;
+}
+
+EnvelopeTracer::Convergence EnvelopeTracer::newton_iteration(bool first) {
+    double previous = kFirstMeasureReference;
+    for (int it = 1; it <= settings_.tuning.max_newton_iterations; ++it) {
+        iterations_ = it;
+        double measure = 0.0;
+        if (!newton_step(measure)) return Convergence::abandoned;
+        if (measure <= kConvergedMeasure) return Convergence::converged;
+        const bool diverging = first ? measure > kFirstPointMaxMeasure
+                                     : measure >= settings_.tuning.abandon_measure || measure >= previous;
+        if (diverging) return Convergence::abandoned;
+        previous = measure;
+    }
+    return Convergence::abandoned;
+}
+
+}  // namespace ngtherm::envelope
