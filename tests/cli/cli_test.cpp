@@ -194,36 +194,5 @@ TEST(StateCommand, HumanOutputListsEveryPropertyWithItsUnit) {
     EXPECT_NE(liquid.out.find("liquid-like"), std::string::npos) << liquid.out;
 }
 
-// A state on a small grid of roots asked for where they may not exist, for which
-// the library reports a status other than ok; empty if it finds none.
-std::optional<StateCase> find_failing_state() {
-    for (const std::string gas : {"H2O=100", "nC10=100", "CH4=50,nC10=50", "C3H8=100"}) {
-        for (const std::string T : {"100", "150", "200", "300"}) {
-            for (const std::string p : {"0.001", "0.1", "1", "5"}) {
-                for (const std::string root : {"vapour", "liquid"}) {
-                    const StateCase c{gas, T, p, root};
-                    if (!state_in_process(c).ok()) return c;
-                }
-            }
-        }
-    }
-    return std::nullopt;
-}
-
-TEST(StateCommand, StateThatIsNotOkExitsWithOneAndPrintsItsMessage) {
-    const std::optional<StateCase> c = find_failing_state();
-    if (!c) GTEST_SKIP() << "no state on the grid fails";
-    const PhaseState s = state_in_process(*c);
-    const CommandResult r = run_ngtherm({"state", "--gas", c->gas, "-T", c->T, "-p", c->p,
-                                         "--root", c->root, "--json"});
-    EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(count_lines(r.err), 1u) << r.err;
-    EXPECT_EQ(r.err.rfind("ngtherm: state: ", 0), 0u) << r.err;
-    if (!s.message.empty()) {
-        EXPECT_NE(r.err.find(s.message), std::string::npos) << r.err;
-    }
-}
-
 }  // namespace
 }  // namespace ngtherm::test
