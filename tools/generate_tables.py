@@ -162,6 +162,24 @@ def build(gerg, pr):
             dep_terms.append((t["n"], t["d"], shape[1], dep_shapes.index(shape)))
         dep_series.append((len(terms), bounds, 1, DEP_DIVISOR, first, tail, f["id"]))
 
+    # Shapes sorted by delta group (then exponent), so that each group's shapes
+    # are contiguous; term records point at the sorted positions.
+    def sort_shapes(shapes, terms):
+        order = sorted(range(len(shapes)), key=lambda k: (shapes[k][2], shapes[k][1], shapes[k][0]))
+        new_index = {old: new for new, old in enumerate(order)}
+        sorted_shapes = [shapes[k] for k in order]
+        sorted_terms = [(n, d, e, new_index[sh]) for n, d, e, sh in terms]
+        return sorted_shapes, sorted_terms
+
+    pure_shapes, pure_terms = sort_shapes(pure_shapes, pure_terms)
+    dep_shapes, dep_terms = sort_shapes(dep_shapes, dep_terms)
+
+    def group_begins(shapes, group_count):
+        begins = []
+        for g in range(group_count + 1):
+            begins.append(next((k for k, sh in enumerate(shapes) if sh[2] >= g), len(shapes)))
+        return begins
+
     def emit_terms(prefix, terms):
         w(f"inline constexpr std::array<double, {len(terms)}> k{prefix}TermN{{{{")
         for t in terms:
@@ -194,6 +212,9 @@ def build(gerg, pr):
     w(f"inline constexpr std::array<TermShape, {len(pure_shapes)}> kPureShapes{{{{")
     w("    " + ", ".join(f"{{{d}, {e}, {g}}}" for d, e, g in pure_shapes))
     w("}};")
+    w("// Shapes of pure-fluid delta group g: kPureShapes[kPureGroupShapes[g] .. kPureGroupShapes[g + 1]).")
+    pb = group_begins(pure_shapes, len(pure_groups))
+    w(f"inline constexpr std::array<int, {len(pb)}> kPureGroupShapes{{{{" + ", ".join(map(str, pb)) + "}};")
     dep_exps = []
     for g in dep_groups:
         if g[1:] not in dep_exps:
@@ -215,6 +236,9 @@ def build(gerg, pr):
     w(f"inline constexpr std::array<TermShape, {len(dep_shapes)}> kDepShapes{{{{")
     w("    " + ", ".join(f"{{{d}, {e}, {g}}}" for d, e, g in dep_shapes))
     w("}};")
+    w("// Shapes of departure delta group g: kDepShapes[kDepGroupShapes[g] .. kDepGroupShapes[g + 1]).")
+    db = group_begins(dep_shapes, len(dep_groups))
+    w(f"inline constexpr std::array<int, {len(db)}> kDepGroupShapes{{{{" + ", ".join(map(str, db)) + "}};")
     w("")
 
     fid = [f["id"] for f in funcs]

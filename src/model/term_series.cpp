@@ -125,8 +125,8 @@ HelmholtzDerivs departure_series(int function, double delta, double tau) {
 }
 
 void series_coefficients(const ActiveSet& set, const double* x, SeriesCoefficients& c) {
-    for (int s : set.pure_shapes) c.pure[s] = 0.0;
-    for (int s : set.dep_shapes) c.dep[s] = 0.0;
+    c.pure.fill(0.0);
+    c.dep.fill(0.0);
     for (int k = 0; k < set.n; ++k) {
         const TermSeries& s = kPureSeries[set.id[k]];
         for (int t = s.first; t < s.first + s.count; ++t) c.pure[kPureTermShape[t]] += x[k] * kPureTermN[t];
@@ -180,6 +180,16 @@ private:
     std::array<double, kHigh> high_;
 };
 
+// Exponent t = e / D of every shape, formed once at compile time.
+template <size_t N>
+constexpr std::array<double, N> shape_exponents(const std::array<TermShape, N>& shapes, double divisor) {
+    std::array<double, N> t{};
+    for (size_t k = 0; k < N; ++k) t[k] = shapes[k].e / divisor;
+    return t;
+}
+constexpr auto kPureShapeT = shape_exponents(kPureShapes, kPureSeries[0].divisor);
+constexpr auto kDepShapeT = shape_exponents(kDepShapes, kDepartureSeries[0].divisor);
+
 }  // namespace
 
 void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
@@ -196,32 +206,44 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
         t.dep1[e].fill(0.0);
         t.dep2[e].fill(0.0);
     }
+    // Shapes are stored group by group, so each group's three coefficients
+    // are summed in registers.
     const double pure_divisor = kPureSeries[0].divisor;
     const double dep_divisor = kDepartureSeries[0].divisor;
     const SigmaPowers<max_shape_exponent(false)> pure_power(std::pow(tau, 1.0 / pure_divisor));
-    for (int s : set.pure_shapes) {
-        const TermShape& shape = kPureShapes[s];
-        const PureDeltaGroup& g = kPureDeltaGroups[shape.delta_group];
-        const double tp = pure_power(shape.e);
-        const double t_exp = shape.e / pure_divisor;
-        const double v = c.pure[s] * tp;
-        t.pure_tau_power[s] = tp;
-        t.pure0[g.c][g.d] += v;
-        t.pure1[g.c][g.d] += v * t_exp;
-        t.pure2[g.c][g.d] += v * t_exp * (t_exp - 1.0);
+    for (int g : set.pure_groups) {
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0;
+        for (int s = kPureGroupShapes[g]; s < kPureGroupShapes[g + 1]; ++s) {
+            const double tp = pure_power(kPureShapes[s].e);
+            const double t_exp = kPureShapeT[s];
+            const double v = c.pure[s] * tp;
+            t.pure_tau_power[s] = tp;
+            s0 += v;
+            s1 += v * t_exp;
+            s2 += v * t_exp * (t_exp - 1.0);
+        }
+        const PureDeltaGroup& grp = kPureDeltaGroups[g];
+        t.pure0[grp.c][grp.d] = s0;
+        t.pure1[grp.c][grp.d] = s1;
+        t.pure2[grp.c][grp.d] = s2;
     }
-    if (set.dep_shapes.size == 0) return;
+    if (set.dep_groups.size == 0) return;
     const SigmaPowers<max_shape_exponent(true)> dep_power(std::pow(tau, 1.0 / dep_divisor));
-    for (int s : set.dep_shapes) {
-        const TermShape& shape = kDepShapes[s];
-        const DepDeltaGroup& g = kDepDeltaGroups[shape.delta_group];
-        const double tp = dep_power(shape.e);
-        const double t_exp = shape.e / dep_divisor;
-        const double v = c.dep[s] * tp;
-        t.dep_tau_power[s] = tp;
-        t.dep0[g.exponential][g.d] += v;
-        t.dep1[g.exponential][g.d] += v * t_exp;
-        t.dep2[g.exponential][g.d] += v * t_exp * (t_exp - 1.0);
+    for (int g : set.dep_groups) {
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0;
+        for (int s = kDepGroupShapes[g]; s < kDepGroupShapes[g + 1]; ++s) {
+            const double tp = dep_power(kDepShapes[s].e);
+            const double t_exp = kDepShapeT[s];
+            const double v = c.dep[s] * tp;
+            t.dep_tau_power[s] = tp;
+            s0 += v;
+            s1 += v * t_exp;
+            s2 += v * t_exp * (t_exp - 1.0);
+        }
+        const DepDeltaGroup& grp = kDepDeltaGroups[g];
+        t.dep0[grp.exponential][grp.d] = s0;
+        t.dep1[grp.exponential][grp.d] = s1;
+        t.dep2[grp.exponential][grp.d] = s2;
     }
 }
 
