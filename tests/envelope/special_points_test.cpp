@@ -1,0 +1,139 @@
+// Special points on the cubics of one interval: the Hermite cubic itself,
+// extrema with their kind, crossings of tabulation values (twice around an
+// extremum, caller's value told apart), the critical point with its
+// acceptance test, and the order along the line.
+#include "envelope/special_points.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace ngtherm::envelope {
+namespace {
+
+TEST(HermiteCubic, ReproducesValuesAndSlopesAtBothEndsAndItsRescaling) {
+    const Cubic c = Cubic::hermite(1.5, -0.25, -0.4, 2.0, 0.75);
+    EXPECT_NEAR(c.value(0.0), 2.0, 1e-15);
+    EXPECT_NEAR(c.slope(0.0), 0.75, 1e-15);
+    EXPECT_NEAR(c.value(-0.4), 1.5, 1e-14);
+    EXPECT_NEAR(c.slope(-0.4), -0.25, 1e-13);
+    const Cubic t = c.rescaled(-2.0);  // t = -2 s
+    for (const double s : {-0.4, -0.1, 0.3}) {
+        EXPECT_NEAR(t.value(-2.0 * s), c.value(s), 1e-14);
+        EXPECT_NEAR(-2.0 * t.slope(-2.0 * s), c.slope(s), 1e-13);
+    }
+}
+
+// Two components; the cubics are given directly.
+struct Interval {
+    CubicSet cubic;
+    double u = -1.0;
+    IntervalCubics view() const { return {cubic, 2, u}; }
+};
+
+Tabulation tabulation(std::initializer_list<double> values, int caller) {
+    Tabulation tab;
+    for (const double v : values) tab.ln_value[tab.count++] = std::log(v);
+    tab.caller = caller;
+    return tab;
+}
+
+// ln T = ln 250 + 0.1 s - 0.2 s^2 has its maximum at s = 0.25 inside [-1, 1].
+Interval temperature_maximum() {
+    Interval iv;
+    iv.u = 1.0;
+    iv.cubic.set(0, Cubic::line(1.0, 0.0));
+    iv.cubic.set(1, Cubic::line(-1.0, 0.0));
+    iv.cubic.set(2, {std::log(250.0), 0.1, -0.2, 0.0});
+    iv.cubic.set(3, Cubic::line(std::log(5.0), -0.5));
+    return iv;
+}
+
+TEST(SpecialPoints, FindTheTemperatureMaximumAndTheGridTemperatureCrossedOnBothSidesOfIt) {
+    const Interval iv = temperature_maximum();
+    const double peak = std::exp(std::log(250.0) + 0.1 * 0.25 - 0.2 * 0.0625);
+    const double below = 250.5;  // crossed once on each side of the maximum
+    ASSERT_LT(below, peak);
+    SpecialPointList list;
+    find_special_points(iv.view(), tabulation({200.0, below, 300.0}, 1), tabulation({}, -1), list);
+    ASSERT_EQ(list.size, 3);
+    int maxima = 0, crossings = 0;
+    for (int k = 0; k < list.size; ++k) {
+        const SpecialPoint& sp = list.item[k];
+        const double T = std::exp(iv.cubic[2].value(sp.s));
+        if (sp.type == kPointMaxT) {
+            ++maxima;
+            EXPECT_NEAR(sp.s, 0.25, 1e-9);
+        } else {
+            ++crossings;
+            EXPECT_EQ(sp.type, kPointCallerT);
+            EXPECT_NEAR(T, below, 1e-4);  // the iteration stops at steps of 0.001 in s
+        }
+    }
+    EXPECT_EQ(maxima, 1);
+    EXPECT_EQ(crossings, 2);
+    // Sorted from the previous point (s = 1) towards the current one (s = 0).
+    for (int k = 1; k < list.size; ++k) EXPECT_GE(std::abs(list.item[k - 1].s), std::abs(list.item[k].s));
+}
+
+TEST(SpecialPoints, TellPressureMinimaAndGridPressuresFromTheCallersPressure) {
+    Interval iv;
+    iv.u = -0.8;
+    iv.cubic.set(0, Cubic::line(2.0, 0.1));
+    iv.cubic.set(1, Cubic::line(-2.0, -0.1));
+    iv.cubic.set(2, Cubic::line(std::log(200.0), 0.3));
+    iv.cubic.set(3, {std::log(2.05), 0.6, 1.0, 0.0});  // minimum at s = -0.3
+    SpecialPointList list;
+    find_special_points(iv.view(), tabulation({}, -1), tabulation({1.0, 1.9, 2.2}, 2), list);
+    int minima = 0, caller = 0, grid = 0;
+    for (int k = 0; k < list.size; ++k) {
+        const SpecialPoint& sp = list.item[k];
+        if (sp.type == kPointMinP) {
+            ++minima;
+            EXPECT_NEAR(sp.s, -0.3, 1e-9);
+        } else if (sp.type == kPointCallerP) {
+            ++caller;
+            EXPECT_NEAR(std::exp(iv.cubic[3].value(sp.s)), 2.2, 1e-6);
+        } else {
+            ++grid;
+            EXPECT_EQ(sp.type, kPointTabulated);
+            EXPECT_NEAR(std::exp(iv.cubic[3].value(sp.s)), 1.9, 1e-6);
+        }
+    }
+    EXPECT_EQ(minima, 1);
+    EXPECT_EQ(caller, 1);  // above the current pressure: crossed before the minimum only
+    EXPECT_EQ(grid, 2);
+}
+
+TEST(SpecialPoints, AcceptACriticalPointOnlyWhereAllLnKVanishTogether) {
+    Interval iv;
+    iv.u = -0.2;  // previous point at ln K = (0.1, -0.05), current at (-0.1, 0.05)
+    iv.cubic.set(0, Cubic::line(-0.1, -1.0));
+    iv.cubic.set(1, Cubic::line(0.05, 0.5));
+    iv.cubic.set(2, Cubic::line(std::log(220.0), 0.01));
+    iv.cubic.set(3, Cubic::line(std::log(7.0), 0.01));
+    SpecialPointList list;
+    find_special_points(iv.view(), tabulation({}, -1), tabulation({}, -1), list);
+    ASSERT_EQ(list.size, 1);
+    EXPECT_EQ(list.item[0].type, kPointCritical);
+    EXPECT_NEAR(list.item[0].s, -0.1, 1e-12);
+
+    // One ln K crosses zero while the other stays large: no critical point.
+    iv.cubic.set(1, Cubic::line(2.0, 0.0));
+    find_special_points(iv.view(), tabulation({}, -1), tabulation({}, -1), list);
+    EXPECT_EQ(list.size, 0);
+}
+
+TEST(SpecialPoints, FindNothingInAMonotonicIntervalWithoutGridValues) {
+    Interval iv;
+    iv.cubic.set(0, Cubic::line(1.0, 0.1));
+    iv.cubic.set(1, Cubic::line(-1.0, -0.1));
+    iv.cubic.set(2, Cubic::line(std::log(200.0), 0.2));
+    iv.cubic.set(3, Cubic::line(std::log(3.0), 0.5));
+    SpecialPointList list;
+    find_special_points(iv.view(), tabulation({150.0, 250.0}, 0), tabulation({1.0, 10.0}, 1), list);
+    EXPECT_EQ(list.size, 0);
+}
+
+}  // namespace
+}  // namespace ngtherm::envelope
