@@ -144,7 +144,12 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
     ComponentSeries cs;
     component_series(set, tc, f, cs);
     ReducingDerivatives red;
-    reducing_derivatives(set, comp.x.data(), req.fugacity >= 2, red);
+    if (req.fugacity >= 2) {
+        reducing_derivatives(set, comp.x.data(), true, red);
+    } else {
+        red.dT = comp.dT_r;
+        red.drho = comp.drho_r;
+    }
     CompositionTerms c;
     composition_terms(set, comp, cs, red, s, c);
     for (int i = 0; i < n; ++i) fug.lnphi[i] = d.a + c.N[i] - s.lnZ;
@@ -180,8 +185,14 @@ void prepare_composition(const ActiveSet& set, const double* x, CompositionState
         c.molar_mass += c.x[k] * set.molar_mass[k];
         c.pr_b += c.x[k] * set.pr_b[k];
     }
-    c.T_r = treduct(set, c.x.data());
-    c.rho_r = dreduct(set, c.x.data());
+    // The gradients come from the same pass over the pairs as the values; the
+    // fugacities of every phase need them.
+    ReducingDerivatives red;
+    reducing_derivatives(set, c.x.data(), false, red);
+    c.T_r = red.T_r;
+    c.rho_r = red.rho_r;
+    c.dT_r = red.dT;
+    c.drho_r = red.drho;
     series_coefficients(set, c.x.data(), c.series);
 }
 

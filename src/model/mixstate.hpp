@@ -50,6 +50,7 @@ struct CompositionState {
     double rho_r = 0;  // reducing density, mol/dm3
     double molar_mass = 0;  // kg/mol
     double pr_b = 0;   // Peng-Robinson co-volume b = sum x_i b_i, dm3/mol
+    Vector dT_r{}, drho_r{};  // composition derivatives of T_r and rho_r
     SeriesCoefficients series;
 };
 

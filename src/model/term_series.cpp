@@ -386,44 +386,69 @@ HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, d
     return finish(s, t.tau, all);
 }
 
+namespace {
+
+// Value, delta derivative and tau derivative (times tau) of one shape.
+struct ShapeBasis {
+    double v, d, t;
+};
+
+// Sum of n_k times the basis of the equation's shapes.
+ShapeBasis equation_sum(const TermSeries& s, const double* n, const int* shape, const ShapeBasis* b) {
+    ShapeBasis r{0.0, 0.0, 0.0};
+    for (int i = s.first; i < s.first + s.count; ++i) {
+        const ShapeBasis& x = b[shape[i]];
+        r.v += n[i] * x.v;
+        r.d += n[i] * x.d;
+        r.t += n[i] * x.t;
+    }
+    return r;
+}
+
+}  // namespace
+
 void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
                       ComponentSeries& out) {
-    const double pure_divisor = kPureSeries[0].divisor;
-    for (int k = 0; k < set.n; ++k) {
-        const TermSeries& s = kPureSeries[set.id[k]];
-        double a = 0, a_d = 0, a_t = 0;
-        for (int i = s.first; i < s.first + s.count; ++i) {
-            const int sh = kPureTermShape[i];
-            const int g = kPureShapes[sh].delta_group;
-            const double c = kPureTermN[i] * t.pure_tau_power[sh];
-            a += c * f.pf[g];
-            a_d += c * f.pf_d[g];
-            a_t += c * (kPureTermE[i] / pure_divisor) * f.pf[g];
+    // Every shape once, then each equation as a dot product with its coefficients;
+    // a departure function shared by several pairs is summed once.
+    std::array<ShapeBasis, kPureShapeCount> pure;
+    for (int g : set.pure_groups) {
+        for (int s = kPureGroupShapes[g]; s < kPureGroupShapes[g + 1]; ++s) {
+            const double tp = t.pure_tau_power[s];
+            pure[s] = {tp * f.pf[g], tp * f.pf_d[g], kPureShapeT[s] * tp * f.pf[g]};
         }
-        out.a[k] = a;
-        out.a_d[k] = a_d;
-        out.a_t[k] = a_t / t.tau;
+    }
+    const double inv_tau = 1.0 / t.tau;
+    for (int k = 0; k < set.n; ++k) {
+        const ShapeBasis r = equation_sum(kPureSeries[set.id[k]], kPureTermN.data(), kPureTermShape.data(), pure.data());
+        out.a[k] = r.v;
+        out.a_d[k] = r.d;
+        out.a_t[k] = r.t * inv_tau;
     }
     for (int k = 0; k < set.n; ++k) {
         for (int l = 0; l < set.n; ++l) out.pair_a[k][l] = out.pair_a_d[k][l] = out.pair_a_t[k][l] = 0.0;
     }
-    const double dep_divisor = kDepartureSeries[0].divisor;
+    if (set.dep_pair_count == 0) return;
+    std::array<ShapeBasis, kDepShapeCount> dep;
+    for (int g : set.dep_groups) {
+        for (int s = kDepGroupShapes[g]; s < kDepGroupShapes[g + 1]; ++s) {
+            const double tp = t.dep_tau_power[s];
+            dep[s] = {tp * f.df[g], tp * f.df_d[g], kDepShapeT[s] * tp * f.df[g]};
+        }
+    }
+    std::array<ShapeBasis, kDepartureFunctionCount> function;
+    std::array<bool, kDepartureFunctionCount> done{};
     for (int q = 0; q < set.dep_pair_count; ++q) {
         const int k = set.dep_pair[q][0], l = set.dep_pair[q][1];
         const PairData& p = set.pair[k][l];
-        const TermSeries& s = kDepartureSeries[p.function];
-        double a = 0, a_d = 0, a_t = 0;
-        for (int i = s.first; i < s.first + s.count; ++i) {
-            const int sh = kDepTermShape[i];
-            const int g = kDepShapes[sh].delta_group;
-            const double c = kDepTermN[i] * t.dep_tau_power[sh];
-            a += c * f.df[g];
-            a_d += c * f.df_d[g];
-            a_t += c * (kDepTermE[i] / dep_divisor) * f.df[g];
+        if (!done[p.function]) {
+            function[p.function] = equation_sum(kDepartureSeries[p.function], kDepTermN.data(), kDepTermShape.data(), dep.data());
+            done[p.function] = true;
         }
-        out.pair_a[k][l] = out.pair_a[l][k] = p.F * a;
-        out.pair_a_d[k][l] = out.pair_a_d[l][k] = p.F * a_d;
-        out.pair_a_t[k][l] = out.pair_a_t[l][k] = p.F * a_t / t.tau;
+        const ShapeBasis& r = function[p.function];
+        out.pair_a[k][l] = out.pair_a[l][k] = p.F * r.v;
+        out.pair_a_d[k][l] = out.pair_a_d[l][k] = p.F * r.d;
+        out.pair_a_t[k][l] = out.pair_a_t[l][k] = p.F * r.t * inv_tau;
     }
 }
 
