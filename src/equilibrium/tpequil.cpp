@@ -4,7 +4,6 @@
 
 #include "equilibrium/solver_constants.hpp"
 #include "model/ideal_gas.hpp"
-#include "properties/phase_formulas.hpp"
 
 namespace ngtherm::equilibrium {
 
@@ -73,7 +72,7 @@ void EquilibriumSolver::purestate(const model::ActiveSet& set, int mode, double 
     result_.Z1 = result_.Z2 = feed.res.Z;
     result_.rec1 = feed.rec;
     result_.lnphi1[0] = feed.fug.lnphi[0];
-    properties::complete_record(set, result_.x.data(), T, p, result_.rec1);
+    model::complete_record(set, result_.x.data(), T, p, result_.rec1);
     result_.v = feed.res.Z * T / p;
     result_.h = result_.rec1[13] + result_.rec1[3];
     result_.s = result_.rec1[14] + result_.rec1[4];
@@ -95,7 +94,7 @@ void EquilibriumSolver::tpprops_one_phase() {
     }
     result_.Z1 = result_.Z2 = feed.res.Z;
     result_.rec1 = feed.rec;
-    properties::complete_record(ctx_.set(), ctx_.z().data(), T, p, result_.rec1);
+    model::complete_record(ctx_.set(), ctx_.z().data(), T, p, result_.rec1);
     result_.v = feed.res.Z * T / p;
     result_.h = result_.rec1[13] + result_.rec1[3];
     result_.s = result_.rec1[14] + result_.rec1[4];
@@ -150,7 +149,7 @@ bool EquilibriumSolver::tpprops_two_phase() {
         result_.v += ph.weight * phase_.res.Z * T / p;
         result_.h += ph.weight * phase_.rec[3];
         result_.s += ph.weight * (phase_.rec[4] - mixing_sum(n, *ph.c));
-        properties::complete_record(ctx_.set(), ph.c->data(), T, p, *ph.rec);
+        model::complete_record(ctx_.set(), ph.c->data(), T, p, *ph.rec);
     }
     result_.u = result_.h - p * result_.v;
     return true;

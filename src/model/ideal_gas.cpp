@@ -130,4 +130,15 @@ IdealMix idealmix(const ActiveSet& set, const double* x, double T) {
     return {T + s_h, 1.0 + lnT - s_G + s_h / T, 1.0 + s_cp};
 }
 
+void complete_record(const ActiveSet& set, const double* x, double T, double p, ResidualRecord& rec) {
+    const IdealMix ig = idealmix(set, x, T);
+    double mixing = 0.0;
+    for (int k = 0; k < set.n; ++k) {
+        if (x[k] > 0.0) mixing += x[k] * std::log(x[k]);
+    }
+    rec[13] = ig.h;
+    rec[14] = ig.s - std::log(p) - mixing;
+    rec[15] = ig.cp;
+}
+
 }  // namespace ngtherm::model

@@ -6,6 +6,7 @@
 #include <array>
 
 #include "model/active_set.hpp"
+#include "model/mixstate.hpp"
 
 namespace ngtherm::model {
 
@@ -45,5 +46,10 @@ struct IdealMix {
     double h, s, cp;
 };
 IdealMix idealmix(const ActiveSet& set, const double* x, double T);
+
+// Writes slots 13 to 15 of a phase record: the ideal-gas values of the phase
+// composition x (active order, summing to 1) at (T, p) with the pressure and
+// mixing terms: h0/R, s0/R - ln p - sum x ln x, cp0/R.
+void complete_record(const ActiveSet& set, const double* x, double T, double p, ResidualRecord& rec);
 
 }  // namespace ngtherm::model

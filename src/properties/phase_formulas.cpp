@@ -3,8 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "model/ideal_gas.hpp"
-
 namespace ngtherm::properties {
 
 PhaseProperties phase_properties(const model::ResidualRecord& r, double Z, double T, double p,
@@ -29,18 +27,6 @@ PhaseProperties phase_properties(const model::ResidualRecord& r, double Z, doubl
     out.kappa = -V * gamma * r[8] / p;
     out.jt = -r[7] / (cv_R + T * r[9] * r[11]);
     return out;
-}
-
-void complete_record(const model::ActiveSet& set, const double* x, double T, double p,
-                     model::ResidualRecord& rec) {
-    const model::IdealMix ig = model::idealmix(set, x, T);
-    double mixing = 0.0;
-    for (int k = 0; k < set.n; ++k) {
-        if (x[k] > 0.0) mixing += x[k] * std::log(x[k]);
-    }
-    rec[13] = ig.h;
-    rec[14] = ig.s - std::log(p) - mixing;
-    rec[15] = ig.cp;
 }
 
 }  // namespace ngtherm::properties

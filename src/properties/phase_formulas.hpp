@@ -17,9 +17,4 @@ inline constexpr double kRMolar = model::kR * 1000.0;
 PhaseProperties phase_properties(const model::ResidualRecord& rec, double Z, double T, double p,
                                  bool* w_squared_negative = nullptr);
 
-// Writes slots 13 to 15: the ideal-gas values of the phase composition x
-// (active order, summing to 1) at (T, p), with the pressure and mixing terms.
-void complete_record(const model::ActiveSet& set, const double* x, double T, double p,
-                     model::ResidualRecord& rec);
-
 }  // namespace ngtherm::properties

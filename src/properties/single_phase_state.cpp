@@ -1,6 +1,7 @@
 #include <cmath>
 #include <string>
 
+#include "model/ideal_gas.hpp"
 #include "model/mixstate.hpp"
 #include "properties/mixture_data.hpp"
 #include "properties/phase_formulas.hpp"
@@ -93,7 +94,7 @@ PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root r
     }
     state.phase_flag = r.phase_flag;
     state.liquid_like = code == model::kRootVapour ? r.phase_flag < 0 : r.phase_flag > 0;
-    properties::complete_record(d.set, d.composition.x.data(), T, p, rec);
+    model::complete_record(d.set, d.composition.x.data(), T, p, rec);
     bool negative_w2 = false;
     state.props = properties::phase_properties(rec, r.Z, T, p, &negative_w2);
     if (negative_w2) {
