@@ -111,10 +111,10 @@ EnvelopeTracer::Convergence EnvelopeTracer::newton_iteration(bool first) {
         iterations_ = it;
         double measure = 0.0;
         if (!newton_step(measure)) return Convergence::abandoned;
-        if (measure <= kConvergedMeasure) return Convergence::converged;
         const bool diverging = first ? measure > kFirstPointMaxMeasure
                                      : measure >= settings_.tuning.abandon_measure || measure >= previous;
         if (diverging) return Convergence::abandoned;
+        if (measure <= kConvergedMeasure) return Convergence::converged;
         previous = measure;
     }
     return Convergence::abandoned;

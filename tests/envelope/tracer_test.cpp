@@ -1,0 +1,287 @@
+// The envelope tracer on natural gases from lean to rich: dew and bubble
+// lines from the minimum pressure over the critical region back to it, every
+// converged point an equilibrium, the extrema the extremes of the line, the
+// critical point where dew and bubble lines meet, crossings of the caller's
+// pressure where a flash changes from one phase to two; the reference
+// saturation points; and the outcomes that end a trace early.
+#include "envelope/tracer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "envelope/envelope_gases.hpp"
+#include "envelope/flash.hpp"
+#include "envelope/phase_envelope.hpp"
+#include "model/mixstate.hpp"
+#include "test_support.hpp"
+
+namespace ngtherm::envelope {
+namespace {
+
+using test::Gas;
+using test::TracerFeed;
+
+// Stored ordinary points solve the equilibrium equations to this.
+constexpr double kEquationTolerance = 1e-8;
+// Dew and bubble lines meet at the critical point within these.
+constexpr double kCriticalTolerance_T = 0.5;   // K
+constexpr double kCriticalTolerance_p = 0.05;  // MPa
+// Special points lie on the cubic between two converged points; at the
+// largest steps of the step control their temperatures are good to about
+// a tenth of a kelvin.
+constexpr double kSpecialPointTolerance_T = 0.2;  // K
+// With the maximum step held at kFineMaxStep they are good to a millikelvin.
+constexpr double kFineMaxStep = 0.3;
+constexpr double kFineTolerance_T = 1e-3;  // K
+// The cricondenbar lies on a flat top: its pressure is found closely at any step.
+constexpr double kCricondenbarTolerance_p = 5e-4;  // MPa
+// The caller's pressure of the flash checks: every returning gas crosses it twice.
+constexpr double kCallerPressure = 3.0;  // MPa
+
+TraceSettings settings(double beta, std::optional<double> caller_p = std::nullopt) {
+    TraceSettings s;
+    s.beta = beta;
+    s.temperatures = fixed_tabulation(kTabulationTemperatures);
+    s.pressures = caller_p ? merge_tabulation(kTabulationPressures, *caller_p)
+                           : fixed_tabulation(kTabulationPressures);
+    return s;
+}
+
+struct Trace {
+    TraceOutcome outcome;
+    std::vector<TracePoint> points;
+};
+
+Trace trace(const TracerFeed& feed, const TraceSettings& s) {
+    EnvelopeTracer tracer;
+    const TraceOutcome outcome = tracer.trace(feed.set, feed.z.data(), s);
+    return {outcome, std::vector<TracePoint>(tracer.points().begin(), tracer.points().end())};
+}
+
+std::vector<TracePoint> of_type(const Trace& t, int type) {
+    std::vector<TracePoint> out;
+    std::copy_if(t.points.begin(), t.points.end(), std::back_inserter(out),
+                 [type](const TracePoint& p) { return p.type == type; });
+    return out;
+}
+
+// The largest deviation from equal fugacities, with each phase on the density
+// root that suits it, and of the phase amounts from 1.
+double equilibrium_residual(const TracerFeed& feed, const TracePoint& point) {
+    const int n = feed.set.n;
+    model::CompositionState scratch;
+    model::FugacitySet fx, fy;
+    model::ResidualRecord rec;
+    double best = std::numeric_limits<double>::infinity();
+    for (const int root_x : {model::kRootLiquid, model::kRootVapour}) {
+        for (const int root_y : {model::kRootVapour, model::kRootLiquid}) {
+            const auto rx = model::mixstate(feed.set, scratch, {1, 0}, root_x, point.T, point.p,
+                                            point.x.data(), &fx, rec);
+            const auto ry = model::mixstate(feed.set, scratch, {1, 0}, root_y, point.T, point.p,
+                                            point.y.data(), &fy, rec);
+            if (!rx.ok() || !ry.ok()) continue;
+            double worst = 0.0;
+            for (int i = 0; i < n; ++i) {
+                const double f_y = std::log(point.y[i]) + fy.lnphi[i];
+                const double f_x = std::log(point.x[i]) + fx.lnphi[i];
+                worst = std::max(worst, std::abs(f_y - f_x));
+            }
+            best = std::min(best, worst);
+        }
+    }
+    double sum_x = 0.0, sum_y = 0.0;
+    for (int i = 0; i < n; ++i) {
+        sum_x += point.x[i];
+        sum_y += point.y[i];
+    }
+    return std::max({best, std::abs(sum_x - 1.0), std::abs(sum_y - 1.0)});
+}
+
+class NaturalGasEnvelope : public ::testing::TestWithParam<Gas> {};
+
+void expect_returns_to_minimum_pressure(const Trace& t, const TraceSettings& s) {
+    EXPECT_EQ(t.outcome, TraceOutcome::left_window);
+    ASSERT_GE(t.points.size(), 2u);
+    EXPECT_NEAR(t.points.front().p, s.p_min, 1e-12) << "the first point lies at the minimum pressure";
+    EXPECT_LT(t.points.back().p, s.p_min) << "the line ends back below the minimum pressure";
+}
+
+void expect_equilibrium_points(const TracerFeed& feed, const Trace& t) {
+    for (const TracePoint& point : t.points) {
+        if (point.type != kPointOrdinary) continue;
+        EXPECT_LE(equilibrium_residual(feed, point), kEquationTolerance) << point.T << " K " << point.p << " MPa";
+    }
+}
+
+void expect_extrema_are_extremes(const Trace& t) {
+    const auto max_T = of_type(t, kPointMaxT);
+    const auto max_p = of_type(t, kPointMaxP);
+    ASSERT_EQ(max_T.size(), 1u);
+    ASSERT_EQ(max_p.size(), 1u);
+    for (const TracePoint& point : t.points) {
+        EXPECT_LE(point.T, max_T[0].T + 1e-9);
+        EXPECT_LE(point.p, max_p[0].p + 1e-12);
+    }
+}
+
+TEST_P(NaturalGasEnvelope, DewAndBubbleLinesReturnToTheMinimumPressureThroughEquilibriumPoints) {
+    const TracerFeed feed(GetParam());
+    for (const double beta : {1.0, 0.0}) {
+        SCOPED_TRACE(beta == 1.0 ? "dew line" : "bubble line");
+        const TraceSettings s = settings(beta);
+        const Trace t = trace(feed, s);
+        expect_returns_to_minimum_pressure(t, s);
+        expect_equilibrium_points(feed, t);
+        expect_extrema_are_extremes(t);
+    }
+}
+
+TEST_P(NaturalGasEnvelope, DewAndBubbleLinesMeetAtOneCriticalPoint) {
+    const TracerFeed feed(GetParam());
+    const auto dew = of_type(trace(feed, settings(1.0)), kPointCritical);
+    const auto bubble = of_type(trace(feed, settings(0.0)), kPointCritical);
+    ASSERT_EQ(dew.size(), 1u);
+    ASSERT_EQ(bubble.size(), 1u);
+    EXPECT_NEAR(dew[0].T, bubble[0].T, kCriticalTolerance_T);
+    EXPECT_NEAR(dew[0].p, bubble[0].p, kCriticalTolerance_p);
+}
+
+// Where the dew line crosses the caller's pressure, the flash finds two
+// phases just below that temperature and one vapour phase (beta = 1) just
+// above it.
+TEST_P(NaturalGasEnvelope, DewPointAtTheCallersPressureIsWhereTheFlashVapourFractionReachesOne) {
+    const Gas& gas = GetParam();
+    const TracerFeed feed(gas);
+    const Trace t = trace(feed, settings(1.0, kCallerPressure));
+    const auto crossings = of_type(t, kPointCallerP);
+    ASSERT_EQ(crossings.size(), 2u) << "dew branch and, past the critical point, bubble branch";
+    const TracePoint& dew = crossings.front();
+    EXPECT_NEAR(dew.p, kCallerPressure, 1e-6);
+    EXPECT_GT(dew.T, crossings.back().T);
+    equilibrium::EquilibriumSolver solver;
+    const double below = flash_tp(solver, gas.fractions(), dew.T - kSpecialPointTolerance_T, dew.p).beta;
+    const double above = flash_tp(solver, gas.fractions(), dew.T + kSpecialPointTolerance_T, dew.p).beta;
+    EXPECT_GT(below, 0.0);
+    EXPECT_LT(below, 1.0);
+    EXPECT_EQ(above, 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Gases, NaturalGasEnvelope, ::testing::ValuesIn(test::returning_gases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(HydrogenBlendEnvelope, DewLineClimbsPastItsCriticalPointOutOfThePressureWindow) {
+    // With 10 % hydrogen the line continues past the critical point as a
+    // bubble line whose pressure rises as it cools, so it leaves the window
+    // at the maximum pressure rather than returning; and no bubble point
+    // exists at the minimum pressure.
+    const TracerFeed feed(test::hydrogen_blend_10());
+    const TraceSettings s = settings(1.0);
+    const Trace dew = trace(feed, s);
+    EXPECT_EQ(dew.outcome, TraceOutcome::left_window);
+    expect_equilibrium_points(feed, dew);
+    EXPECT_EQ(of_type(dew, kPointCritical).size(), 1u);
+    const auto max_T = of_type(dew, kPointMaxT);
+    ASSERT_EQ(max_T.size(), 1u);
+    for (const TracePoint& point : dew.points) EXPECT_LE(point.T, max_T[0].T + 1e-9);
+    EXPECT_GT(dew.points.back().p, s.p_max / 2.0);
+    EXPECT_EQ(trace(feed, settings(0.0)).outcome, TraceOutcome::failed);
+}
+
+// ---- reference saturation points ------------------------------------------
+
+struct ReferenceGas {
+    const char* key;
+    Gas gas;
+};
+
+class ReferenceSaturation : public ::testing::TestWithParam<ReferenceGas> {};
+
+// The special points of the trace against the reference values, at the
+// largest steps and with the maximum step held down, where the cubics span
+// short intervals. The dew line meets the cricondentherm and the cricondenbar
+// before its critical point.
+TEST_P(ReferenceSaturation, DewBubbleAndExtremePointsAgreeWithTheReference) {
+    const nlohmann::json& ref = test::reference_values()["saturation"][GetParam().key];
+    const TracerFeed feed(GetParam().gas);
+    for (const double max_step : {std::numeric_limits<double>::infinity(), kFineMaxStep}) {
+        SCOPED_TRACE(max_step);
+        const double tolerance_T = std::isinf(max_step) ? kSpecialPointTolerance_T : kFineTolerance_T;
+        for (const auto& dew : ref["dew_point_T"]) {
+            TraceSettings s = settings(1.0, dew["p_MPa"].get<double>());
+            s.tuning.max_step_cap = max_step;
+            const Trace t = trace(feed, s);
+            const auto crossings = of_type(t, kPointCallerP);
+            ASSERT_FALSE(crossings.empty());
+            EXPECT_NEAR(crossings.front().T, dew["T_K"].get<double>(), tolerance_T) << dew["p_MPa"];
+            ASSERT_EQ(of_type(t, kPointMaxT).size(), 1u);
+            ASSERT_EQ(of_type(t, kPointMaxP).size(), 1u);
+            EXPECT_NEAR(of_type(t, kPointMaxT)[0].T, ref["cricondentherm"]["T_K"].get<double>(), tolerance_T);
+            EXPECT_NEAR(of_type(t, kPointMaxP)[0].p, ref["cricondenbar"]["p_MPa"].get<double>(),
+                        kCricondenbarTolerance_p);
+        }
+        const auto& bubble = ref["bubble_point_T"][0];
+        TraceSettings s = settings(0.0, bubble["p_MPa"].get<double>());
+        s.tuning.max_step_cap = max_step;
+        const auto crossings = of_type(trace(feed, s), kPointCallerP);
+        ASSERT_FALSE(crossings.empty());
+        EXPECT_NEAR(crossings.front().T, bubble["T_K"].get<double>(), tolerance_T);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Gases, ReferenceSaturation,
+                         ::testing::Values(ReferenceGas{"methane_propane_90_10", test::methane_propane()},
+                                           ReferenceGas{"natural_gas_7_component", test::rich_gas_7()}),
+                         [](const auto& info) { return info.param.gas.name; });
+
+// ---- early ends -------------------------------------------------------------
+
+TEST(TraceOutcome, PointLimitEndsATraceWithSmallSteps) {
+    const TracerFeed feed(test::rich_gas_7());
+    TraceSettings s = settings(1.0);
+    s.tuning.max_step_cap = 0.01;
+    EnvelopeTracer tracer;
+    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), TraceOutcome::point_limit);
+    EXPECT_EQ(tracer.count(), kEnvelopePoints);
+    EXPECT_NEAR(tracer.points().front().p, s.p_min, 1e-12);
+}
+
+TEST(TraceOutcome, StepTooSmallEndsATraceWhoseStepsKeepFailing) {
+    // Every later point is abandoned at its first iteration.
+    const TracerFeed feed(test::rich_gas_7());
+    TraceSettings s = settings(1.0);
+    s.tuning.abandon_measure = 0.0;
+    EnvelopeTracer tracer;
+    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), TraceOutcome::step_too_small);
+    EXPECT_EQ(tracer.count(), 1);
+    EXPECT_LT(std::abs(tracer.step()), 1e-4 * tracer.max_step());
+}
+
+TEST(TraceOutcome, FailedWhenTheFirstPointDoesNotConvergeOrThereIsNoLine) {
+    const TracerFeed feed(test::rich_gas_7());
+    TraceSettings s = settings(1.0);
+    s.tuning.max_newton_iterations = 0;
+    EnvelopeTracer tracer;
+    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), TraceOutcome::failed);
+    EXPECT_EQ(tracer.count(), 0);
+    const TracerFeed methane(Gas{"methane", {{"CH4", 100}}});
+    EXPECT_EQ(tracer.trace(methane.set, methane.z.data(), settings(1.0)), TraceOutcome::failed);
+    EXPECT_EQ(tracer.count(), 0);
+}
+
+TEST(TraceOutcome, LeftWindowAtTheMinimumTemperature) {
+    const TracerFeed feed(test::rich_gas_7());
+    TraceSettings s = settings(1.0);
+    s.T_min = 200.0;  // the bubble branch past the critical point falls below it
+    const Trace t = trace(feed, s);
+    EXPECT_EQ(t.outcome, TraceOutcome::left_window);
+    EXPECT_GT(t.points.back().p, s.p_min);
+    EXPECT_GE(t.points.back().T, s.T_min);
+}
+
+}  // namespace
+}  // namespace ngtherm::envelope
