@@ -1,0 +1,292 @@
+// The phase-envelope operation with the arguments of the C export: trace
+// parameter checks and their sentinel tables, failed input checks, pure
+// fluids and failed set-ups, the tabulation grids with the caller's values,
+// the table layout with its padding, the components never reported, and the
+// characteristic values with their statuses.
+#include "envelope/phase_envelope.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "api/status_codes.hpp"
+#include "envelope/envelope_gases.hpp"
+
+namespace ngtherm::envelope {
+namespace {
+
+// Written into every output before a call, to see what the call overwrote.
+constexpr double kMarker = 12345.0;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+struct PhaseCall {
+    ExternalPercentages composition = test::rich_gas_7().external();
+    double p = 5.0, T = 250.0;
+    TraceParameters trace;
+    std::int16_t range_set = 0;
+};
+
+struct PhaseOutput {
+    std::vector<double> table = std::vector<double>(kTableSize, kMarker);
+    std::int32_t count = -7;
+    std::array<double, kCharacteristicCount> value{};
+    ExternalPercentages echo{};
+    std::array<std::int16_t, kCharacteristicCount> status{};
+    std::int16_t range_set = 0;
+
+    double at(int row, int column) const { return table[column * kEnvelopePoints + row]; }
+    int type(int row) const { return static_cast<int>(at(row, kColumnType)); }
+};
+
+PhaseOutput call(const PhaseCall& c) {
+    PhaseOutput out;
+    out.value.fill(kMarker);
+    out.echo.fill(kMarker);
+    out.status.fill(-7);
+    out.range_set = c.range_set;
+    phase_export(c.composition.data(), &c.p, &c.T, &c.trace.p_min, &c.trace.p_max, &c.trace.T_min,
+                 &c.trace.initial_step, &c.trace.beta, &out.range_set, out.table.data(), &out.count,
+                 out.value.data(), out.echo.data(), out.status.data());
+    return out;
+}
+
+// Columns 1 to 21 of all 200 rows hold the sentinel, the last three 0, no
+// characteristic value is determined.
+void expect_sentinel_table(const PhaseOutput& out, double sentinel) {
+    EXPECT_EQ(out.count, kEnvelopePoints);
+    for (int row = 0; row < kEnvelopePoints; ++row) {
+        for (int column = 0; column < kColumnFirstFraction + kReportedComponents; ++column) {
+            ASSERT_EQ(out.at(row, column), sentinel) << row << " " << column;
+        }
+        for (int column = kColumnFirstFraction + kReportedComponents; column < kTableColumns; ++column) {
+            ASSERT_EQ(out.at(row, column), 0.0) << row << " " << column;
+        }
+    }
+    const std::array<std::int16_t, kCharacteristicCount> undetermined{197, 197, 197, 197, 0, 0, 0, 0};
+    EXPECT_EQ(out.status, undetermined);
+    for (const double v : out.value) EXPECT_EQ(v, 0.0);
+}
+
+struct ParameterCase {
+    const char* what;
+    TraceParameters trace;
+    double sentinel;
+};
+
+TEST(PhaseExport, BadTraceParametersGiveTheirSentinelTable) {
+    const auto with = [](auto change) {
+        TraceParameters t;
+        change(t);
+        return t;
+    };
+    const std::vector<ParameterCase> cases{
+        {"minimum pressure 3 MPa", with([](auto& t) { t.p_min = 3.0; }), -99910},
+        {"minimum pressure too low", with([](auto& t) { t.p_min = 0.00009; }), -99910},
+        {"minimum pressure NaN", with([](auto& t) { t.p_min = kNaN; }), -99910},
+        {"maximum below minimum", with([](auto& t) { t.p_max = 0.09; }), -99920},
+        {"maximum above 1000", with([](auto& t) { t.p_max = 1000.5; }), -99920},
+        {"minimum temperature 49 K", with([](auto& t) { t.T_min = 49.0; }), -99930},
+        {"minimum temperature 551 K", with([](auto& t) { t.T_min = 551.0; }), -99930},
+        {"initial step too small", with([](auto& t) { t.initial_step = 0.009; }), -99940},
+        {"initial step too large", with([](auto& t) { t.initial_step = 1.5; }), -99940},
+        {"vapour fraction negative", with([](auto& t) { t.beta = -0.01; }), -99950},
+        {"vapour fraction infinite", with([](auto& t) { t.beta = INFINITY; }), -99950},
+        {"first failure wins", with([](auto& t) { t.T_min = 10.0; t.beta = 2.0; }), -99930},
+    };
+    for (const ParameterCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        PhaseCall pc;
+        pc.trace = c.trace;
+        const PhaseOutput out = call(pc);
+        expect_sentinel_table(out, c.sentinel);
+        EXPECT_EQ(out.echo, pc.composition);
+    }
+}
+
+TEST(PhaseExport, TraceParameterBoundsAreInclusive) {
+    for (const TraceParameters& t : {TraceParameters{0.0001, 0.0001, 50.0, 0.01, 0.0},
+                                     TraceParameters{2.5, 1000.0, 550.0, 1.0, 1.0}}) {
+        EXPECT_EQ(check_trace_parameters(t), 0.0);
+    }
+}
+
+TEST(PhaseExport, FailedInputCheckSetsAllStatusesAndLeavesTheTableCleared) {
+    PhaseCall c;
+    c.composition[0] -= 1.0;  // the sum is 99
+    c.range_set = 3;
+    const PhaseOutput out = call(c);
+    for (const std::int16_t s : out.status) EXPECT_EQ(s, api::kStatusBadSum);
+    EXPECT_EQ(out.count, 0);
+    for (const double v : out.value) EXPECT_EQ(v, 0.0);
+    for (const double v : out.table) ASSERT_EQ(v, 0.0);
+    EXPECT_EQ(out.echo, c.composition);
+    EXPECT_EQ(out.range_set, 2) << "a range set above 2 is written back as 2";
+}
+
+TEST(PhaseExport, PureFluidAndFailedSetUpGiveTheirSentinelTables) {
+    PhaseCall pure;
+    pure.composition = test::Gas{"methane", {{"CH4", 100}}}.external();
+    expect_sentinel_table(call(pure), api::kSentinelSingleComponent);
+
+    PhaseCall almost_pure = pure;
+    almost_pure.composition[0] = 100.00005;  // passes the check, but the fraction exceeds 1
+    expect_sentinel_table(call(almost_pure), api::kSentinelBadFraction);
+}
+
+TEST(TabulationGrid, CallersValueEqualToAGridValueIsListedTwiceCallersCopyFirst) {
+    const Tabulation p = merge_tabulation(kTabulationPressures, 10.0);
+    EXPECT_EQ(p.count, 15);
+    EXPECT_EQ(p.caller, 9);
+    EXPECT_EQ(p.ln_value[9], std::log(10.0));
+    EXPECT_EQ(p.ln_value[10], std::log(10.0));
+    EXPECT_EQ(p.ln_value[14], std::log(18.0)) << "the largest entry of the merged list is not tabulated";
+
+    const Tabulation T = merge_tabulation(kTabulationTemperatures, 60.5);
+    EXPECT_EQ(T.caller, 0);
+    EXPECT_EQ(T.ln_value[1], std::log(75.0));
+    EXPECT_EQ(merge_tabulation(kTabulationTemperatures, 600.0).caller, -1);
+    EXPECT_EQ(merge_tabulation(kTabulationTemperatures, 600.0).ln_value[19], std::log(550.0));
+}
+
+TEST(PhaseExport, CallersPressureOnAGridValueGivesACallerAndAGridCrossingAtTheSamePlace) {
+    PhaseCall c;
+    c.composition = test::condensate_gas().external();
+    c.p = 10.0;
+    const PhaseOutput out = call(c);
+    int caller_rows = 0;
+    for (int row = 0; row < out.count; ++row) {
+        if (out.type(row) != kPointCallerP) continue;
+        ++caller_rows;
+        const int next = row + 1;
+        ASSERT_LT(next, out.count);
+        EXPECT_EQ(out.type(next), kPointTabulated);
+        EXPECT_EQ(out.at(next, kColumnT), out.at(row, kColumnT));
+        EXPECT_EQ(out.at(next, kColumnP), out.at(row, kColumnP));
+    }
+    EXPECT_EQ(caller_rows, 2);
+}
+
+TEST(PhaseExport, CallersStateAboveTheGridsIsNeverTabulated) {
+    PhaseCall c;
+    c.T = 600.0;
+    c.p = 25.0;
+    const PhaseOutput out = call(c);
+    ASSERT_GT(out.count, 0);
+    ASSERT_LT(out.count, kEnvelopePoints);
+    for (int row = 0; row < out.count; ++row) {
+        EXPECT_NE(out.type(row), kPointCallerT);
+        EXPECT_NE(out.type(row), kPointCallerP);
+    }
+    for (int k = 0; k < 4; ++k) {
+        EXPECT_EQ(out.value[k], 0.0);
+        EXPECT_EQ(out.status[k], api::kStatusNotDetermined);
+    }
+}
+
+TEST(PhaseExport, RowsAfterTheLastPointRepeatIt) {
+    const PhaseOutput out = call(PhaseCall{});
+    ASSERT_GT(out.count, 1);
+    ASSERT_LT(out.count, kEnvelopePoints);
+    for (int column = 0; column < kTableColumns; ++column) {
+        for (int row = out.count; row < kEnvelopePoints; ++row) {
+            ASSERT_EQ(out.at(row, column), out.at(out.count - 1, column)) << row << " " << column;
+        }
+    }
+}
+
+TEST(PhaseExport, HydrogenSulphideHeliumAndArgonAreNeverReported) {
+    PhaseCall c;
+    c.composition = test::Gas{"sour_inert", {{"CH4", 80}, {"N2", 2}, {"CO2", 2}, {"C2H6", 6}, {"C3H8", 3},
+                                             {"nC4", 1}, {"H2S", 5.8}, {"He", 0.1}, {"Ar", 0.1}}}
+                        .external();
+    const PhaseOutput out = call(c);
+    ASSERT_GT(out.count, 10);
+    ASSERT_LT(out.count, kEnvelopePoints);
+    for (int row = 0; row < kEnvelopePoints; ++row) {
+        for (int column = kColumnFirstFraction + kReportedComponents; column < kTableColumns; ++column) {
+            ASSERT_EQ(out.at(row, column), 0.0);
+        }
+    }
+    // The reported liquid fractions miss those of the three: at the dew
+    // point at 0.1 MPa the liquid holds hydrogen sulphide.
+    double reported = 0.0;
+    for (int column = kColumnFirstFraction; column < kColumnFirstFraction + kReportedComponents; ++column) {
+        reported += out.at(0, column);
+    }
+    EXPECT_LT(reported, 1.0 - 1e-4);
+    EXPECT_GT(reported, 0.5);
+}
+
+TEST(PhaseExport, CharacteristicValuesComeFromTheLabelledRows) {
+    const PhaseOutput out = call(PhaseCall{});  // rich gas, caller at 5 MPa and 250 K
+    std::vector<double> T_at_p, p_at_T;
+    for (int row = 0; row < out.count; ++row) {
+        const double T = out.at(row, kColumnT), p = out.at(row, kColumnP);
+        switch (out.type(row)) {
+            case kPointCallerP: T_at_p.push_back(T); break;
+            case kPointCallerT: p_at_T.push_back(p); break;
+            case kPointMaxT: EXPECT_EQ(out.value[4], T); break;
+            case kPointMaxP: EXPECT_EQ(out.value[5], p); break;
+            case kPointCritical:
+                EXPECT_EQ(out.value[6], T);
+                EXPECT_EQ(out.value[7], p);
+                break;
+            default: break;
+        }
+    }
+    ASSERT_EQ(T_at_p.size(), 2u);
+    ASSERT_EQ(p_at_T.size(), 2u);
+    EXPECT_EQ(out.value[0], std::max(T_at_p[0], T_at_p[1]));
+    EXPECT_EQ(out.value[1], std::min(T_at_p[0], T_at_p[1]));
+    EXPECT_EQ(out.value[2], std::max(p_at_T[0], p_at_T[1]));
+    EXPECT_EQ(out.value[3], std::min(p_at_T[0], p_at_T[1]));
+    EXPECT_NEAR(out.value[0], 273.07, 0.2);   // dew point at 5 MPa
+    EXPECT_NEAR(out.value[1], 197.86, 0.2);   // bubble point at 5 MPa
+    for (int k = 0; k < kCharacteristicCount; ++k) EXPECT_EQ(out.status[k], 0) << k;
+    for (int k = 4; k < kCharacteristicCount; ++k) EXPECT_GT(out.value[k], 0.0) << k;
+}
+
+TracePoint point_of_type(int type, double T, double p) {
+    TracePoint point;
+    point.type = type;
+    point.T = T;
+    point.p = p;
+    return point;
+}
+
+TEST(CharacteristicValues, OneCrossingGivesBothValuesMoreThanThreeGiveNone) {
+    const std::vector<TracePoint> one{point_of_type(kPointCallerP, 250.0, 5.0)};
+    CharacteristicValues v = characteristic_values(one);
+    EXPECT_EQ(v.value[0], 250.0);
+    EXPECT_EQ(v.value[1], 250.0);
+    EXPECT_EQ(v.status[0], 0);
+    EXPECT_EQ(v.status[2], api::kStatusNotDetermined);
+
+    std::vector<TracePoint> four;
+    for (const double T : {200.0, 210.0, 220.0, 230.0}) four.push_back(point_of_type(kPointCallerT, T, T / 50.0));
+    v = characteristic_values(four);
+    EXPECT_EQ(v.value[2], 0.0);
+    EXPECT_EQ(v.value[3], 0.0);
+    EXPECT_EQ(v.status[2], 0);
+    EXPECT_EQ(v.status[3], 0);
+    EXPECT_EQ(v.status[0], api::kStatusNotDetermined);
+}
+
+TEST(CharacteristicValues, LaterPointsOfATypeReplaceEarlierOnesAndSentinelsMapToCodes) {
+    const std::vector<TracePoint> points{point_of_type(kPointMaxT, 270.0, 5.0),
+                                         point_of_type(kPointMaxT, 271.0, 5.5),
+                                         point_of_type(kPointCritical, 220.0, 8.0),
+                                         point_of_type(kPointMaxP, 240.0, api::kSentinelTraceFailed)};
+    const CharacteristicValues v = characteristic_values(points);
+    EXPECT_EQ(v.value[4], 271.0);
+    EXPECT_EQ(v.value[6], 220.0);
+    EXPECT_EQ(v.value[7], 8.0);
+    EXPECT_EQ(v.value[5], api::kSentinelTraceFailed);
+    EXPECT_EQ(v.status[5], 207);
+    EXPECT_EQ(v.status[4], 0);
+}
+
+}  // namespace
+}  // namespace ngtherm::envelope
