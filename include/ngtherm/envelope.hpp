@@ -1,0 +1,122 @@
+// Phase equilibria of a gas from C++: the isothermal-isobaric flash and the
+// phase envelope (the line of constant vapour fraction in the T-p plane), with
+// the same input checks, values and status codes as the C functions flash_tp
+// and phase (include/ngtherm.h), without loading the shared library.
+//
+// Units: composition in mole percent in the order of the C interface
+// (ExternalPercentages), p in MPa, T in K; phase compositions of envelope
+// points as mole fractions in model order (ngtherm::Component).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "ngtherm/components.hpp"
+#include "ngtherm/properties.hpp"
+
+namespace ngtherm {
+
+// ---- flash -----------------------------------------------------------------
+
+struct FlashResult {
+    // NaN where the input check failed and nothing was computed; after a
+    // failed calculation beta and every mole percentage hold a sentinel (a
+    // negative integral value, 100 times it for the percentages).
+    double beta = 0.0;             // molar vapour fraction, mol/mol
+    double liquid_fraction = 0.0;  // 1 - beta, mol/mol
+    double liquid_content = 0.0;   // mg of liquid per m3 of the gas at 273.15 K, 0.101325 MPa
+    ExternalPercentages liquid{};  // liquid-like phase, mol-%; the feed for one phase
+    ExternalPercentages vapour{};  // vapour-like phase, mol-%; the feed for one phase
+    std::int16_t status = 0;       // -1 or 0 success, > 0 failure (see include/ngtherm.h)
+    std::int16_t range_set = 0;    // as the check left it (a value above 2 becomes 2)
+    bool ok() const { return status <= 0; }
+};
+
+// The equilibrium phases at (p, T) with range set 0, 1 or 2. Never throws for
+// any input: every outcome is a status code.
+FlashResult flash(const ExternalPercentages& composition, double p, double T,
+                  std::int16_t range_set = 0);
+
+// ---- phase envelope --------------------------------------------------------
+
+enum class EnvelopePointType : int {
+    ordinary = 0,
+    critical = 1,          // "**CRIT**"
+    max_temperature = 2,   // " MAX. T ", the cricondentherm
+    max_pressure = 3,      // " MAX. P ", the cricondenbar
+    tabulated = 4,         // crossing of a grid temperature or pressure
+    min_temperature = 5,   // " MIN. T "
+    min_pressure = 6,      // " MIN. P "
+    caller_temperature = 7,  // " T TAB. ", crossing of the caller's temperature
+    caller_pressure = 8,     // " P TAB. ", crossing of the caller's pressure
+};
+
+// The 8-character label of a point type (blank for ordinary and grid points).
+std::string_view point_label(EnvelopePointType type);
+
+enum class EnvelopeOutcome : int {
+    left_window = 0,     // the line left the pressure or temperature window
+    step_too_small = 1,  // steps kept failing; the points found so far
+    failed = 2,          // no envelope (see Envelope::code)
+    point_limit = 3,     // 200 points stored
+};
+
+struct EnvelopeOptions {
+    double beta = 1.0;          // vapour fraction of the line: 1 dew line, 0 bubble line
+    double p_min = 0.1;         // MPa, 0.0001 to 2.5: start and end of the trace
+    double p_max = 30.0;        // MPa, p_min to 1000
+    double T_min = 50.0;        // K, 50 to 550
+    double initial_step = 0.1;  // 0.01 to 1
+    // The caller's state: checked like every state, and its crossings become
+    // " T TAB. " / " P TAB. " points. Without it, only the grid is crossed.
+    std::optional<double> T, p;
+    std::int16_t range_set = 0;
+    // Upper bound of the step control's maximum step; smaller values give
+    // more points.
+    double max_step = std::numeric_limits<double>::infinity();
+};
+
+struct EnvelopePoint {
+    double T = 0.0, p = 0.0;  // K, MPa
+    EnvelopePointType type = EnvelopePointType::ordinary;
+    Composition x{}, y{};  // liquid-like and vapour-like phase, mole fractions in model order
+};
+
+inline constexpr int kCharacteristicValueCount = 8;
+// Names of the characteristic values, in order.
+inline constexpr std::array<std::string_view, kCharacteristicValueCount> kCharacteristicNames{
+    "T_sat_max_at_p",   // highest saturation temperature at the caller's pressure, K
+    "T_sat_min_at_p",   // lowest saturation temperature at the caller's pressure, K
+    "p_sat_max_at_T",   // highest saturation pressure at the caller's temperature, MPa
+    "p_sat_min_at_T",   // lowest saturation pressure at the caller's temperature, MPa
+    "cricondentherm_T", // K
+    "cricondenbar_p",   // MPa
+    "critical_T",       // K
+    "critical_p",       // MPa
+};
+
+struct Envelope {
+    // 0 success; the input check's code; or the code of what replaced the
+    // whole envelope (196 to 207: a trace parameter out of range, a pure
+    // fluid, a failed set-up or trace).
+    std::int16_t code = 0;
+    EnvelopeOutcome outcome = EnvelopeOutcome::failed;
+    std::vector<EnvelopePoint> points;  // in order along the line
+    // As the C function phase reports them: a value not determined is 0 with
+    // status 197 (saturation values) or 0 with status 0 (the others).
+    std::array<double, kCharacteristicValueCount> value{};
+    std::array<std::int16_t, kCharacteristicValueCount> status{};
+    std::int16_t range_set = 0;
+    bool ok() const { return code == 0; }
+};
+
+// Traces the envelope of the gas. Every outcome of any input is a code; only
+// memory exhaustion throws. A max_step that is not a positive number counts
+// as no bound.
+Envelope phase_envelope(const ExternalPercentages& composition, const EnvelopeOptions& options);
+
+}  // namespace ngtherm
