@@ -16,4 +16,10 @@ void add_equilibrium_command(CLI::App& app);
 // `ngtherm props`: the eleven properties of the C function gerg2008, with status codes.
 void add_props_command(CLI::App& app);
 
+// `ngtherm flash`: the phase split with the liquid content and both compositions.
+void add_flash_command(CLI::App& app);
+
+// `ngtherm envelope`: the phase envelope with its labelled and characteristic points.
+void add_envelope_command(CLI::App& app);
+
 }  // namespace ngtherm::cli

@@ -36,6 +36,10 @@ struct FlashResult {
     bool ok() const { return status <= 0; }
 };
 
+// Values in the C interface's order rearranged into model order (the inverse
+// of the order change of external_percentages, without the factor 100).
+std::array<double, kComponentCount> in_model_order(const ExternalPercentages& values);
+
 // The equilibrium phases at (p, T) with range set 0, 1 or 2. Never throws for
 // any input: every outcome is a status code.
 FlashResult flash(const ExternalPercentages& composition, double p, double T,

@@ -60,6 +60,12 @@ void set_values(const envelope::CharacteristicValues& values, Envelope& out) {
 
 }  // namespace
 
+std::array<double, kComponentCount> in_model_order(const ExternalPercentages& values) {
+    std::array<double, kComponentCount> model{};
+    for (int e = 0; e < kComponentCount; ++e) model[api::kExternalToModel[e]] = values[e];
+    return model;
+}
+
 FlashResult flash(const ExternalPercentages& composition, double p, double T,
                   std::int16_t range_set) {
     FlashResult out;
