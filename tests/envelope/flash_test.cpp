@@ -145,7 +145,9 @@ TEST_P(FlashReferenceSplit, SplitHasEqualFugacitiesTheReferenceFractionsAndItsLi
     for (int m = 0; m < kComponentCount; ++m) {
         EXPECT_NEAR(x[m], x_ref[m], 1e-9) << m;
         EXPECT_NEAR(y[m], y_ref[m], 1e-9) << m;
-        if (feed[m] == 0.0) EXPECT_EQ(x[m] + y[m], 0.0) << "absent component " << m;
+        if (feed[m] == 0.0) {
+            EXPECT_EQ(x[m] + y[m], 0.0) << "absent component " << m;
+        }
     }
 
     const test::ModelSetup liquid(x), vapour(y);
