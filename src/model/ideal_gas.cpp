@@ -17,8 +17,16 @@ struct Sums {
     double gamma, H, C;  // Gamma(T), H(T), C(T)
 };
 
-// Correlation sums of one record. Hyperbolic functions are formed from one
-// exponential each, which keeps ln sinh and ln cosh accurate at large theta/T.
+// ln(1 + y): a short series where |y| is small enough for it to be exact to
+// rounding (the first omitted term is below y^6 / 6), log1p elsewhere.
+double ln_one_plus(double y) {
+    if (std::fabs(y) > 1e-3) return std::log1p(y);
+    return y * (1.0 - y * (0.5 - y * (1.0 / 3.0 - y * (0.25 - y * 0.2))));
+}
+
+// Correlation sums of one record. Each hyperbolic term is formed from one
+// exponential e = exp(-2x), which keeps ln sinh and ln cosh accurate at large
+// theta/T: ln sinh x = x + ln(1 - e) - ln 2, ln cosh x = x + ln(1 + e) - ln 2.
 Sums correlation_sums(const FnicRecord& r, double T, double lnT) {
     Sums s{0.0, r.c0 * T, r.c0};
     s.gamma = -r.c0 * lnT;
@@ -28,19 +36,20 @@ Sums correlation_sums(const FnicRecord& r, double T, double lnT) {
         if (std::fabs(r.e[k] - 1.0) < kSlotTolerance) s.H += r.a[k];
     }
     for (int k = r.npol; k < r.nterm; ++k) {
-        const double theta = r.e[k];
-        const double x = std::fabs(theta) / T;
+        const double theta = std::fabs(r.e[k]);
+        const double x = theta / T;
+        const double e = std::exp(-2.0 * x);
         if (k < r.npol + r.sinh_count) {
-            if (!(std::fabs(theta) > 1.0)) continue;
-            const double one_minus_e = -std::expm1(-2.0 * x);  // 1 - exp(-2x)
-            s.gamma += r.a[k] * (x + std::log(one_minus_e) - kLn2);
-            s.H += r.a[k] * std::fabs(theta) * (2.0 - one_minus_e) / one_minus_e;
-            s.C += r.a[k] * 4.0 * x * x * (1.0 - one_minus_e) / (one_minus_e * one_minus_e);
+            if (!(theta > 1.0)) continue;
+            const double one_minus_e = 1.0 - e;
+            s.gamma += r.a[k] * (x + ln_one_plus(-e) - kLn2);
+            s.H += r.a[k] * theta * (1.0 + e) / one_minus_e;
+            s.C += r.a[k] * 4.0 * x * x * e / (one_minus_e * one_minus_e);
         } else {
-            const double e = std::exp(-2.0 * x);
-            s.gamma -= r.a[k] * (x + std::log1p(e) - kLn2);
-            s.H -= r.a[k] * std::fabs(theta) * (1.0 - e) / (1.0 + e);
-            s.C += r.a[k] * 4.0 * x * x * e / ((1.0 + e) * (1.0 + e));
+            const double one_plus_e = 1.0 + e;
+            s.gamma -= r.a[k] * (x + ln_one_plus(e) - kLn2);
+            s.H -= r.a[k] * theta * (1.0 - e) / one_plus_e;
+            s.C += r.a[k] * 4.0 * x * x * e / (one_plus_e * one_plus_e);
         }
     }
     return s;

@@ -156,17 +156,16 @@ constexpr int max_shape_exponent(bool departure) {
     return m;
 }
 
-// sigma^e for every exponent of a term table: sigma^e = low[e % 16] high[e / 16],
-// so each power costs one product after 16 + K successive ones.
+// sigma^e for every exponent of a term table: sigma^e = low[e % 16] high[e / 16].
+// Each table entry is a square or a product of earlier ones (as in binary
+// exponentiation), so the tables are built in a few rounds of independent
+// products rather than one long chain.
 template <int MaxE>
 class SigmaPowers {
 public:
     explicit SigmaPowers(double sigma) {
-        low_[0] = 1.0;
-        for (int k = 1; k < 16; ++k) low_[k] = low_[k - 1] * sigma;
-        const double s16 = low_[15] * sigma;
-        high_[0] = 1.0;
-        for (int k = 1; k < kHigh; ++k) high_[k] = high_[k - 1] * s16;
+        fill(low_.data(), 16, sigma);
+        fill(high_.data(), kHigh, low_[8] * low_[8]);
     }
     double operator()(int e) const {
         const int a = e < 0 ? -e : e;
@@ -176,6 +175,11 @@ public:
 
 private:
     static constexpr int kHigh = MaxE / 16 + 1;
+    static void fill(double* t, int n, double base) {
+        t[0] = 1.0;
+        if (n > 1) t[1] = base;
+        for (int k = 2; k < n; ++k) t[k] = k % 2 == 0 ? t[k / 2] * t[k / 2] : t[k - 1] * base;
+    }
     std::array<double, 16> low_;
     std::array<double, kHigh> high_;
 };
@@ -208,9 +212,9 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
     }
     // Shapes are stored group by group, so each group's three coefficients
     // are summed in registers.
-    const double pure_divisor = kPureSeries[0].divisor;
     const double dep_divisor = kDepartureSeries[0].divisor;
-    const SigmaPowers<max_shape_exponent(false)> pure_power(std::pow(tau, 1.0 / pure_divisor));
+    static_assert(kPureSeries[0].divisor == 8.0, "the eighth root below assumes the divisor 8");
+    const SigmaPowers<max_shape_exponent(false)> pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
     for (int g : set.pure_groups) {
         double s0 = 0.0, s1 = 0.0, s2 = 0.0;
         for (int s = kPureGroupShapes[g]; s < kPureGroupShapes[g + 1]; ++s) {
