@@ -67,21 +67,27 @@ void composition_terms(const ActiveSet& set, const CompositionState& comp, const
     c.dr = red.drho;
     c.dT = red.dT;
     double sr = 0, sT = 0;
+    // d alpha_r/dx_i = alpha_oi + sum_j x_j F_ij alpha_ij, over the pairs that have a function.
+    for (int i = 0; i < n; ++i) {
+        c.ax[i] = cs.a[i];
+        c.axd[i] = cs.a_d[i];
+        c.axt[i] = cs.a_t[i];
+    }
+    for (int q = 0; q < set.dep_pair_count; ++q) {
+        const int k = set.dep_pair[q][0], l = set.dep_pair[q][1];
+        c.ax[k] += x[l] * cs.pair_a[q];
+        c.ax[l] += x[k] * cs.pair_a[q];
+        c.axd[k] += x[l] * cs.pair_a_d[q];
+        c.axd[l] += x[k] * cs.pair_a_d[q];
+        c.axt[k] += x[l] * cs.pair_a_t[q];
+        c.axt[l] += x[k] * cs.pair_a_t[q];
+    }
     for (int i = 0; i < n; ++i) {
         sr += x[i] * c.dr[i];
         sT += x[i] * c.dT[i];
-        double a = cs.a[i], ad = cs.a_d[i], at = cs.a_t[i];
-        for (int j = 0; j < n; ++j) {
-            a += x[j] * cs.pair_a[i][j];
-            ad += x[j] * cs.pair_a_d[i][j];
-            at += x[j] * cs.pair_a_t[i][j];
-        }
-        c.ax[i] = a;
-        c.axd[i] = ad;
-        c.axt[i] = at;
-        c.sx += x[i] * a;
-        c.sxd += x[i] * ad;
-        c.sxt += x[i] * at;
+        c.sx += x[i] * c.ax[i];
+        c.sxd += x[i] * c.axd[i];
+        c.sxt += x[i] * c.axt[i];
     }
     for (int i = 0; i < n; ++i) {
         c.nr[i] = c.dr[i] - sr;
@@ -102,12 +108,21 @@ void composition_matrix(const ActiveSet& set, const CompositionState& comp, cons
     const HelmholtzDerivs& d = s.ar;
     const Matrix& d2r = red.d2rho;
     const Matrix& d2T = red.d2T;
+    // d2 alpha_r / dx_k dx_j = F_kj alpha_kj, zero on the diagonal and without a function.
+    Matrix pair;
+    for (int k = 0; k < n; ++k) {
+        for (int j = 0; j < n; ++j) pair[k][j] = 0.0;
+    }
+    for (int q = 0; q < set.dep_pair_count; ++q) {
+        const int k = set.dep_pair[q][0], l = set.dep_pair[q][1];
+        pair[k][l] = pair[l][k] = cs.pair_a[q];
+    }
     Vector s2r{}, s2T{}, sa{};  // sums over k of x_k times column j
     for (int j = 0; j < n; ++j) {
         for (int k = 0; k < n; ++k) {
             s2r[j] += x[k] * d2r[k][j];
             s2T[j] += x[k] * d2T[k][j];
-            sa[j] += x[k] * cs.pair_a[k][j];
+            sa[j] += x[k] * pair[k][j];
         }
     }
     Vector dNdx;
@@ -122,7 +137,7 @@ void composition_matrix(const ActiveSet& set, const CompositionState& comp, cons
         for (int j = 0; j < n; ++j) {
             const double dqr = (d2r[i][j] - c.dr[j] - s2r[j] - qr * c.dr[j]) * inv_rr;
             const double dqT = (d2T[i][j] - c.dT[j] - s2T[j] - qT * c.dT[j]) * inv_Tr;
-            dNdx[j] = c.axd[j] * cr - sr * dqr + c.axt[j] * cT + sT * dqT + cs.pair_a[i][j] - c.ax[j] - sa[j];
+            dNdx[j] = c.axd[j] * cr - sr * dqr + c.axt[j] * cT + sT * dqT + pair[i][j] - c.ax[j] - sa[j];
             row_sum += x[j] * dNdx[j];
         }
         const double inv_TdpdV = 1.0 / (s.T * dpdV);

@@ -61,8 +61,9 @@ DepBases dep_bases(double delta) {
     b.G[0] = b.H[0] = 1.0;
     b.G[1] = std::exp(-0.125 * w * w);
     b.H[1] = std::exp(-0.25 * w);
-    for (size_t k = 2; k < b.G.size(); ++k) b.G[k] = b.G[k - 1] * b.G[1];
-    for (size_t k = 2; k < b.H.size(); ++k) b.H[k] = b.H[k - 1] * b.H[1];
+    // Squares where possible, so the powers come in a few rounds of products.
+    for (size_t k = 2; k < b.G.size(); ++k) b.G[k] = k % 2 == 0 ? b.G[k / 2] * b.G[k / 2] : b.G[k - 1] * b.G[1];
+    for (size_t k = 2; k < b.H.size(); ++k) b.H[k] = k % 2 == 0 ? b.H[k / 2] * b.H[k / 2] : b.H[k - 1] * b.H[1];
     return b;
 }
 
@@ -429,9 +430,6 @@ void component_series(const ActiveSet& set, const TauCoefficients& t, const Delt
         out.a_d[k] = r.d;
         out.a_t[k] = r.t * inv_tau;
     }
-    for (int k = 0; k < set.n; ++k) {
-        for (int l = 0; l < set.n; ++l) out.pair_a[k][l] = out.pair_a_d[k][l] = out.pair_a_t[k][l] = 0.0;
-    }
     if (set.dep_pair_count == 0) return;
     std::array<ShapeBasis, kDepShapeCount> dep;
     for (int g : set.dep_groups) {
@@ -450,9 +448,9 @@ void component_series(const ActiveSet& set, const TauCoefficients& t, const Delt
             done[p.function] = true;
         }
         const ShapeBasis& r = function[p.function];
-        out.pair_a[k][l] = out.pair_a[l][k] = p.F * r.v;
-        out.pair_a_d[k][l] = out.pair_a_d[l][k] = p.F * r.d;
-        out.pair_a_t[k][l] = out.pair_a_t[l][k] = p.F * r.t * inv_tau;
+        out.pair_a[q] = p.F * r.v;
+        out.pair_a_d[q] = p.F * r.d;
+        out.pair_a_t[q] = p.F * r.t * inv_tau;
     }
 }
 

@@ -105,9 +105,10 @@ void delta_factors(const ActiveSet& set, double delta, bool second, DeltaFactors
 
 // Per-component and per-pair values needed by the fugacities: alpha_oi and
 // alpha_ij with their delta and tau derivatives at the current state.
-struct ComponentSeries {  // the n x n block is written, the rest is never read
+struct ComponentSeries {
     Vector a, a_d, a_t;  // pure-fluid parts, by active position
-    Matrix pair_a, pair_a_d, pair_a_t;  // F_kl alpha_kl, symmetric; zero without a function
+    // F_kl alpha_kl of the departure pairs, in the order of ActiveSet::dep_pair.
+    std::array<double, kDeparturePairs.size()> pair_a, pair_a_d, pair_a_t;
 };
 
 void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
