@@ -1,44 +1,12 @@
 #include "api/composition.hpp"
 
-#include <cmath>
 #include <cstring>
-
-#include "api/status_codes.hpp"
-#include "model/gerg_data.hpp"
 
 namespace ngtherm::api {
 namespace {
 
-// Molar gas constant in J/(mol K); model::kR is the same number in kJ/(mol K).
-constexpr double kRMolar = 8.314472;
-
 // Percent to fraction: a division, so that 100 mol-% gives exactly 1.
 constexpr double kPercent = 100.0;
-
-bool fraction_admitted(double x) { return x >= 0.0 && x <= 1.0; }
-
-bool in_closed_range(double value, double lo, double hi) { return value >= lo && value <= hi; }
-
-void fail(MixtureSetup& setup, MixtureError error, double sentinel) {
-    setup.error = error;
-    setup.sentinel = sentinel;
-}
-
-// Gathers the active components; false when a fraction is not admitted, with
-// the setup holding what was gathered before it.
-bool gather_active(const Composition& x, MixtureSetup& setup, double& sum) {
-    for (int i = 0; i < kComponentCount; ++i) {
-        if (!fraction_admitted(x[i])) return false;
-        if (x[i] >= kMinActiveFraction) {
-            setup.list[setup.n] = i;
-            setup.x[setup.n] = x[i];
-            ++setup.n;
-            sum += x[i];
-            setup.M += model::kComponents[i].molar_mass * x[i];
-        }
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -46,26 +14,6 @@ void sort_composition(const double* composition, double* echo, Composition& x) {
     // memmove keeps every bit (NaN payloads included) and allows echo == composition.
     std::memmove(echo, composition, sizeof(double) * kComponentCount);
     for (int m = 0; m < kComponentCount; ++m) x[m] = echo[kModelToExternal[m]] / kPercent;
-}
-
-MixtureSetup set_mixture(int mode, double T, double p, const Composition& x) {
-    MixtureSetup setup;
-    double sum = 0.0;
-    if (!gather_active(x, setup, sum)) {
-        fail(setup, MixtureError::kFraction, kSentinelBadFraction);
-    } else if (!(std::fabs(1.0 - sum) <= kFractionSumTolerance)) {
-        fail(setup, MixtureError::kSum, kSentinelFractionSum);
-    } else if (mode != kModeTemperaturePressure ||
-               !in_closed_range(T, kStateTemperatureMin, kStateTemperatureMax)) {
-        fail(setup, MixtureError::kFirstVariable, kSentinelTemperatureRange);
-    } else if (!in_closed_range(p, kStatePressureMin, kStatePressureMax)) {
-        fail(setup, MixtureError::kSecondVariable, kSentinelPressureRange);
-    }
-    return setup;
-}
-
-double gas_constant(int basis, double M) {
-    return basis == kBasisMolar ? kRMolar : model::kR / M;
 }
 
 }  // namespace ngtherm::api

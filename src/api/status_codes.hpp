@@ -16,6 +16,8 @@
 #include <span>
 #include <string_view>
 
+#include "model/sentinels.hpp"
+
 namespace ngtherm::api {
 
 // Status codes that other layers set or test by name.
@@ -29,32 +31,6 @@ inline constexpr std::int16_t kStatusNegativeRangeSet = 180;
 inline constexpr std::int16_t kStatusRangeSetTemperature = 181;
 inline constexpr std::int16_t kStatusRangeSetPressure = 182;
 inline constexpr std::int16_t kStatusNotDetermined = 197;  // envelope characteristic value
-
-// Sentinels with a status code.
-inline constexpr double kSentinelTemperatureRange = -99991.0;
-inline constexpr double kSentinelPressureRange = -99992.0;
-inline constexpr double kSentinelBadFraction = -99997.0;
-inline constexpr double kSentinelFractionSum = -99998.0;
-inline constexpr double kSentinelPhaseSelector = -99999.0;
-inline constexpr double kSentinelBasisFlag = -99990.0;
-inline constexpr double kSentinelEnvelopeMinPressure = -99910.0;
-inline constexpr double kSentinelEnvelopeMaxPressure = -99920.0;
-inline constexpr double kSentinelEnvelopeMinTemperature = -99930.0;
-inline constexpr double kSentinelEnvelopeInitialStep = -99940.0;
-inline constexpr double kSentinelEnvelopeVapourFraction = -99950.0;
-inline constexpr double kSentinelSingleComponent = -91111.0;
-inline constexpr double kSentinelNoSinglePhaseValue = -94444.0;
-inline constexpr double kSentinelOverallUndefined = -95555.0;
-inline constexpr double kSentinelNegativeSoundSquare = -96666.0;
-inline constexpr double kSentinelSplitFailed = -97777.0;
-inline constexpr double kSentinelTraceFailed = -98888.0;
-
-// Sentinels of state-variable ranges that only other input modes than
-// (T, p) produce; they have no status code.
-inline constexpr double kSentinelVolumeRange = -99993.0;
-inline constexpr double kSentinelEnthalpyRange = -99994.0;
-inline constexpr double kSentinelEntropyRange = -99995.0;
-inline constexpr double kSentinelEnergyRange = -99996.0;
 
 struct SentinelCode {
     double sentinel;

@@ -5,6 +5,7 @@
 
 #include "api/check_input.hpp"
 #include "api/composition.hpp"
+#include "properties/mixture_setup.hpp"
 #include "api/status_codes.hpp"
 #include "api/workspace.hpp"
 #include "equilibrium/solver_constants.hpp"
@@ -17,7 +18,7 @@ constexpr double kPercent = 100.0;
 constexpr double kGramsPerKilogram = 1000.0;
 // What a calculation that ends in an unexpected exception (in practice,
 // memory exhaustion) reports: a failed split, the closest documented outcome.
-constexpr double kSentinelUnexpected = api::kSentinelSplitFailed;
+constexpr double kSentinelUnexpected = kSentinelSplitFailed;
 
 void fail(double sentinel, FlashValues& v) {
     v.beta = sentinel;
@@ -55,12 +56,12 @@ std::int16_t flash_status(const FlashValues& v, std::int16_t status) {
 FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& x, double T,
                      double p) {
     FlashValues v;
-    const api::MixtureSetup setup = api::set_mixture(api::kModeTemperaturePressure, T, p, x);
-    if (setup.error != api::MixtureError::kNone) {
+    const properties::MixtureSetup setup = properties::set_mixture(properties::kModeTemperaturePressure, T, p, x);
+    if (setup.error != properties::MixtureError::kNone) {
         fail(setup.sentinel, v);
     } else {
         const equilibrium::EquilibriumResult& r =
-            equilibrium::tpequil(solver, api::kModeTemperaturePressure, T, p, setup.n,
+            equilibrium::tpequil(solver, properties::kModeTemperaturePressure, T, p, setup.n,
                                  setup.list.data(), setup.x.data());
         if (r.error != equilibrium::kErrorNone) {
             fail(r.sentinel, v);
@@ -77,7 +78,7 @@ FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& 
     const double M_L = molar_mass(v.x);
     const double M_F = setup.M * kGramsPerKilogram;
     const double rho_n = properties::rho_tp(solver, kNormalTemperature, kNormalPressure, x,
-                                            properties::kSelectorOverall, api::kBasisMass);
+                                            properties::kSelectorOverall, properties::kBasisMass);
     v.liquid_content = M_L * (1.0 - v.beta) / M_F * kMilligramsPerKilogram * rho_n;
     return v;
 }

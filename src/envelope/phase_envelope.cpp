@@ -5,6 +5,7 @@
 
 #include "api/check_input.hpp"
 #include "api/composition.hpp"
+#include "properties/mixture_setup.hpp"
 #include "api/status_codes.hpp"
 
 namespace ngtherm::envelope {
@@ -51,16 +52,16 @@ TraceSettings trace_settings(const EnvelopeRequest& r) {
 }  // namespace
 
 double check_trace_parameters(const TraceParameters& t) {
-    if (!within(t.p_min, kMinPressureLow, kMinPressureHigh)) return api::kSentinelEnvelopeMinPressure;
-    if (!within(t.p_max, t.p_min, kMaxPressureHigh)) return api::kSentinelEnvelopeMaxPressure;
+    if (!within(t.p_min, kMinPressureLow, kMinPressureHigh)) return kSentinelEnvelopeMinPressure;
+    if (!within(t.p_max, t.p_min, kMaxPressureHigh)) return kSentinelEnvelopeMaxPressure;
     if (!within(t.T_min, kMinTemperatureLow, kMinTemperatureHigh)) {
-        return api::kSentinelEnvelopeMinTemperature;
+        return kSentinelEnvelopeMinTemperature;
     }
     if (!within(t.initial_step, kInitialStepLow, kInitialStepHigh)) {
-        return api::kSentinelEnvelopeInitialStep;
+        return kSentinelEnvelopeInitialStep;
     }
     if (!within(t.beta, kVapourFractionLow, kVapourFractionHigh)) {
-        return api::kSentinelEnvelopeVapourFraction;
+        return kSentinelEnvelopeVapourFraction;
     }
     return 0.0;
 }
@@ -91,20 +92,20 @@ EnvelopeRun run_envelope(PhaseWork& work, const EnvelopeRequest& request) {
     EnvelopeRun run;
     run.sentinel = check_trace_parameters(request.parameters);
     if (run.sentinel != 0.0) return run;
-    const api::MixtureSetup setup =
-        api::set_mixture(api::kModeTemperaturePressure, request.T, request.p, request.x);
-    if (setup.error != api::MixtureError::kNone) {
+    const properties::MixtureSetup setup =
+        properties::set_mixture(properties::kModeTemperaturePressure, request.T, request.p, request.x);
+    if (setup.error != properties::MixtureError::kNone) {
         run.sentinel = setup.sentinel;
         return run;
     }
     if (setup.n == 1) {  // a pure fluid has no envelope to trace
-        run.sentinel = api::kSentinelSingleComponent;
+        run.sentinel = kSentinelSingleComponent;
         return run;
     }
     model::make_active_set(std::span<const int>(setup.list.data(), setup.n), work.set);
     run.outcome = work.tracer.trace(work.set, setup.x.data(), trace_settings(request));
     if (run.outcome == TraceOutcome::failed) {
-        run.sentinel = api::kSentinelTraceFailed;
+        run.sentinel = kSentinelTraceFailed;
         return run;
     }
     run.count = work.tracer.count();

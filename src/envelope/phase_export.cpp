@@ -16,7 +16,7 @@ namespace {
 
 // What a calculation that ends in an unexpected exception (in practice,
 // memory exhaustion) reports: a failed trace, the closest documented outcome.
-constexpr double kSentinelUnexpected = api::kSentinelTraceFailed;
+constexpr double kSentinelUnexpected = kSentinelTraceFailed;
 
 double& cell(double* table, int row, int column) { return table[column * kEnvelopePoints + row]; }
 

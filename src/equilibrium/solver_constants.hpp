@@ -3,6 +3,8 @@
 // near phase boundaries, so none appears as a bare literal in the algorithms.
 #pragma once
 
+#include "model/sentinels.hpp"
+
 namespace ngtherm::equilibrium {
 
 // ---- result cache ----------------------------------------------------------
@@ -16,8 +18,6 @@ inline constexpr double kCacheEmptyP = -1.0;
 inline constexpr int kErrorNone = 0;
 inline constexpr int kErrorSplitFailed = 1;         // the split or the stability test failed
 inline constexpr int kErrorSingleRefused = 10;      // single-component path with a mode other than 1
-inline constexpr double kSentinelSplitFailed = -97777.0;
-inline constexpr double kSentinelSingleRefused = -91111.0;
 // The only input mode: temperature and pressure given.
 inline constexpr int kModeTP = 1;
 

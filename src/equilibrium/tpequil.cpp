@@ -56,7 +56,7 @@ const model::ActiveSet& EquilibriumSolver::active_set(int n, const int* ids) {
 void EquilibriumSolver::purestate(const model::ActiveSet& set, int mode, double T, double p) {
     if (mode != kModeTP) {
         result_.error = kErrorSingleRefused;
-        result_.sentinel = kSentinelSingleRefused;
+        result_.sentinel = kSentinelSingleComponent;
         return;
     }
     const double one = 1.0;

@@ -23,7 +23,7 @@ struct EquilibriumResult {
     ResidualRecord rec1, rec2;          // phase records, slots 13 to 15 completed
     Vector lnphi1{}, lnphi2{};          // ln phi of phase 1 and 2
     int error = 0;                      // kErrorNone, kErrorSplitFailed, kErrorSingleRefused
-    double sentinel = 0.0;              // 0, kSentinelSplitFailed or kSentinelSingleRefused
+    double sentinel = 0.0;              // 0, kSentinelSplitFailed or kSentinelSingleComponent
     // Diagnostics: status of the split (kSplitStatus*) and whether the cache answered.
     int split_status = 0;
     bool from_cache = false;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "api/status_codes.hpp"
+#include "model/sentinels.hpp"
 #include "properties/phase_formulas.hpp"
 
 namespace ngtherm::properties {
@@ -28,27 +28,27 @@ bool selector_admitted(int selector) {
     return static_cast<unsigned>(selector) <= static_cast<unsigned>(kSelectorPhase2);
 }
 bool basis_admitted(int basis) {
-    return static_cast<unsigned>(basis) <= static_cast<unsigned>(api::kBasisMass);
+    return static_cast<unsigned>(basis) <= static_cast<unsigned>(properties::kBasisMass);
 }
 
 Frame run_frame(EquilibriumSolver& solver, double T, double p, const Composition& x, int selector,
                 int basis) {
     Frame frame;
     if (!selector_admitted(selector)) {
-        frame.sentinel = api::kSentinelPhaseSelector;
+        frame.sentinel = kSentinelPhaseSelector;
         return frame;
     }
     if (!basis_admitted(basis)) {
-        frame.sentinel = api::kSentinelBasisFlag;
+        frame.sentinel = kSentinelBasisFlag;
         return frame;
     }
-    const api::MixtureSetup setup = api::set_mixture(api::kModeTemperaturePressure, T, p, x);
-    if (setup.error != api::MixtureError::kNone) {
+    const properties::MixtureSetup setup = properties::set_mixture(properties::kModeTemperaturePressure, T, p, x);
+    if (setup.error != properties::MixtureError::kNone) {
         frame.sentinel = setup.sentinel;
         return frame;
     }
     const EquilibriumResult& eq = equilibrium::tpequil(
-        solver, api::kModeTemperaturePressure, T, p, setup.n, setup.list.data(), setup.x.data());
+        solver, properties::kModeTemperaturePressure, T, p, setup.n, setup.list.data(), setup.x.data());
     if (eq.error > 0) {
         frame.sentinel = eq.sentinel;
         return frame;
@@ -72,7 +72,7 @@ double cv_over_R(const ResidualRecord& r) { return r[15] - 1.0 + r[12]; }
 
 double phase_value(Quantity q, const PhaseView& ph, double T, double p, int basis) {
     const ResidualRecord& r = *ph.rec;
-    const double R = api::gas_constant(basis, r[16]);
+    const double R = properties::gas_constant(basis, r[16]);
     const double cp_R = cp_over_R(r);
     const double cv_R = cv_over_R(r);
     switch (q) {
@@ -87,7 +87,7 @@ double phase_value(Quantity q, const PhaseView& ph, double T, double p, int basi
         case Quantity::kappa: return -ph.V * (cp_R / cv_R) * r[8] / p;
         case Quantity::jt: return -r[7] / (cv_R + T * r[9] * r[11]);
     }
-    return api::kSentinelSplitFailed;
+    return kSentinelSplitFailed;
 }
 
 PhaseView selected_phase(const EquilibriumResult& eq, int selector) {
@@ -109,7 +109,7 @@ double mixed_value(Quantity q, const MixedProperties& m) {
 // equilibrium (with the mixture's own molar mass), the rest from record 1 for
 // one phase or from the mixed phases for two.
 double overall_value(Quantity q, const EquilibriumResult& eq, double M, int basis) {
-    const double R = api::gas_constant(basis, M);
+    const double R = properties::gas_constant(basis, M);
     switch (q) {
         case Quantity::Z: return eq.p * eq.v / eq.T;
         case Quantity::rho: return 1.0 / ((R / kPerKilo) * eq.v);
@@ -139,7 +139,7 @@ double property_tp(Quantity q, EquilibriumSolver& solver, double T, double p,
 }  // namespace
 
 double z_tp(EquilibriumSolver& solver, double T, double p, const Composition& x, int selector) {
-    return property_tp(Quantity::Z, solver, T, p, x, selector, api::kBasisMolar);
+    return property_tp(Quantity::Z, solver, T, p, x, selector, properties::kBasisMolar);
 }
 double rho_tp(EquilibriumSolver& solver, double T, double p, const Composition& x, int selector,
               int basis) {
@@ -166,21 +166,21 @@ double cp_tp(EquilibriumSolver& solver, double T, double p, const Composition& x
     return property_tp(Quantity::cp, solver, T, p, x, selector, basis);
 }
 double w_tp(EquilibriumSolver& solver, double T, double p, const Composition& x, int selector) {
-    return property_tp(Quantity::w, solver, T, p, x, selector, api::kBasisMolar);
+    return property_tp(Quantity::w, solver, T, p, x, selector, properties::kBasisMolar);
 }
 double kappa_tp(EquilibriumSolver& solver, double T, double p, const Composition& x,
                 int selector) {
-    return property_tp(Quantity::kappa, solver, T, p, x, selector, api::kBasisMolar);
+    return property_tp(Quantity::kappa, solver, T, p, x, selector, properties::kBasisMolar);
 }
 double jt_tp(EquilibriumSolver& solver, double T, double p, const Composition& x, int selector) {
-    return property_tp(Quantity::jt, solver, T, p, x, selector, api::kBasisMolar);
+    return property_tp(Quantity::jt, solver, T, p, x, selector, properties::kBasisMolar);
 }
 
 double speed_of_sound(const ResidualRecord& r, double V) {
     const double gamma = cp_over_R(r) / cv_over_R(r);
     const double w2 = -V * V * gamma * r[8] * kRMolar / r[16];
     // A radicand that is not a number has no real root either.
-    if (!(w2 >= 0.0)) return api::kSentinelNegativeSoundSquare;
+    if (!(w2 >= 0.0)) return kSentinelNegativeSoundSquare;
     return std::sqrt(w2);
 }
 
@@ -188,17 +188,17 @@ MixedProperties mix_phases(double beta, double one_minus_beta, const ResidualRec
                            const ResidualRecord& rec2, int basis) {
     double w1 = one_minus_beta;
     double w2 = beta;
-    if (basis != api::kBasisMolar) {
+    if (basis != properties::kBasisMolar) {
         // On the mass basis the phases weigh by mass: the mass fraction of phase 2.
         w2 = beta / (one_minus_beta * rec1[16] / rec2[16] + beta);
         w1 = 1.0 - w2;
     }
-    const double R1 = api::gas_constant(basis, rec1[16]);
-    const double R2 = api::gas_constant(basis, rec2[16]);
+    const double R1 = properties::gas_constant(basis, rec1[16]);
+    const double R2 = properties::gas_constant(basis, rec2[16]);
     MixedProperties m;
     m.cp = w1 * (R1 * cp_over_R(rec1)) + w2 * (R2 * cp_over_R(rec2));
     m.cv = w1 * (R1 * cv_over_R(rec1)) + w2 * (R2 * cv_over_R(rec2));
-    m.w = m.kappa = m.jt = api::kSentinelOverallUndefined;
+    m.w = m.kappa = m.jt = kSentinelOverallUndefined;
     return m;
 }
 

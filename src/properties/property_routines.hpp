@@ -4,7 +4,7 @@
 // Every routine takes the solver whose one-entry cache it may answer from,
 // T in K, p in MPa, the 21 mole fractions in model order, a phase selector
 // and, where the value depends on it, a basis flag. It returns the value, or
-// a sentinel of api/status_codes.hpp in its place:
+// a sentinel (model/sentinels.hpp) in its place:
 //   kSentinelPhaseSelector    selector not 0, 1 or 2 (tested first)
 //   kSentinelBasisFlag        basis flag not 0 or 1
 //   set_mixture's sentinel    fractions, their sum, T or p not admitted
@@ -22,7 +22,7 @@
 // selector for a single phase, gives the value of the whole.
 #pragma once
 
-#include "api/composition.hpp"
+#include "properties/mixture_setup.hpp"
 #include "equilibrium/tpequil.hpp"
 #include "model/mixstate.hpp"
 

@@ -13,9 +13,20 @@
 #include "api/check_input.hpp"
 #include "api/status_codes.hpp"
 #include "model/gerg_data.hpp"
+#include "properties/mixture_setup.hpp"
 
 namespace ngtherm::api {
 namespace {
+
+// The set-up of the mixture belongs to the property layer; these tests follow a
+// caller's composition from the boundary into it.
+using properties::gas_constant;
+using properties::kBasisMass;
+using properties::kBasisMolar;
+using properties::kModeTemperaturePressure;
+using properties::MixtureError;
+using properties::MixtureSetup;
+using properties::set_mixture;
 
 using Percentages = std::array<double, kComponentCount>;
 

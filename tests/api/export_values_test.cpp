@@ -151,7 +151,7 @@ TEST_P(ExportValues, TwoPhaseStateGivesThePhasesForSelectorsOneAndTwoAndTheWhole
             // Speed of sound, isentropic exponent and Joule-Thomson coefficient
             // of the whole are not defined.
             if (c.selector == 0 && k >= static_cast<int>(api::Property::w)) {
-                EXPECT_EQ(all.value[k], api::kSentinelOverallUndefined) << k;
+                EXPECT_EQ(all.value[k], kSentinelOverallUndefined) << k;
                 EXPECT_EQ(all.status[k], 204) << k;
                 continue;
             }

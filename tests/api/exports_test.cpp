@@ -228,12 +228,12 @@ TEST_P(PropertyExports, PhaseSelectorOutsideZeroToTwoGives194InEverySlot) {
             const Outcome one = call_single(exports, k, call);
             EXPECT_EQ(one.status[0], 194) << kSingleExportNames[k];
             // K divides the two failed evaluations by each other.
-            EXPECT_EQ(one.value[0], k == kSlotK ? 1.0 : api::kSentinelPhaseSelector);
+            EXPECT_EQ(one.value[0], k == kSlotK ? 1.0 : kSentinelPhaseSelector);
         }
         const Outcome all = call_all(exports, call);
         for (int k = 0; k < kSlots; ++k) {
             EXPECT_EQ(all.status[k], 194) << k;
-            EXPECT_EQ(all.value[k], k == kSlotK ? 1.0 : api::kSentinelPhaseSelector) << k;
+            EXPECT_EQ(all.value[k], k == kSlotK ? 1.0 : kSentinelPhaseSelector) << k;
         }
     }
 }
@@ -251,9 +251,9 @@ std::vector<SetUpCase> set_up_failures() {
     Call traces = methane_only(99.99989);
     for (int e = 1; e < 21; ++e) traces.c[e] = 9.9e-7;  // below the kept fraction 1e-8
     return {
-        {"fraction above 1", over_one, api::kSentinelBadFraction, 192},
-        {"kept fractions sum to 0.9999989", traces, api::kSentinelFractionSum, 193},
-        {"p 5e-10 MPa", at(5e-10, 300.0), api::kSentinelPressureRange, 191},
+        {"fraction above 1", over_one, kSentinelBadFraction, 192},
+        {"kept fractions sum to 0.9999989", traces, kSentinelFractionSum, 193},
+        {"p 5e-10 MPa", at(5e-10, 300.0), kSentinelPressureRange, 191},
     };
 }
 
@@ -278,7 +278,7 @@ TEST_P(PropertyExports, KReportsTheFailureOfTheZEvaluationAtTheCallersState) {
     const Outcome k = call_single(exports, kSlotK, at(5e-10, 300.0));
     EXPECT_EQ(k.status[0], 191);
     EXPECT_LT(k.value[0], 0.0);
-    EXPECT_NE(k.value[0], api::kSentinelPressureRange);
+    EXPECT_NE(k.value[0], kSentinelPressureRange);
 }
 
 TEST_P(PropertyExports, KIsExactlyOneAtTheReferenceState) {

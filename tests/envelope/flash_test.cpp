@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "api/composition.hpp"
+#include "properties/mixture_setup.hpp"
 #include "api/status_codes.hpp"
 #include "api/workspace.hpp"
 #include "envelope/envelope_gases.hpp"
@@ -73,7 +74,7 @@ TEST(FlashExport, OnePhaseLiquidHoldsTheFeedsWholeNormalDensityAsLiquid) {
     Composition x{};
     api::sort_composition(c.composition.data(), ExternalPercentages{}.data(), x);
     const double rho_n = properties::rho_tp(ws.solver, kNormalTemperature, kNormalPressure, x,
-                                            properties::kSelectorOverall, api::kBasisMass);
+                                            properties::kSelectorOverall, properties::kBasisMass);
     EXPECT_EQ(out.results[2], kMilligramsPerKilogram * rho_n);
     EXPECT_NEAR(out.results[2], 8.0e5, 1.5e5) << "about 0.8 kg of liquid per normal m3";
 }
@@ -110,11 +111,11 @@ TEST(FlashExport, FailedSetUpFillsEveryPositionWithItsSentinel) {
     c.composition[0] = 100.00005;  // passes the check; the fraction exceeds 1
     const FlashOutput out = call(c);
     EXPECT_EQ(out.status, 192);
-    EXPECT_EQ(out.results[0], api::kSentinelBadFraction);
-    EXPECT_EQ(out.results[1], 1.0 - api::kSentinelBadFraction);
+    EXPECT_EQ(out.results[0], kSentinelBadFraction);
+    EXPECT_EQ(out.results[1], 1.0 - kSentinelBadFraction);
     for (int e = 0; e < kComponentCount; ++e) {
-        EXPECT_EQ(out.liquid[e], 100.0 * api::kSentinelBadFraction);
-        EXPECT_EQ(out.vapour[e], 100.0 * api::kSentinelBadFraction);
+        EXPECT_EQ(out.liquid[e], 100.0 * kSentinelBadFraction);
+        EXPECT_EQ(out.vapour[e], 100.0 * kSentinelBadFraction);
     }
 }
 
@@ -164,10 +165,10 @@ TEST_P(FlashReferenceSplit, SplitHasEqualFugacitiesTheReferenceFractionsAndItsLi
 
     double M_L = 0.0;
     for (int m = 0; m < kComponentCount; ++m) M_L += x[m] * component_molar_mass(m) * 1000.0;
-    const api::MixtureSetup setup = api::set_mixture(1, c.T, c.p, feed);
+    const properties::MixtureSetup setup = properties::set_mixture(1, c.T, c.p, feed);
     const double rho_n = properties::rho_tp(api::thread_workspace().solver, kNormalTemperature,
                                             kNormalPressure, feed, properties::kSelectorOverall,
-                                            api::kBasisMass);
+                                            properties::kBasisMass);
     const double expected = M_L * (1.0 - beta) / (setup.M * 1000.0) * 1e6 * rho_n;
     EXPECT_NEAR(out.results[2], expected, 1e-9 * expected);
     EXPECT_GT(out.results[2], 0.0);

@@ -128,11 +128,11 @@ TEST(PhaseExport, FailedInputCheckSetsAllStatusesAndLeavesTheTableCleared) {
 TEST(PhaseExport, PureFluidAndFailedSetUpGiveTheirSentinelTables) {
     PhaseCall pure;
     pure.composition = test::Gas{"methane", {{"CH4", 100}}}.external();
-    expect_sentinel_table(call(pure), api::kSentinelSingleComponent);
+    expect_sentinel_table(call(pure), kSentinelSingleComponent);
 
     PhaseCall almost_pure = pure;
     almost_pure.composition[0] = 100.00005;  // passes the check, but the fraction exceeds 1
-    expect_sentinel_table(call(almost_pure), api::kSentinelBadFraction);
+    expect_sentinel_table(call(almost_pure), kSentinelBadFraction);
 }
 
 TEST(TabulationGrid, CallersValueEqualToAGridValueIsListedTwiceCallersCopyFirst) {
@@ -278,12 +278,12 @@ TEST(CharacteristicValues, LaterPointsOfATypeReplaceEarlierOnesAndSentinelsMapTo
     const std::vector<TracePoint> points{point_of_type(kPointMaxT, 270.0, 5.0),
                                          point_of_type(kPointMaxT, 271.0, 5.5),
                                          point_of_type(kPointCritical, 220.0, 8.0),
-                                         point_of_type(kPointMaxP, 240.0, api::kSentinelTraceFailed)};
+                                         point_of_type(kPointMaxP, 240.0, kSentinelTraceFailed)};
     const CharacteristicValues v = characteristic_values(points);
     EXPECT_EQ(v.value[4], 271.0);
     EXPECT_EQ(v.value[6], 220.0);
     EXPECT_EQ(v.value[7], 8.0);
-    EXPECT_EQ(v.value[5], api::kSentinelTraceFailed);
+    EXPECT_EQ(v.value[5], kSentinelTraceFailed);
     EXPECT_EQ(v.status[5], 207);
     EXPECT_EQ(v.status[4], 0);
 }

@@ -232,7 +232,7 @@ TEST(SingleComponent, IsRefusedForAnInputModeOtherThanTemperatureAndPressure) {
     EquilibriumSolver solver;
     const EquilibriumResult& r = tpequil(solver, 2, 300.0, 5.0, 1, methane.ids.data(), methane.x.data());
     EXPECT_EQ(r.error, kErrorSingleRefused);
-    EXPECT_EQ(r.sentinel, kSentinelSingleRefused);
+    EXPECT_EQ(r.sentinel, kSentinelSingleComponent);
     EXPECT_EQ(solver.evaluations(), 0);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/composition.hpp"
+#include "properties/mixture_setup.hpp"
 #include "api/status_codes.hpp"
 #include "ngtherm/state.hpp"
 #include "properties/phase_formulas.hpp"
@@ -84,17 +85,17 @@ TEST(PropertyRoutines, RejectSelectorFirstAndBasisFlagSecond) {
         double expected;
     };
     const std::vector<Case> cases = {
-        {-1, 1, api::kSentinelPhaseSelector},     {3, 0, api::kSentinelPhaseSelector},
-        {INT_MIN, 1, api::kSentinelPhaseSelector}, {INT_MAX, 1, api::kSentinelPhaseSelector},
-        {-1, 2, api::kSentinelPhaseSelector},     {0, 2, api::kSentinelBasisFlag},
-        {2, -1, api::kSentinelBasisFlag},         {1, INT_MIN, api::kSentinelBasisFlag}};
+        {-1, 1, kSentinelPhaseSelector},     {3, 0, kSentinelPhaseSelector},
+        {INT_MIN, 1, kSentinelPhaseSelector}, {INT_MAX, 1, kSentinelPhaseSelector},
+        {-1, 2, kSentinelPhaseSelector},     {0, 2, kSentinelBasisFlag},
+        {2, -1, kSentinelBasisFlag},         {1, INT_MIN, kSentinelBasisFlag}};
     EquilibriumSolver solver;
     for (const NamedRoutine& r : all_routines()) {
         for (const Case& c : cases) {
             SCOPED_TRACE(r.name + " selector " + std::to_string(c.selector) + " basis " +
                          std::to_string(c.basis));
             const double got = r.f(solver, 300.0, 5.0, natural_gas(), c.selector, c.basis);
-            if (!r.has_basis && c.expected == api::kSentinelBasisFlag) {
+            if (!r.has_basis && c.expected == kSentinelBasisFlag) {
                 EXPECT_NE(got, c.expected);  // no flag to reject
             } else {
                 EXPECT_EQ(got, c.expected);
@@ -118,22 +119,22 @@ TEST(PropertyRoutines, ReturnTheSentinelOfTheMixtureSetUp) {
         double T, p, expected;
     };
     const std::vector<Case> cases = {
-        {"fraction above 1", over_one, 300.0, 5.0, api::kSentinelBadFraction},
-        {"negative fraction", negative, 300.0, 5.0, api::kSentinelBadFraction},
-        {"NaN fraction", not_a_number, 300.0, 5.0, api::kSentinelBadFraction},
-        {"sum 0.99", short_sum, 300.0, 5.0, api::kSentinelFractionSum},
-        {"T below 2.1768 K", natural_gas(), 2.0, 5.0, api::kSentinelTemperatureRange},
-        {"T above 5000 K", natural_gas(), 5000.5, 5.0, api::kSentinelTemperatureRange},
-        {"NaN T", natural_gas(), kNaN, 5.0, api::kSentinelTemperatureRange},
-        {"p below 1e-9 MPa", natural_gas(), 300.0, 5e-10, api::kSentinelPressureRange},
-        {"p above 2500 MPa", natural_gas(), 300.0, 2500.5, api::kSentinelPressureRange},
-        {"infinite p", natural_gas(), 300.0, kInf, api::kSentinelPressureRange},
+        {"fraction above 1", over_one, 300.0, 5.0, kSentinelBadFraction},
+        {"negative fraction", negative, 300.0, 5.0, kSentinelBadFraction},
+        {"NaN fraction", not_a_number, 300.0, 5.0, kSentinelBadFraction},
+        {"sum 0.99", short_sum, 300.0, 5.0, kSentinelFractionSum},
+        {"T below 2.1768 K", natural_gas(), 2.0, 5.0, kSentinelTemperatureRange},
+        {"T above 5000 K", natural_gas(), 5000.5, 5.0, kSentinelTemperatureRange},
+        {"NaN T", natural_gas(), kNaN, 5.0, kSentinelTemperatureRange},
+        {"p below 1e-9 MPa", natural_gas(), 300.0, 5e-10, kSentinelPressureRange},
+        {"p above 2500 MPa", natural_gas(), 300.0, 2500.5, kSentinelPressureRange},
+        {"infinite p", natural_gas(), 300.0, kInf, kSentinelPressureRange},
     };
     EquilibriumSolver solver;
     for (const NamedRoutine& r : all_routines()) {
         for (const Case& c : cases) {
             SCOPED_TRACE(r.name + ": " + c.what);
-            EXPECT_EQ(r.f(solver, c.T, c.p, c.x, 0, api::kBasisMass), c.expected);
+            EXPECT_EQ(r.f(solver, c.T, c.p, c.x, 0, properties::kBasisMass), c.expected);
         }
     }
 }
@@ -165,8 +166,8 @@ TEST(PropertyRoutines, SinglePhaseValuesEqualTheSinglePhaseStateForEverySelector
                 SCOPED_TRACE(g.name + ", " + routines[k].name + ", selector " +
                              std::to_string(selector));
                 const double molar =
-                    routines[k].f(solver, g.T, g.p, g.x, selector, api::kBasisMolar);
-                const double mass = routines[k].f(solver, g.T, g.p, g.x, selector, api::kBasisMass);
+                    routines[k].f(solver, g.T, g.p, g.x, selector, properties::kBasisMolar);
+                const double mass = routines[k].f(solver, g.T, g.p, g.x, selector, properties::kBasisMass);
                 EXPECT_FALSE(solver.result().two_phase());
                 EXPECT_LT(rel(molar, expected[k].molar), 1e-12) << molar;
                 EXPECT_LT(rel(mass, expected[k].mass), 1e-12) << mass;
@@ -179,9 +180,9 @@ TEST(PropertyRoutines, MassDensityIsThousandTimesMolarMassTimesMolarDensity) {
     EquilibriumSolver solver;
     for (const GasState& g : single_phase_states()) {
         SCOPED_TRACE(g.name);
-        const double M = api::set_mixture(api::kModeTemperaturePressure, g.T, g.p, g.x).M;
-        const double molar = rho_tp(solver, g.T, g.p, g.x, 0, api::kBasisMolar);
-        const double mass = rho_tp(solver, g.T, g.p, g.x, 0, api::kBasisMass);
+        const double M = properties::set_mixture(properties::kModeTemperaturePressure, g.T, g.p, g.x).M;
+        const double molar = rho_tp(solver, g.T, g.p, g.x, 0, properties::kBasisMolar);
+        const double mass = rho_tp(solver, g.T, g.p, g.x, 0, properties::kBasisMass);
         EXPECT_LT(rel(mass, 1000.0 * M * molar), 1e-14);
     }
 }
@@ -192,14 +193,14 @@ TEST(PropertyRoutines, InternalEnergyIsEnthalpyMinusRTZForEveryStateSelectorAndB
     EquilibriumSolver solver;
     for (const GasState& g : states) {
         for (int selector = 0; selector <= 2; ++selector) {
-            for (int basis : {api::kBasisMolar, api::kBasisMass}) {
+            for (int basis : {properties::kBasisMolar, properties::kBasisMass}) {
                 SCOPED_TRACE(g.name + " selector " + std::to_string(selector) + " basis " +
                              std::to_string(basis));
                 // The gas constant of the value: the ratio of the densities gives M.
                 const double rho_molar = rho_tp(solver, g.T, g.p, g.x, selector, 0);
                 const double rho_basis = rho_tp(solver, g.T, g.p, g.x, selector, basis);
                 const double M = rho_basis / (1000.0 * rho_molar);
-                const double R = basis == api::kBasisMolar ? kRMolarTest : 0.008314472 / M;
+                const double R = basis == properties::kBasisMolar ? kRMolarTest : 0.008314472 / M;
                 const double Z = z_tp(solver, g.T, g.p, g.x, selector);
                 const double h = h_tp(solver, g.T, g.p, g.x, selector, basis);
                 const double u = u_tp(solver, g.T, g.p, g.x, selector, basis);
@@ -269,9 +270,9 @@ TEST(PropertyRoutines, TwoPhaseWholeMixesThePhases) {
         EXPECT_LT(rel(q.f(solver, kSplitT, kSplitP, x, 0, 1), (1 - w2_mass) * m1 + w2_mass * m2),
                   1e-13);
     }
-    EXPECT_EQ(w_tp(solver, kSplitT, kSplitP, x, 0), api::kSentinelOverallUndefined);
-    EXPECT_EQ(kappa_tp(solver, kSplitT, kSplitP, x, 0), api::kSentinelOverallUndefined);
-    EXPECT_EQ(jt_tp(solver, kSplitT, kSplitP, x, 0), api::kSentinelOverallUndefined);
+    EXPECT_EQ(w_tp(solver, kSplitT, kSplitP, x, 0), kSentinelOverallUndefined);
+    EXPECT_EQ(kappa_tp(solver, kSplitT, kSplitP, x, 0), kSentinelOverallUndefined);
+    EXPECT_EQ(jt_tp(solver, kSplitT, kSplitP, x, 0), kSentinelOverallUndefined);
 }
 
 TEST(PropertyRoutines, RepeatedRequestIsAnsweredFromTheCacheWithTheSameValue) {
@@ -289,7 +290,7 @@ TEST(PropertyRoutines, LowPressureGasApproachesTheIdealGasSpeedOfSoundAndExponen
     EquilibriumSolver solver;
     const Composition x = natural_gas();
     const double T = 300.0, p = 1e-6;
-    const double M = api::set_mixture(api::kModeTemperaturePressure, T, p, x).M;
+    const double M = properties::set_mixture(properties::kModeTemperaturePressure, T, p, x).M;
     const double gamma = cp_tp(solver, T, p, x, 0, 0) / cv_tp(solver, T, p, x, 0, 0);
     const double w = w_tp(solver, T, p, x, 0);
     EXPECT_LT(rel(w * w, gamma * kRMolarTest * T / M), 1e-6);
@@ -317,28 +318,28 @@ TEST(SpeedOfSound, IdealGasRecordGivesGammaRTOverM) {
 TEST(SpeedOfSound, NegativeOrUndefinedSquareGivesItsSentinel) {
     ResidualRecord r = ideal_gas_record(300.0, 2.0, 4.5, 0.016);
     r[8] = +0.1;  // pressure rising with volume: mechanically unstable
-    EXPECT_EQ(speed_of_sound(r, 150.0), api::kSentinelNegativeSoundSquare);
+    EXPECT_EQ(speed_of_sound(r, 150.0), kSentinelNegativeSoundSquare);
     r[8] = kNaN;
-    EXPECT_EQ(speed_of_sound(r, 150.0), api::kSentinelNegativeSoundSquare);
+    EXPECT_EQ(speed_of_sound(r, 150.0), kSentinelNegativeSoundSquare);
 }
 
 TEST(MixPhases, WeighsByMoleFractionOrMassFractionAndLeavesTheRestUndefined) {
     const ResidualRecord r1 = ideal_gas_record(300.0, 2.0, 4.5, 0.016);
     const ResidualRecord r2 = ideal_gas_record(300.0, 2.0, 9.0, 0.044);
     const double beta = 0.25;
-    const MixedProperties molar = mix_phases(beta, 1.0 - beta, r1, r2, api::kBasisMolar);
+    const MixedProperties molar = mix_phases(beta, 1.0 - beta, r1, r2, properties::kBasisMolar);
     EXPECT_DOUBLE_EQ(molar.cp, kRMolarTest * (0.75 * 4.5 + 0.25 * 9.0));
     EXPECT_DOUBLE_EQ(molar.cv, kRMolarTest * (0.75 * 3.5 + 0.25 * 8.0));
     // Mass fraction of phase 2: 0.25 * 0.044 / (0.75 * 0.016 + 0.25 * 0.044).
     const double w2 = 0.011 / 0.023;
-    const MixedProperties mass = mix_phases(beta, 1.0 - beta, r1, r2, api::kBasisMass);
+    const MixedProperties mass = mix_phases(beta, 1.0 - beta, r1, r2, properties::kBasisMass);
     const double R1 = 0.008314472 / 0.016, R2 = 0.008314472 / 0.044;
     EXPECT_DOUBLE_EQ(mass.cp, (1 - w2) * R1 * 4.5 + w2 * R2 * 9.0);
     EXPECT_DOUBLE_EQ(mass.cv, (1 - w2) * R1 * 3.5 + w2 * R2 * 8.0);
     for (const MixedProperties& m : {molar, mass}) {
-        EXPECT_EQ(m.w, api::kSentinelOverallUndefined);
-        EXPECT_EQ(m.kappa, api::kSentinelOverallUndefined);
-        EXPECT_EQ(m.jt, api::kSentinelOverallUndefined);
+        EXPECT_EQ(m.w, kSentinelOverallUndefined);
+        EXPECT_EQ(m.kappa, kSentinelOverallUndefined);
+        EXPECT_EQ(m.jt, kSentinelOverallUndefined);
     }
 }
 
