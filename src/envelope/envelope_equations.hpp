@@ -2,7 +2,7 @@
 // the unknowns X = (ln K_1 .. ln K_n, ln T, ln p):
 //   F_i     = ln K_i + ln phi_i(y) - ln phi_i(x)   (i < n, equal fugacities)
 //   F_n     = sum (y_i - x_i)                      (material balance)
-//   F_{n+1} = X_spec - S                           (specification)
+//   F_{n+1} = X_spec - S                           (fixed variable)
 // with x_i = z_i / (1 - beta + beta K_i) and y_i = K_i x_i. Both phases are
 // evaluated with mixstate; each keeps its own root preference.
 #pragma once

@@ -10,7 +10,7 @@
 namespace ngtherm::envelope {
 
 // Largest system: one equation per component, the material balance and the
-// specification equation.
+// equation that fixes one variable.
 inline constexpr int kMaxUnknowns = model::kMaxComponents + 2;
 
 using LuVector = std::array<double, kMaxUnknowns>;

@@ -1,5 +1,5 @@
 // The continuation loop of the envelope tracer: accept a converged point,
-// choose the next specification and step, predict, and retry with smaller
+// choose the next fixed variable and step, predict, and retry with smaller
 // steps when a point does not converge.
 #include "envelope/tracer.hpp"
 
@@ -15,8 +15,8 @@ namespace {
 constexpr double kMaxStepPerLnK = 0.15;
 // ln T and ln p steps are limited to the maximum step divided by this.
 constexpr double kTpStepDivisor = 2.5;
-// Weight of ln T and ln p against ln K in the choice of the specification.
-constexpr double kTpSpecificationWeight = 2.0;
+// Weight of ln T and ln p against ln K in the choice of the fixed variable.
+constexpr double kTpFixedVariableWeight = 2.0;
 // Step factors after a point that took 1, 2, 3, 4 and 5 or more Newton iterations.
 constexpr std::array<double, 5> kStepFactors{2.0, 1.5, 1.2, 1.0, 0.5};
 // A failed point halves the step; the trace ends once the step is below
@@ -80,7 +80,7 @@ bool EnvelopeTracer::accept_point(TraceOutcome& end) {
     double largest_lnK = 0.0;
     for (int i = 0; i < n_; ++i) largest_lnK = std::max(largest_lnK, std::abs(X_[i]));
     max_step_ = std::min(1.0 + kMaxStepPerLnK * largest_lnK, settings_.tuning.max_step_cap);
-    choose_specification();
+    choose_fixed_variable();
     adapt_step();
     if (!store(X_, kPointOrdinary)) {
         end = TraceOutcome::point_limit;
@@ -135,13 +135,13 @@ bool EnvelopeTracer::store(const LuVector& X, int type) {
     return true;
 }
 
-// The variable that changes fastest along the line becomes the specification;
+// The variable that changes fastest along the line becomes the fixed variable;
 // the cubics, sensitivities and step are re-expressed in it.
-void EnvelopeTracer::choose_specification() {
+void EnvelopeTracer::choose_fixed_variable() {
     int best = 0;
     double best_weight = -1.0;
     for (int k = 0; k < m_; ++k) {
-        const double weight = (k < n_ ? 1.0 : kTpSpecificationWeight) * std::abs(sens_[k]);
+        const double weight = (k < n_ ? 1.0 : kTpFixedVariableWeight) * std::abs(sens_[k]);
         if (weight > best_weight) {
             best = k;
             best_weight = weight;

@@ -9,7 +9,7 @@
 // (1 - beta + beta K_i) the liquid-like and y_i = K_i x_i the vapour-like
 // phase. Each point is solved by Newton's method with the analytic Jacobian
 // of the fugacity equations; the next point is predicted by cubic
-// extrapolation in the specification variable.
+// extrapolation in the fixed variable.
 #pragma once
 
 #include <span>
@@ -53,7 +53,7 @@ private:
     void fit_interval();
     bool store_special_points();
     bool store(const LuVector& X, int type);
-    void choose_specification();
+    void choose_fixed_variable();
     void adapt_step();
     void predict();
     void apply_critical_rule();
@@ -71,10 +71,10 @@ private:
     LuVector F_{};          // residuals at X_
     LuVector sens_{};       // dX/dS of the converged point
     LuVector base_{};       // the last stored converged point
-    LuVector base_sens_{};  // its sensitivities, in the current specification variable
+    LuVector base_sens_{};  // its sensitivities, in the current fixed variable
     LuSystem lu_;
     CubicSet cubic_;  // the interval behind the last point, extrapolated beyond it
-    int spec_ = 0;             // index of the specification variable
+    int spec_ = 0;             // index of the fixed variable
     double spec_value_ = 0.0;  // its specified value
     double step_ = 0.0, max_step_ = 0.0;
     int iterations_ = 0;  // Newton iterations of the last point

@@ -55,7 +55,7 @@ struct TraceSettings {
     double p_min = 0.1;          // MPa: start pressure, and the line ends below it
     double p_max = 30.0;         // MPa
     double T_min = 50.0;         // K
-    double initial_step = 0.1;   // first step, in the units of the specification variable
+    double initial_step = 0.1;   // first step, in the units of the fixed variable
     int point_limit = kEnvelopePoints;
     Tabulation temperatures, pressures;
     TracerTuning tuning;
