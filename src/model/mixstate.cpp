@@ -260,7 +260,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
         pure_fugacity(s, req, *fug);
     } else {
         DeltaFactors f;
-        delta_factors(set, s.delta, true, f);
+        delta_factors(set, s.delta, f);
         mixture_fugacity(set, comp, tc, f, s, req, rec, *fug);
     }
     return result;

@@ -281,7 +281,7 @@ Factor dep_factor_from_powers(int d, const double* pw, double E, double q1, doub
 
 }  // namespace
 
-void delta_factors(const ActiveSet& set, double delta, bool /*second*/, DeltaFactors& out) {
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out) {
     // Powers of delta by successive products: every group reads its powers from here.
     std::array<double, kMaxDeltaPower + 1> pw;
     pw[0] = 1.0;
@@ -295,7 +295,6 @@ void delta_factors(const ActiveSet& set, double delta, bool /*second*/, DeltaFac
         const Factor f = pure_factor_from_powers(grp.d, grp.c, pw.data(), E[grp.c]);
         out.pf[g] = f.f;
         out.pf_d[g] = f.f_d;
-        out.pf_dd[g] = f.f_dd;
     }
     if (set.dep_groups.size == 0) return;
     const DepBases bases = dep_bases(delta);
@@ -307,7 +306,6 @@ void delta_factors(const ActiveSet& set, double delta, bool /*second*/, DeltaFac
         const Factor f = dep_factor_from_powers(grp.d, pw.data(), xe.E, xe.q1, xe.q2);
         out.df[g] = f.f;
         out.df_d[g] = f.f_d;
-        out.df_dd[g] = f.f_dd;
     }
 }
 

@@ -94,14 +94,14 @@ enum class Derivatives {
 HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
                                Derivatives which);
 
-// Values of the delta groups at one delta: f = delta^d E and its first two
-// delta derivatives, for every group the active set uses.
+// Values of the delta groups at one delta: f = delta^d E and its delta
+// derivative, for every group the active set uses.
 struct DeltaFactors {  // written and read for the groups of the active set only
-    std::array<double, kPureGroupCount> pf, pf_d, pf_dd;
-    std::array<double, kDepGroupCount> df, df_d, df_dd;
+    std::array<double, kPureGroupCount> pf, pf_d;
+    std::array<double, kDepGroupCount> df, df_d;
 };
 
-void delta_factors(const ActiveSet& set, double delta, bool second, DeltaFactors& f);
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& f);
 
 // Per-component and per-pair values needed by the fugacities: alpha_oi and
 // alpha_ij with their delta and tau derivatives at the current state.

@@ -125,7 +125,7 @@ TEST(MixtureSeries, MergedSumsEqualTheEquationByEquationSums) {
         EXPECT_NEAR(got.a_dt, want.a_dt, tol * (1 + std::fabs(want.a_dt))) << delta;
 
         DeltaFactors f;
-        delta_factors(m.set, delta, true, f);
+        delta_factors(m.set, delta, f);
         ComponentSeries cs;
         component_series(m.set, tc, f, cs);
         for (int k = 0; k < m.set.n; ++k) {
