@@ -15,15 +15,6 @@ thread_local equilibrium::EquilibriumSolver tls_solver;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-void check_state_point(double T, double p) {
-    if (!std::isfinite(T) || !(T > 0.0)) {
-        throw InputError("temperature must be a positive finite number of kelvin");
-    }
-    if (!std::isfinite(p) || !(p > 0.0)) {
-        throw InputError("pressure must be a positive finite number of MPa");
-    }
-}
-
 std::string failure_message(const equilibrium::EquilibriumResult& r) {
     if (r.error == equilibrium::kErrorSingleRefused) {
         return "a single component can only be asked for at given temperature and pressure";
@@ -66,7 +57,7 @@ PhaseProperties two_phase_overall(const equilibrium::EquilibriumResult& r,
 }  // namespace
 
 EquilibriumState equilibrium_state(const Mixture& mixture, double T, double p) {
-    check_state_point(T, p);
+    detail::check_state_point(T, p);
     const detail::MixtureData& data = mixture.data();
     const equilibrium::EquilibriumResult& r = equilibrium::tpequil(
         tls_solver, data.set, equilibrium::kModeTP, T, p, data.composition.x.data());

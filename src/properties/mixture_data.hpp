@@ -13,4 +13,7 @@ struct MixtureData {
     model::CompositionState composition;
 };
 
+// Throws InputError unless T (K) and p (MPa) are positive finite numbers.
+void check_state_point(double T, double p);
+
 }  // namespace ngtherm::detail

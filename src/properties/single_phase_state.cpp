@@ -46,12 +46,12 @@ int root_code(Root root) {
     return model::kRootStable;
 }
 
-void check_state(double T, double p) {
+}  // namespace
+
+void detail::check_state_point(double T, double p) {
     if (!std::isfinite(T) || !(T > 0.0)) throw InputError("temperature must be a positive finite number of kelvin");
     if (!std::isfinite(p) || !(p > 0.0)) throw InputError("pressure must be a positive finite number of MPa");
 }
-
-}  // namespace
 
 Mixture::Mixture(const Composition& fractions) : data_(prepare(fractions)) {}
 
@@ -77,7 +77,7 @@ MassProperties to_mass_basis(const PhaseProperties& m, double molar_mass) {
 }
 
 PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root root) {
-    check_state(T, p);
+    detail::check_state_point(T, p);
     const detail::MixtureData& d = mixture.data();
     PhaseState state;
     state.T = T;
