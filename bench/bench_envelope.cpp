@@ -11,47 +11,25 @@
 #include "envelope/phase_envelope.hpp"
 #include "envelope/tracer.hpp"
 #include "model/active_set.hpp"
-#include "ngtherm/components.hpp"
+#include "bench_gases.hpp"
 
 namespace {
 
-using ngtherm::Component;
 
+// The benchmark gas with its active set.
 struct Feed {
-    std::vector<int> ids;
-    std::vector<double> z;
+    const ngtherm::bench::Feed& gas;
     ngtherm::model::ActiveSet set;
+    explicit Feed(const ngtherm::bench::Feed& g) : gas(g) { ngtherm::model::make_active_set(g.ids, set); }
 };
 
-// Mole percentages by component, into the active set and fractions.
-Feed make_feed(std::initializer_list<std::pair<Component, double>> percent) {
-    std::array<double, ngtherm::kComponentCount> all{};
-    for (const auto& [c, v] : percent) all[static_cast<int>(c)] = v / 100.0;
-    Feed f;
-    for (int i = 0; i < ngtherm::kComponentCount; ++i) {
-        if (all[i] > 0.0) {
-            f.ids.push_back(i);
-            f.z.push_back(all[i]);
-        }
-    }
-    ngtherm::model::make_active_set(f.ids, f.set);
-    return f;
-}
-
 const Feed& pipeline_gas() {
-    static const Feed f = make_feed({{Component::CH4, 90}, {Component::N2, 2}, {Component::CO2, 1},
-                                     {Component::C2H6, 4}, {Component::C3H8, 1.5},
-                                     {Component::nC4, 0.4}, {Component::iC4, 0.4},
-                                     {Component::nC5, 0.2}, {Component::iC5, 0.2},
-                                     {Component::nC6, 0.2}, {Component::H2, 0.1}});
+    static const Feed f(ngtherm::bench::pipeline_gas());
     return f;
 }
 
 const Feed& rich_gas() {
-    static const Feed f = make_feed({{Component::CH4, 86}, {Component::N2, 2.5},
-                                     {Component::C2H6, 6}, {Component::C3H8, 3},
-                                     {Component::nC4, 1.2}, {Component::iC4, 0.8},
-                                     {Component::nC5, 0.5}});
+    static const Feed f(ngtherm::bench::rich_gas());
     return f;
 }
 
@@ -63,7 +41,7 @@ void trace_dew_line(benchmark::State& state, const Feed& feed) {
     ngtherm::envelope::EnvelopeTracer tracer;
     long evaluations = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(tracer.trace(feed.set, feed.z.data(), s));
+        benchmark::DoNotOptimize(tracer.trace(feed.set, feed.gas.x.data(), s));
         evaluations += tracer.evaluations();
     }
     state.counters["points"] = tracer.count();
