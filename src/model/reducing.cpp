@@ -18,10 +18,10 @@ struct PairFunction {
     double f, fk, fl, fkk, fll, fkl;
 };
 
-PairFunction pair_function(double xk, double xl, double b, bool second) {
+// inv_s = 1 / (xk + xl), shared by the two reducing functions of a pair.
+PairFunction pair_function(double xk, double xl, double b, double inv_s, bool second) {
     const double s = xk + xl;
     const double inv_q = 1.0 / (b * xk + xl);
-    const double inv_s = 1.0 / s;
     const double A = s * inv_q;
     PairFunction r{};
     r.f = xk * xl * A;
@@ -38,6 +38,10 @@ PairFunction pair_function(double xk, double xl, double b, bool second) {
         r.fkl = 2.0 * s * inv_q - (Nk + Nl * b) * q2 + 2.0 * N * b * q3;
     }
     return r;
+}
+
+PairFunction pair_function(double xk, double xl, double b, bool second) {
+    return pair_function(xk, xl, b, 1.0 / (xk + xl), second);
 }
 
 // Y = sum x_k^2 Yc_k + sum_{k<l} factor_kl f_kl, with Yc = Tc (T_r) or 1/rhoc (1/rho_r).
@@ -170,10 +174,47 @@ void dddxixj(const ActiveSet& set, const double* x, Matrix& e) {
 
 void reducing_derivatives(const ActiveSet& set, const double* x, bool second, ReducingDerivatives& r) {
     check_form(" in DTREDX -> STOP");
-    double inv;
-    accumulate(set, x, Quantity::temperature, second, r.T_r, r.dT.data(), second ? &r.d2T : nullptr);
-    accumulate(set, x, Quantity::inverse_density, second, inv, r.drho.data(), second ? &r.d2rho : nullptr);
-    invert_density(set.n, inv, r.drho.data(), second ? &r.d2rho : nullptr, r.rho_r);
+    // Both quantities in one pass over the pairs, sharing 1/(x_k + x_l).
+    const int n = set.n;
+    double diag_T = 0.0, diag_v = 0.0;
+    Vector gv;
+    for (int k = 0; k < n; ++k) {
+        diag_T += x[k] * x[k] * set.Tc[k];
+        diag_v += x[k] * x[k] * set.inv_rhoc[k];
+        r.dT[k] = 2.0 * x[k] * set.Tc[k];
+        gv[k] = 2.0 * x[k] * set.inv_rhoc[k];
+        if (second) {
+            for (int l = 0; l < n; ++l) r.d2T[k][l] = r.d2rho[k][l] = 0.0;
+            r.d2T[k][k] = 2.0 * set.Tc[k];
+            r.d2rho[k][k] = 2.0 * set.inv_rhoc[k];
+        }
+    }
+    double pairs_T = 0.0, pairs_v = 0.0;
+    for (int k = 0; k < n; ++k) {
+        for (int l = k + 1; l < n; ++l) {
+            const PairData& p = set.pair[k][l];
+            const double inv_s = 1.0 / (x[k] + x[l]);
+            const PairFunction fT = pair_function(x[k], x[l], p.beta_T2, inv_s, second);
+            const PairFunction fv = pair_function(x[k], x[l], p.beta_v2, inv_s, second);
+            pairs_T += p.T_factor * fT.f;
+            pairs_v += p.v_factor * fv.f;
+            r.dT[k] += p.T_factor * fT.fk;
+            r.dT[l] += p.T_factor * fT.fl;
+            gv[k] += p.v_factor * fv.fk;
+            gv[l] += p.v_factor * fv.fl;
+            if (second) {
+                r.d2T[k][k] += p.T_factor * fT.fkk;
+                r.d2T[l][l] += p.T_factor * fT.fll;
+                r.d2T[k][l] = r.d2T[l][k] = p.T_factor * fT.fkl;
+                r.d2rho[k][k] += p.v_factor * fv.fkk;
+                r.d2rho[l][l] += p.v_factor * fv.fll;
+                r.d2rho[k][l] = r.d2rho[l][k] = p.v_factor * fv.fkl;
+            }
+        }
+    }
+    r.T_r = diag_T + pairs_T;
+    r.drho = gv;
+    invert_density(n, diag_v + pairs_v, r.drho.data(), second ? &r.d2rho : nullptr, r.rho_r);
 }
 
 }  // namespace ngtherm::model
