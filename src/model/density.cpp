@@ -237,10 +237,21 @@ DensityFunctions::Point DensityFunctions::at(double rho) const {
 }
 
 double DensityFunctions::gibbs(double rho) const {
-    ++evaluations_;
     const double delta = rho / comp_.rho_r;
-    const HelmholtzDerivs d = mixture_series(set_, tc_, delta, Derivatives::pressure);
+    const HelmholtzDerivs d = derivatives(rho);
     return 1000.0 * kR * T_ * (d.a - std::log(1.0 + delta * d.a_d) + delta * d.a_d);
+}
+
+HelmholtzDerivs DensityFunctions::derivatives(double rho) const {
+    for (int k = 0; k < 2; ++k) {
+        if (full_rho_[k] == rho) return full_[k];
+    }
+    ++evaluations_;
+    const HelmholtzDerivs d = mixture_series(set_, tc_, rho / comp_.rho_r, Derivatives::all);
+    full_rho_[full_next_] = rho;
+    full_[full_next_] = d;
+    full_next_ = 1 - full_next_;
+    return d;
 }
 
 PengRobinsonRoots peng_robinson_roots(const ActiveSet& set, const CompositionState& comp, double T,

@@ -34,6 +34,9 @@ public:
     double slope(double rho) const { return at(rho).dpdrho; }
     // g_r = 1000 R T (a - ln(1 + delta a_d) + delta a_d), J/mol.
     double gibbs(double rho) const;
+    // Every residual derivative at rho; the candidates whose Gibbs energies
+    // were compared are remembered, so the chosen one costs nothing more.
+    HelmholtzDerivs derivatives(double rho) const;
     double T() const { return T_; }
     // Number of model evaluations made so far (for tests and diagnostics).
     long evaluations() const { return evaluations_; }
@@ -50,6 +53,9 @@ private:
     mutable std::array<double, kMemo> memo_rho_{};
     mutable std::array<Point, kMemo> memo_point_{};
     mutable int memo_next_ = 0, memo_size_ = 0;
+    mutable std::array<double, 2> full_rho_{-1.0, -1.0};
+    mutable std::array<HelmholtzDerivs, 2> full_{};
+    mutable int full_next_ = 0;
 };
 
 struct DensitySearchResult {

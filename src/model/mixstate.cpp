@@ -240,7 +240,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     }
 
     StatePoint s{T, p, rho, rho / comp.rho_r, tau, 0, 0, {}};
-    s.ar = mixture_series(set, tc, s.delta, Derivatives::all);
+    s.ar = F.derivatives(rho);
     s.Z = p / (rho * kR * T);
     s.lnZ = std::log(s.Z);
 
