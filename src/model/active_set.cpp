@@ -105,7 +105,10 @@ void make_active_set(std::span<const int> ids, ActiveSet& set) {
         set.wilson_omega[k] = pr.omega;
     }
     for (int k = 0; k < set.n; ++k) {
-        for (int l = 0; l < set.n; ++l) set.pr_one_minus_k[k][l] = 1.0 - pr_k(set.id[k], set.id[l]);
+        for (int l = k + 1; l < set.n; ++l) {
+            const double kij = pr_k(set.id[k], set.id[l]);
+            if (kij != 0.0) set.pr_pair[set.pr_pair_count++] = {k, l, kij};
+        }
     }
     for (int k = 0; k < set.n; ++k) {
         for (int l = k + 1; l < set.n; ++l) {

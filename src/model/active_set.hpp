@@ -52,7 +52,9 @@ struct ActiveSet {
 
     // Peng-Robinson start values: sqrt(a_i) = pr_sqrt_a0[i] (1 + pr_m[i] (1 - sqrt(T/Tc_i))).
     Vector pr_sqrt_a0{}, pr_m{}, pr_inv_sqrt_Tc{}, pr_b{};
-    Matrix pr_one_minus_k{};  // 1 - k_ij
+    // Pairs of active positions with a non-zero interaction parameter k_kl.
+    int pr_pair_count = 0;
+    std::array<PengRobinsonPair, kPengRobinsonPairs.size()> pr_pair{};
     // Wilson K-factor data (the same critical constants as Peng-Robinson).
     Vector wilson_Tc{}, wilson_pc{}, wilson_omega{};
 

@@ -263,12 +263,15 @@ PengRobinsonRoots peng_robinson_roots(const ActiveSet& set, const CompositionSta
     for (int k = 0; k < set.n; ++k) {
         sqrt_a[k] = set.pr_sqrt_a0[k] * std::fabs(1.0 + set.pr_m[k] * (1.0 - sqrt_T * set.pr_inv_sqrt_Tc[k]));
     }
-    double a = 0.0;
-    for (int i = 0; i < set.n; ++i) {
-        for (int j = 0; j < set.n; ++j) {
-            a += comp.x[i] * comp.x[j] * sqrt_a[i] * sqrt_a[j] * set.pr_one_minus_k[i][j];
-        }
+    // a = sum_ij u_i u_j (1 - k_ij) with u_i = x_i sqrt(a_i): the square of the
+    // sum, less the few pairs with an interaction parameter.
+    double sum_u = 0.0, interaction = 0.0;
+    for (int i = 0; i < set.n; ++i) sum_u += comp.x[i] * sqrt_a[i];
+    for (int q = 0; q < set.pr_pair_count; ++q) {
+        const PengRobinsonPair& pr = set.pr_pair[q];
+        interaction += pr.k * comp.x[pr.i] * sqrt_a[pr.i] * comp.x[pr.j] * sqrt_a[pr.j];
     }
+    const double a = sum_u * sum_u - 2.0 * interaction;
     const double b = comp.pr_b;
     roots.inv_b = 1.0 / b;
     const double RT = kR * T;
