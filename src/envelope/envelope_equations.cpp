@@ -59,13 +59,13 @@ bool EnvelopeEquations::evaluate(const LuVector& X, model::MixRequest request) {
     return true;
 }
 
-void EnvelopeEquations::residuals(const LuVector& X, int spec, double spec_value, LuVector& F) const {
+void EnvelopeEquations::residuals(const LuVector& X, int fixed, double fixed_value, LuVector& F) const {
     for (int i = 0; i < n_; ++i) F[i] = X[i] + vapour_.fug.lnphi[i] - liquid_.fug.lnphi[i];
     F[n_] = vapour_.sum - liquid_.sum;
-    F[n_ + 1] = X[spec] - spec_value;
+    F[n_ + 1] = X[fixed] - fixed_value;
 }
 
-void EnvelopeEquations::jacobian(const LuVector& X, int spec, LuSystem& J) const {
+void EnvelopeEquations::jacobian(const LuVector& X, int fixed, LuSystem& J) const {
     const double T = std::exp(X[n_]);
     const double p = std::exp(X[n_ + 1]);
     const int m = n_ + 2;
@@ -83,7 +83,7 @@ void EnvelopeEquations::jacobian(const LuVector& X, int spec, LuSystem& J) const
     }
     for (int j = 0; j < n_; ++j) J.a[n_][j] = vapour_.amount[j] / d_[j];
     J.a[n_][n_] = J.a[n_][n_ + 1] = 0.0;
-    for (int j = 0; j < m; ++j) J.a[n_ + 1][j] = j == spec ? 1.0 : 0.0;
+    for (int j = 0; j < m; ++j) J.a[n_ + 1][j] = j == fixed ? 1.0 : 0.0;
 }
 
 bool EnvelopeEquations::startup_pass(LuVector& X, double max_lnT_step) {

@@ -2,7 +2,7 @@
 // the unknowns X = (ln K_1 .. ln K_n, ln T, ln p):
 //   F_i     = ln K_i + ln phi_i(y) - ln phi_i(x)   (i < n, equal fugacities)
 //   F_n     = sum (y_i - x_i)                      (material balance)
-//   F_{n+1} = X_spec - S                           (fixed variable)
+//   F_{n+1} = X_fixed - S                          (fixed variable)
 // with x_i = z_i / (1 - beta + beta K_i) and y_i = K_i x_i. Both phases are
 // evaluated with mixstate; each keeps its own root preference.
 #pragma once
@@ -40,10 +40,10 @@ public:
     bool evaluate(const LuVector& X, model::MixRequest request);
 
     // After evaluate: the n + 2 residuals.
-    void residuals(const LuVector& X, int spec, double spec_value, LuVector& F) const;
+    void residuals(const LuVector& X, int fixed, double fixed_value, LuVector& F) const;
 
     // After evaluate with kNewtonRequest: the analytic Jacobian dF/dX.
-    void jacobian(const LuVector& X, int spec, LuSystem& J) const;
+    void jacobian(const LuVector& X, int fixed, LuSystem& J) const;
 
     // One successive-substitution pass that corrects ln T from the material
     // balance and the ln K from the fugacity equations (evaluates first).

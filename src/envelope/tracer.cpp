@@ -55,8 +55,8 @@ TraceOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double* z,
                                    const TraceSettings& settings) {
     begin(set, z, settings);
     if (n_ < 2 || !wilson_start() || !startup_passes()) return TraceOutcome::failed;
-    spec_ = n_ + 1;  // ln p: the first point lies at the minimum pressure
-    spec_value_ = X_[spec_];
+    fixed_ = n_ + 1;  // ln p: the first point lies at the minimum pressure
+    fixed_value_ = X_[fixed_];
     if (converge_point(true) != Convergence::converged) return TraceOutcome::failed;
     // Every cycle stores at least one point, so the point limit ends the loop.
     for (int cycle = 0; cycle <= settings_.point_limit; ++cycle) {
@@ -102,13 +102,13 @@ void EnvelopeTracer::fit_interval() {
         for (int k = 0; k < m_; ++k) cubic_.set(k, Cubic::line(X_[k], sens_[k]));
         return;
     }
-    const double u = base_[spec_] - X_[spec_];
+    const double u = base_[fixed_] - X_[fixed_];
     for (int k = 0; k < m_; ++k) cubic_.set(k, Cubic::hermite(base_[k], base_sens_[k], u, X_[k], sens_[k]));
 }
 
 bool EnvelopeTracer::store_special_points() {
     SpecialPointList list;
-    const IntervalCubics interval{cubic_, n_, base_[spec_] - X_[spec_]};
+    const IntervalCubics interval{cubic_, n_, base_[fixed_] - X_[fixed_]};
     find_special_points(interval, settings_.temperatures, settings_.pressures, list);
     for (int k = 0; k < list.size; ++k) {
         LuVector X{};
@@ -153,28 +153,28 @@ void EnvelopeTracer::choose_fixed_variable() {
         cubic_.set(k, cubic_[k].rescaled(c));
     }
     step_ *= c;
-    spec_ = best;
+    fixed_ = best;
 }
 
 void EnvelopeTracer::adapt_step() {
     const int index = std::clamp(iterations_, 1, static_cast<int>(kStepFactors.size())) - 1;
     step_ *= kStepFactors[index];
-    const double scale = spec_ >= n_ ? kTpStepDivisor : 1.0;
+    const double scale = fixed_ >= n_ ? kTpStepDivisor : 1.0;
     if (std::abs(step_ * scale) > max_step_) step_ = std::copysign(max_step_, step_) / scale;
 }
 
 void EnvelopeTracer::predict() {
     for (int k = 0; k < m_; ++k) X_[k] = cubic_[k].value(step_);
-    spec_value_ = base_[spec_] + step_;
+    fixed_value_ = base_[fixed_] + step_;
 }
 
 // Near the critical point all ln K approach zero together; a step that would
 // land on or close to zero is replaced by one to a third of the current value
 // or by a jump to its mirror value across zero.
 void EnvelopeTracer::apply_critical_rule() {
-    if (spec_ >= n_) return;
-    const double current = base_[spec_];
-    const double predicted = X_[spec_];
+    if (fixed_ >= n_) return;
+    const double current = base_[fixed_];
+    const double predicted = X_[fixed_];
     const bool close_to_zero = std::abs(current) > kCriticalApproach * std::abs(predicted);
     if (current * predicted <= 0.0) {
         step_ = close_to_zero ? current / kCriticalApproach - current : -2.0 * current;

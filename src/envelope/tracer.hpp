@@ -74,8 +74,8 @@ private:
     LuVector base_sens_{};  // its sensitivities, in the current fixed variable
     LuSystem lu_;
     CubicSet cubic_;  // the interval behind the last point, extrapolated beyond it
-    int spec_ = 0;             // index of the fixed variable
-    double spec_value_ = 0.0;  // its specified value
+    int fixed_ = 0;             // index of the fixed variable
+    double fixed_value_ = 0.0;  // its specified value
     double step_ = 0.0, max_step_ = 0.0;
     int iterations_ = 0;  // Newton iterations of the last point
     std::vector<TracePoint> points_;

@@ -79,8 +79,8 @@ bool EnvelopeTracer::startup_passes() {
 
 bool EnvelopeTracer::newton_step(double& measure) {
     if (!equations_.evaluate(X_, kNewtonRequest)) return false;
-    equations_.residuals(X_, spec_, spec_value_, F_);
-    equations_.jacobian(X_, spec_, lu_);
+    equations_.residuals(X_, fixed_, fixed_value_, F_);
+    equations_.jacobian(X_, fixed_, lu_);
     if (!lu_factor(lu_)) return false;
     LuVector dX{};
     for (int k = 0; k < m_; ++k) dX[k] = -F_[k];

@@ -42,22 +42,22 @@ TEST_P(EnvelopeJacobian, MatchesCentralDifferencesOfTheResiduals) {
     const JacobianCase& c = GetParam();
     const TracerFeed feed(c.gas);
     const int n = feed.set.n;
-    const int spec = n + 1;
+    const int fixed = n + 1;
     EnvelopeEquations eq;
     eq.reset(feed.set, feed.z.data(), c.beta);
     const LuVector X = unknowns(feed.set, c);
     ASSERT_TRUE(eq.evaluate(X, kNewtonRequest));
     LuSystem J;
-    eq.jacobian(X, spec, J);
+    eq.jacobian(X, fixed, J);
     ASSERT_EQ(J.m, n + 2);
     for (int k = 0; k < n + 2; ++k) {
         LuVector up = X, down = X, F_up{}, F_down{};
         up[k] += kDifferenceStep;
         down[k] -= kDifferenceStep;
         ASSERT_TRUE(eq.evaluate(up, kNewtonRequest));
-        eq.residuals(up, spec, 0.0, F_up);
+        eq.residuals(up, fixed, 0.0, F_up);
         ASSERT_TRUE(eq.evaluate(down, kNewtonRequest));
-        eq.residuals(down, spec, 0.0, F_down);
+        eq.residuals(down, fixed, 0.0, F_down);
         for (int i = 0; i < n + 2; ++i) {
             const double difference = (F_up[i] - F_down[i]) / (2.0 * kDifferenceStep);
             EXPECT_NEAR(J.a[i][k], difference, kDifferenceTolerance * std::max(1.0, std::abs(difference)))
