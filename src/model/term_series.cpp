@@ -195,6 +195,25 @@ constexpr std::array<double, N> shape_exponents(const std::array<TermShape, N>& 
 constexpr auto kPureShapeT = shape_exponents(kPureShapes, kPureSeries[0].divisor);
 constexpr auto kDepShapeT = shape_exponents(kDepShapes, kDepartureSeries[0].divisor);
 
+// The three tau coefficients of one delta group, whose shapes [first, last)
+// are stored together, summed in registers; the shapes' tau powers are kept.
+template <class Powers>
+void sum_group(int first, int last, const TermShape* shapes, const double* t_exp, const double* N,
+               const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
+    double s0 = 0.0, s1 = 0.0, s2 = 0.0;
+    for (int s = first; s < last; ++s) {
+        const double tp = power(shapes[s].e);
+        const double v = N[s] * tp;
+        tau_power[s] = tp;
+        s0 += v;
+        s1 += v * t_exp[s];
+        s2 += v * t_exp[s] * (t_exp[s] - 1.0);
+    }
+    p0 = s0;
+    p1 = s1;
+    p2 = s2;
+}
+
 }  // namespace
 
 void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
@@ -211,44 +230,21 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
         t.dep1[e].fill(0.0);
         t.dep2[e].fill(0.0);
     }
-    // Shapes are stored group by group, so each group's three coefficients
-    // are summed in registers.
-    const double dep_divisor = kDepartureSeries[0].divisor;
     static_assert(kPureSeries[0].divisor == 8.0, "the eighth root below assumes the divisor 8");
     const SigmaPowers<max_shape_exponent(false)> pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
     for (int g : set.pure_groups) {
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0;
-        for (int s = kPureGroupShapes[g]; s < kPureGroupShapes[g + 1]; ++s) {
-            const double tp = pure_power(kPureShapes[s].e);
-            const double t_exp = kPureShapeT[s];
-            const double v = c.pure[s] * tp;
-            t.pure_tau_power[s] = tp;
-            s0 += v;
-            s1 += v * t_exp;
-            s2 += v * t_exp * (t_exp - 1.0);
-        }
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
-        t.pure0[grp.c][grp.d] = s0;
-        t.pure1[grp.c][grp.d] = s1;
-        t.pure2[grp.c][grp.d] = s2;
+        sum_group(kPureGroupShapes[g], kPureGroupShapes[g + 1], kPureShapes.data(), kPureShapeT.data(),
+                  c.pure.data(), pure_power, t.pure_tau_power.data(), t.pure0[grp.c][grp.d],
+                  t.pure1[grp.c][grp.d], t.pure2[grp.c][grp.d]);
     }
     if (set.dep_groups.size == 0) return;
-    const SigmaPowers<max_shape_exponent(true)> dep_power(std::pow(tau, 1.0 / dep_divisor));
+    const SigmaPowers<max_shape_exponent(true)> dep_power(std::pow(tau, 1.0 / kDepartureSeries[0].divisor));
     for (int g : set.dep_groups) {
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0;
-        for (int s = kDepGroupShapes[g]; s < kDepGroupShapes[g + 1]; ++s) {
-            const double tp = dep_power(kDepShapes[s].e);
-            const double t_exp = kDepShapeT[s];
-            const double v = c.dep[s] * tp;
-            t.dep_tau_power[s] = tp;
-            s0 += v;
-            s1 += v * t_exp;
-            s2 += v * t_exp * (t_exp - 1.0);
-        }
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
-        t.dep0[grp.exponential][grp.d] = s0;
-        t.dep1[grp.exponential][grp.d] = s1;
-        t.dep2[grp.exponential][grp.d] = s2;
+        sum_group(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapes.data(), kDepShapeT.data(),
+                  c.dep.data(), dep_power, t.dep_tau_power.data(), t.dep0[grp.exponential][grp.d],
+                  t.dep1[grp.exponential][grp.d], t.dep2[grp.exponential][grp.d]);
     }
 }
 

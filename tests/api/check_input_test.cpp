@@ -10,32 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "api/external_gases.hpp"
 #include "api/status_codes.hpp"
 
 namespace ngtherm::api {
 namespace {
 
-using Percentages = std::array<double, 21>;
-
-// 0-based external positions.
-enum Ext {
-    kCH4, kN2, kCO2, kC2H6, kC3H8, kNC4, kIC4, kNC5, kIC5, kNC6, kNC7,
-    kNC8, kNC9, kNC10, kHe, kAr, kH2, kO2, kCO, kH2O, kH2S
-};
+using test::Percentages;
+using test::pipeline_gas;
+using test::Ext;
+using enum test::Ext;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-// A natural gas inside the limits of both range sets.
-Percentages pipeline_gas() {
-    Percentages c{};
-    c[kCH4] = 90.0;
-    c[kN2] = 3.0;
-    c[kCO2] = 2.0;
-    c[kC2H6] = 4.0;
-    c[kC3H8] = 1.0;
-    return c;
-}
 
 struct Input {
     Percentages c = pipeline_gas();
