@@ -1,6 +1,7 @@
 #include "api/export_frames.hpp"
 
 #include <algorithm>
+#include <optional>
 
 #include "api/check_input.hpp"
 #include "api/composition.hpp"
@@ -90,19 +91,32 @@ bool present(const void* a, const void* b, const void* c, const void* d, const v
     return a && b && c && d && e && f && g && h;
 }
 
+// The common opening of both frames: a call with a null argument ends here
+// without touching anything; otherwise the input check and the echo run.
+std::optional<std::int16_t> open_request(const double* composition, const double* pressure,
+                                         const double* temperature, const std::int16_t* phase_selector,
+                                         std::int16_t* range_set, const double* result,
+                                         double* composition_echo, const std::int16_t* status,
+                                         Request& request) {
+    if (!present(composition, pressure, temperature, phase_selector, range_set, result,
+                 composition_echo, status)) {
+        return std::nullopt;
+    }
+    return begin_request(composition, pressure, temperature, phase_selector, range_set,
+                         composition_echo, request);
+}
+
 }  // namespace
 
 void single_property_export(Property property, const double* composition, const double* pressure,
                             const double* temperature, const std::int16_t* phase_selector,
                             std::int16_t* range_set, double* result, double* composition_echo,
                             std::int16_t* status) noexcept {
-    if (!present(composition, pressure, temperature, phase_selector, range_set, result,
-                 composition_echo, status)) {
-        return;
-    }
     Request request;
-    const std::int16_t check = begin_request(composition, pressure, temperature, phase_selector,
-                                             range_set, composition_echo, request);
+    const std::optional<std::int16_t> opened = open_request(
+        composition, pressure, temperature, phase_selector, range_set, result, composition_echo, status, request);
+    if (!opened) return;
+    const std::int16_t check = *opened;
     *status = check;
     if (check > 0) return;
     try {
@@ -127,13 +141,11 @@ void all_properties_export(const double* composition, const double* pressure,
                            const double* temperature, const std::int16_t* phase_selector,
                            std::int16_t* range_set, double* result, double* composition_echo,
                            std::int16_t* status) noexcept {
-    if (!present(composition, pressure, temperature, phase_selector, range_set, result,
-                 composition_echo, status)) {
-        return;
-    }
     Request request;
-    const std::int16_t check = begin_request(composition, pressure, temperature, phase_selector,
-                                             range_set, composition_echo, request);
+    const std::optional<std::int16_t> opened = open_request(
+        composition, pressure, temperature, phase_selector, range_set, result, composition_echo, status, request);
+    if (!opened) return;
+    const std::int16_t check = *opened;
     // gerg2008 reports success as 0 whatever the range set.
     std::fill(status, status + kPropertyCount, std::max(check, kStatusSuccess));
     if (check > 0) return;
