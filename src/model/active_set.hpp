@@ -67,9 +67,9 @@ struct ActiveSet {
     IndexList<kPureGroupCount> pure_groups;
     IndexList<kDepGroupCount> dep_groups;
     IndexList<kDepExponentialCount> dep_exponentials;
-    std::array<bool, 7> pure_exp_used{};  // exp(-delta^c) needed, c = 0..6 (0: polynomial terms)
+    std::array<bool, kPureExponentialClasses> pure_exp_used{};  // exp(-delta^c) needed (c = 0: polynomial terms)
     // Highest power of delta per exponential class, for the polynomial sums.
-    std::array<int, 7> pure_degree{};
+    std::array<int, kPureExponentialClasses> pure_degree{};
     std::array<int, kDepExponentialCount> dep_degree{};
 };
 

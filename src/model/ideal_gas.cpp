@@ -1,17 +1,12 @@
 #include "model/ideal_gas.hpp"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace ngtherm::model {
 namespace {
 
 constexpr double kRatio = kRStar / kR;  // r = R*/R, applied to every correlation term
 constexpr double kLn2 = 0.69314718055994530942;
-// Tolerance of the exponent scan that finds the entropy and enthalpy slots.
-constexpr double kSlotTolerance = 1e-5;
 
 struct Sums {
     double gamma, H, C;  // Gamma(T), H(T), C(T)
@@ -24,114 +19,88 @@ double ln_one_plus(double y) {
     return y * (1.0 - y * (0.5 - y * (1.0 / 3.0 - y * (0.25 - y * 0.2))));
 }
 
-// Correlation sums of one record. Each hyperbolic term is formed from one
+// Correlation sums of one component. Each hyperbolic term is formed from one
 // exponential e = exp(-2x), which keeps ln sinh and ln cosh accurate at large
 // theta/T: ln sinh x = x + ln(1 - e) - ln 2, ln cosh x = x + ln(1 + e) - ln 2.
-Sums correlation_sums(const FnicRecord& r, double T, double lnT) {
+Sums correlation_sums(const IdealGasTerms& r, double T, double lnT) {
     Sums s{0.0, r.c0 * T, r.c0};
     s.gamma = -r.c0 * lnT;
-    for (int k = 0; k < r.npol; ++k) {
-        const double e = r.e[k];
-        s.gamma += r.a[k] * (e == 0.0 ? 1.0 : e == 1.0 ? 1.0 / T : std::pow(1.0 / T, e));
-        if (std::fabs(r.e[k] - 1.0) < kSlotTolerance) s.H += r.a[k];
-    }
-    for (int k = r.npol; k < r.nterm; ++k) {
-        const double theta = std::fabs(r.e[k]);
+    s.gamma += r.entropy_constant;
+    s.gamma += r.enthalpy_constant * (1.0 / T);
+    s.H += r.enthalpy_constant;
+    for (int k = 0; k < r.sinh_count; ++k) {
+        const double theta = std::fabs(r.sinh[k].theta), a = r.sinh[k].a;
         const double x = theta / T;
         const double e = std::exp(-2.0 * x);
-        if (k < r.npol + r.sinh_count) {
-            if (!(theta > 1.0)) continue;
-            const double one_minus_e = 1.0 - e;
-            s.gamma += r.a[k] * (x + ln_one_plus(-e) - kLn2);
-            s.H += r.a[k] * theta * (1.0 + e) / one_minus_e;
-            s.C += r.a[k] * 4.0 * x * x * e / (one_minus_e * one_minus_e);
-        } else {
-            const double one_plus_e = 1.0 + e;
-            s.gamma -= r.a[k] * (x + ln_one_plus(e) - kLn2);
-            s.H -= r.a[k] * theta * (1.0 - e) / one_plus_e;
-            s.C += r.a[k] * 4.0 * x * x * e / (one_plus_e * one_plus_e);
-        }
+        const double one_minus_e = 1.0 - e;
+        s.gamma += a * (x + ln_one_plus(-e) - kLn2);
+        s.H += a * theta * (1.0 + e) / one_minus_e;
+        s.C += a * 4.0 * x * x * e / (one_minus_e * one_minus_e);
+    }
+    for (int k = 0; k < r.cosh_count; ++k) {
+        const double theta = std::fabs(r.cosh[k].theta), a = r.cosh[k].a;
+        const double x = theta / T;
+        const double e = std::exp(-2.0 * x);
+        const double one_plus_e = 1.0 + e;
+        s.gamma -= a * (x + ln_one_plus(e) - kLn2);
+        s.H -= a * theta * (1.0 - e) / one_plus_e;
+        s.C += a * 4.0 * x * x * e / (one_plus_e * one_plus_e);
     }
     return s;
 }
 
-std::array<FnicRecord, kComponentCount> derive_all() {
-    std::array<FnicRecord, kComponentCount> records{};
+std::array<IdealGasTerms, kComponentCount> derive_all() {
+    std::array<IdealGasTerms, kComponentCount> terms{};
     for (int i = 0; i < kComponentCount; ++i) {
-        records[i] = subdata(kComponents[i].label);
-        derive_integration_constants(records[i]);
+        terms[i] = subdata(i);
+        derive_integration_constants(terms[i]);
     }
-    return records;
+    return terms;
 }
 
 const double kOneMinusLnR = 1.0 - std::log(kR);
 
-// Immutable after load: the records with their derived constants.
-const std::array<FnicRecord, kComponentCount> kRecords = derive_all();
+// Immutable after load: the correlations with their derived constants.
+const std::array<IdealGasTerms, kComponentCount> kTerms = derive_all();
 
 }  // namespace
 
-FnicRecord subdata(const char* label) {
-    for (int i = 0; i < kComponentCount; ++i) {
-        if (std::strncmp(label, kComponents[i].label, 8) != 0) continue;
-        const IdealGasRecord& g = kIdealGas[i];
-        FnicRecord r;
-        r.c0 = g.c0;
-        r.e[0] = 0.0;
-        r.e[1] = 1.0;
-        r.sinh_count = g.sinh_count;
-        int k = r.npol;
-        for (int s = 0; s < g.sinh_count; ++s, ++k) {
-            r.a[k] = g.sinh_a[s];
-            r.e[k] = g.sinh_theta[s];
-        }
-        for (int c = 0; c < g.cosh_count; ++c, ++k) {
-            r.a[k] = g.cosh_a[c];
-            r.e[k] = g.cosh_theta[c];
-        }
-        r.nterm = k;
-        return r;
-    }
-    std::printf(" SUBDATA: KEINE KONSTANTEN FUER HSUB =%.8s VERFUEGBAR\n", label);
-    std::printf("          PROGRAMMABLAUF WIRD UNTERBROCHEN \n");
-    std::fflush(stdout);
-    std::exit(0);
+IdealGasTerms subdata(int component) {
+    const IdealGasRecord& g = kIdealGas[component];
+    IdealGasTerms r;
+    r.c0 = g.c0;
+    r.sinh_count = g.sinh_count;
+    r.cosh_count = g.cosh_count;
+    for (int k = 0; k < g.sinh_count; ++k) r.sinh[k] = {g.sinh_a[k], g.sinh_theta[k]};
+    for (int k = 0; k < g.cosh_count; ++k) r.cosh[k] = {g.cosh_a[k], g.cosh_theta[k]};
+    return r;
 }
 
-void derive_integration_constants(FnicRecord& r) {
+void derive_integration_constants(IdealGasTerms& r) {
     const double T0 = kIdealT0;
     const double rho0 = kIdealP0 / (kR * T0);
-    int enthalpy_slot = -1, entropy_slot = -1;
-    for (int k = 0; k < r.npol; ++k) {
-        if (std::fabs(r.e[k] - 1.0) < kSlotTolerance) enthalpy_slot = k;
-        if (std::fabs(r.e[k]) < kSlotTolerance) entropy_slot = k;
-    }
     // h0(T0)/R = T0 + r H(T0) must vanish.
     const double h0 = T0 + kRatio * correlation_sums(r, T0, std::log(T0)).H;
-    (enthalpy_slot >= 0 ? r.a[enthalpy_slot] : r.fallback) -= h0 / kRatio;
-    if (entropy_slot < 0) {
-        std::printf(" <FNULLP> FNIC enthaelt keine Entropiekonstante!\n");
-        return;
-    }
+    r.enthalpy_constant -= h0 / kRatio;
     // alpha0(T0, rho0) = ln rho0 + r Gamma(T0) must equal -1 (zero entropy at T0, p0).
     const double alpha0 = std::log(rho0) + kRatio * correlation_sums(r, T0, std::log(T0)).gamma;
-    r.a[entropy_slot] -= (alpha0 + 1.0) / kRatio;
+    r.entropy_constant -= (alpha0 + 1.0) / kRatio;
 }
 
-IdealComponentValues fnullp(const FnicRecord& r, double T) { return fnullp(r, T, std::log(T)); }
+IdealComponentValues fnullp(const IdealGasTerms& r, double T) { return fnullp(r, T, std::log(T)); }
 
-IdealComponentValues fnullp(const FnicRecord& r, double T, double lnT) {
+IdealComponentValues fnullp(const IdealGasTerms& r, double T, double lnT) {
     const Sums s = correlation_sums(r, T, lnT);
-    return {kRatio * s.C, kRatio * (s.H + r.fallback), kOneMinusLnR + kRatio * s.gamma};
+    return {kRatio * s.C, kRatio * s.H, kOneMinusLnR + kRatio * s.gamma};
 }
 
-const FnicRecord& ideal_record(int i) { return kRecords[i]; }
+const IdealGasTerms& ideal_terms(int i) { return kTerms[i]; }
 
 IdealMix idealmix(const ActiveSet& set, const double* x, double T) {
     double s_cp = 0, s_h = 0, s_G = 0;
     const double lnT = std::log(T);
     for (int k = 0; k < set.n; ++k) {
-        const IdealComponentValues v = fnullp(kRecords[set.id[k]], T, lnT);
+        const IdealComponentValues v = fnullp(kTerms[set.id[k]], T, lnT);
         s_cp += x[k] * v.cp;
         s_h += x[k] * v.h;
         s_G += x[k] * v.G;

@@ -10,35 +10,39 @@
 
 namespace ngtherm::model {
 
-// Coefficient record of one component (polynomial terms first, then sinh terms,
-// then cosh terms). a[0] is the entropy constant, a[1] the enthalpy constant.
-struct FnicRecord {
-    double fallback = 0;  // takes the enthalpy constant if no term of exponent 1 exists
-    double c0 = 0;
-    std::array<double, 6> a{};
-    std::array<double, 6> e{};  // polynomial: exponent of tau; hyperbolic: theta in K
-    double T_red = 1.0, rho_red = 1.0, R_star = kRStar;
-    int npol = 2, nterm = 2;
-    int sinh_count = 0;  // terms npol .. npol+sinh_count-1 are sinh terms, the rest cosh
+// One hyperbolic term of a heat-capacity correlation: a (theta/T)^2 / sinh^2(theta/T)
+// or a (theta/T)^2 / cosh^2(theta/T).
+struct Hyperbolic {
+    double a = 0;
+    double theta = 0;  // K; only |theta| matters
 };
 
-// The record for an 8-character component label; an unknown label writes its
-// message and stops the process.
-FnicRecord subdata(const char* label);
+// The ideal-gas correlation of one component with its two integration constants:
+// alpha0 = entropy_constant + enthalpy_constant / T - c0 ln T + hyperbolic terms.
+struct IdealGasTerms {
+    double c0 = 0;
+    std::array<Hyperbolic, 2> sinh{}, cosh{};
+    int sinh_count = 0, cosh_count = 0;
+    double enthalpy_constant = 0;  // K
+    double entropy_constant = 0;
+};
 
-// Derives the integration constants of `record` in place (h0(T0) = 0 and
+// The correlation of model component `component`, integration constants zero.
+IdealGasTerms subdata(int component);
+
+// Derives the integration constants of `terms` in place (h0(T0) = 0 and
 // alpha0(T0, rho0) = -1).
-void derive_integration_constants(FnicRecord& record);
+void derive_integration_constants(IdealGasTerms& terms);
 
 // One component at T: cp' = r C(T), h' = r H(T) [K], G = 1 - ln R + r Gamma(T).
 struct IdealComponentValues {
     double cp, h, G;
 };
-IdealComponentValues fnullp(const FnicRecord& record, double T);
-IdealComponentValues fnullp(const FnicRecord& record, double T, double lnT);  // lnT = ln T
+IdealComponentValues fnullp(const IdealGasTerms& terms, double T);
+IdealComponentValues fnullp(const IdealGasTerms& terms, double T, double lnT);  // lnT = ln T
 
-// The record of model component `i` with its derived constants (built once).
-const FnicRecord& ideal_record(int i);
+// The terms of model component `i` with their derived constants (built once).
+const IdealGasTerms& ideal_terms(int i);
 
 // Mixture ideal-gas values at T for the active fractions x (not renormalised):
 // h0/R [K], s0/R at 1 MPa without the mixing term, cp0/R.

@@ -1,17 +1,9 @@
 #include "model/reducing.hpp"
 
-#include <cstdio>
-#include <cstdlib>
-
 namespace ngtherm::model {
 namespace {
 
-// The active form; routines check it so that a different form fails loudly.
-constexpr int kReducingForm = kReducingFormGerg2008;
-
-void check_form(const char* routine_text) {
-    if (kReducingForm != kReducingFormGerg2008) unknown_reducing_form(kReducingForm, routine_text);
-}
+static_assert(kReducingForm == kReducingFormGerg2008, "only the GERG-2008 reducing functions are implemented");
 
 // f = x_k x_l (x_k + x_l) / (b x_k + x_l) with b = beta^2, and its derivatives.
 struct PairFunction {
@@ -40,74 +32,6 @@ PairFunction pair_function(double xk, double xl, double b, double inv_s, bool se
     return r;
 }
 
-PairFunction pair_function(double xk, double xl, double b, bool second) {
-    return pair_function(xk, xl, b, 1.0 / (xk + xl), second);
-}
-
-// Y = sum x_k^2 Yc_k + sum_{k<l} factor_kl f_kl, with Yc = Tc (T_r) or 1/rhoc (1/rho_r).
-enum class Quantity { temperature, inverse_density };
-
-double yc(const ActiveSet& set, Quantity q, int k) {
-    return q == Quantity::temperature ? set.Tc[k] : set.inv_rhoc[k];
-}
-
-void pair_params(const PairData& p, Quantity q, double& b, double& factor) {
-    if (q == Quantity::temperature) {
-        b = p.beta_T2;
-        factor = p.T_factor;
-    } else {
-        b = p.beta_v2;
-        factor = p.v_factor;
-    }
-}
-
-double reduce(const ActiveSet& set, const double* x, Quantity q) {
-    double diagonal = 0.0;
-    for (int k = 0; k < set.n; ++k) diagonal += x[k] * x[k] * yc(set, q, k);
-    double pairs = 0.0;
-    for (int k = 0; k < set.n; ++k) {
-        for (int l = k + 1; l < set.n; ++l) {
-            double b, factor;
-            pair_params(set.pair[k][l], q, b, factor);
-            pairs += factor * pair_function(x[k], x[l], b, false).f;
-        }
-    }
-    return diagonal + pairs;
-}
-
-// One pass over the pairs: Y = T_r or 1/rho_r with its gradient and (optionally)
-// Hessian. Each pair function is evaluated once.
-void accumulate(const ActiveSet& set, const double* x, Quantity q, bool second, double& y, double* g,
-                Matrix* h) {
-    const int n = set.n;
-    double diagonal = 0.0;
-    for (int k = 0; k < n; ++k) {
-        diagonal += x[k] * x[k] * yc(set, q, k);
-        g[k] = 2.0 * x[k] * yc(set, q, k);
-        if (second) {
-            for (int l = 0; l < n; ++l) (*h)[k][l] = 0.0;
-            (*h)[k][k] = 2.0 * yc(set, q, k);
-        }
-    }
-    double pairs = 0.0;
-    for (int k = 0; k < n; ++k) {
-        for (int l = k + 1; l < n; ++l) {
-            double b, factor;
-            pair_params(set.pair[k][l], q, b, factor);
-            const PairFunction f = pair_function(x[k], x[l], b, second);
-            pairs += factor * f.f;
-            g[k] += factor * f.fk;
-            g[l] += factor * f.fl;
-            if (second) {
-                (*h)[k][k] += factor * f.fkk;
-                (*h)[l][l] += factor * f.fll;
-                (*h)[k][l] = (*h)[l][k] = factor * f.fkl;
-            }
-        }
-    }
-    y = diagonal + pairs;
-}
-
 // From 1/rho_r and its derivatives to rho_r and its derivatives.
 void invert_density(int n, double inv, double* g, Matrix* h, double& rho_r) {
     rho_r = 1.0 / inv;
@@ -124,65 +48,15 @@ void invert_density(int n, double inv, double* g, Matrix* h, double& rho_r) {
 
 }  // namespace
 
-void unknown_reducing_form(int form, const char* routine_text) {
-    std::printf(" Unbekanntes IKBEZ=%12d%s\n", form, routine_text);
-    std::fflush(stdout);
-    std::exit(0);
-}
-
-double treduct(const ActiveSet& set, const double* x) {
-    check_form(" in TREDUCT -> ABBRUCH");
-    return reduce(set, x, Quantity::temperature);
-}
-
-double dreduct(const ActiveSet& set, const double* x) {
-    check_form(" in DREDUCT -> STOP");
-    return 1.0 / reduce(set, x, Quantity::inverse_density);
-}
-
-void dtredx(const ActiveSet& set, const double* x, double* d, int selector) {
-    check_form(" in DTREDX -> STOP");
-    double y;
-    Vector g;
-    accumulate(set, x, Quantity::temperature, false, y, g.data(), nullptr);
-    for (int k = 0; k < set.n; ++k) d[k] = selector == 0 || selector == k + 1 ? g[k] : 0.0;
-}
-
-void ddredx(const ActiveSet& set, const double* x, double* d, int selector) {
-    check_form(" in DDREDX -> STOP");
-    double inv, rho_r;
-    Vector g;
-    accumulate(set, x, Quantity::inverse_density, false, inv, g.data(), nullptr);
-    invert_density(set.n, inv, g.data(), nullptr, rho_r);
-    for (int k = 0; k < set.n; ++k) d[k] = selector == 0 || selector == k + 1 ? g[k] : 0.0;
-}
-
-void dtdxidxj(const ActiveSet& set, const double* x, Matrix& e) {
-    check_form(" in DTDXIDXJ -> STOP");
-    double y;
-    Vector g;
-    accumulate(set, x, Quantity::temperature, true, y, g.data(), &e);
-}
-
-void dddxixj(const ActiveSet& set, const double* x, Matrix& e) {
-    check_form(" in DDDXIXJ -> STOP");
-    double inv, rho_r;
-    Vector g;
-    accumulate(set, x, Quantity::inverse_density, true, inv, g.data(), &e);
-    invert_density(set.n, inv, g.data(), &e, rho_r);
-}
-
 void reducing_derivatives(const ActiveSet& set, const double* x, bool second, ReducingDerivatives& r) {
-    check_form(" in DTREDX -> STOP");
     // Both quantities in one pass over the pairs, sharing 1/(x_k + x_l).
     const int n = set.n;
     double diag_T = 0.0, diag_v = 0.0;
-    Vector gv;
     for (int k = 0; k < n; ++k) {
         diag_T += x[k] * x[k] * set.Tc[k];
         diag_v += x[k] * x[k] * set.inv_rhoc[k];
         r.dT[k] = 2.0 * x[k] * set.Tc[k];
-        gv[k] = 2.0 * x[k] * set.inv_rhoc[k];
+        r.drho[k] = 2.0 * x[k] * set.inv_rhoc[k];
         if (second) {
             for (int l = 0; l < n; ++l) r.d2T[k][l] = r.d2rho[k][l] = 0.0;
             r.d2T[k][k] = 2.0 * set.Tc[k];
@@ -200,8 +74,8 @@ void reducing_derivatives(const ActiveSet& set, const double* x, bool second, Re
             pairs_v += p.v_factor * fv.f;
             r.dT[k] += p.T_factor * fT.fk;
             r.dT[l] += p.T_factor * fT.fl;
-            gv[k] += p.v_factor * fv.fk;
-            gv[l] += p.v_factor * fv.fl;
+            r.drho[k] += p.v_factor * fv.fk;
+            r.drho[l] += p.v_factor * fv.fl;
             if (second) {
                 r.d2T[k][k] += p.T_factor * fT.fkk;
                 r.d2T[l][l] += p.T_factor * fT.fll;
@@ -213,7 +87,6 @@ void reducing_derivatives(const ActiveSet& set, const double* x, bool second, Re
         }
     }
     r.T_r = diag_T + pairs_T;
-    r.drho = gv;
     invert_density(n, diag_v + pairs_v, r.drho.data(), second ? &r.d2rho : nullptr, r.rho_r);
 }
 

@@ -13,7 +13,6 @@ inline constexpr int kComponentCount = 21;
 struct ComponentData {
     const char* id;     // short id, e.g. "nC4"
     const char* name;   // English name, e.g. "n-butane"
-    const char* label;  // 8-character upper-case name used as the ideal-gas key
     double molar_mass;  // kg/mol
     double Tc;          // reducing temperature (critical temperature), K
     double rhoc;        // reducing density (critical density), mol/dm3
@@ -32,19 +31,11 @@ struct IdealGasRecord {
     std::array<double, 2> cosh_theta;  // K
 };
 
-// One equation of the residual part: a pure-fluid equation (kind 0, tau exponents
-// over the divisor 8) or a departure function (kind 1, divisor 20).
-// Terms [0, bounds[0]) are polynomial; exponential group g (1..6) holds the terms
-// [bounds[g-1], bounds[g]). For pure fluids group g is exp(-delta^g); for departure
-// functions it is exp(tail[g-1] (delta - tail[6]) + tail[6+g] (delta - tail[13])^2)
-// with tail[g-1] = -beta_g, tail[6+g] = -eta_g, tail[6] = gamma, tail[13] = epsilon.
+// One equation of the residual part, a pure-fluid equation or a departure
+// function: its terms are [first, first + count) of the family's flat term arrays.
 struct TermSeries {
-    int count;                   // K, number of terms (0 = no equation)
-    std::array<int, 9> bounds;   // B1..B9, cumulative last term of each group
-    int kind;                    // 0 pure fluid, 1 departure function
-    double divisor;              // D: tau exponent t_k = e_k / D
-    int first;                   // index of term 1 in the flat term arrays
-    std::array<double, 14> tail; // P1..P14
+    int count;  // number of terms
+    int first;  // index of the first term
 };
 
 // A term shape shared by several equations: delta^d tau^(e/D) times the

@@ -10,36 +10,9 @@ struct Factor {
     double f, f_d, f_dd;  // delta^d E and its first two delta derivatives
 };
 
-// delta^d exp(-u), u = delta^c (c = 0: polynomial term, factor delta^d).
-Factor pure_factor(int d, int c, double delta, double u, double E) {
-    const double pd1 = ipow(delta, d - 1);
-    const double pd2 = d >= 2 ? ipow(delta, d - 2) : 0.0;
-    const double dd1 = d * (d - 1.0);
-    if (c == 0) return {pd1 * delta, d * pd1, dd1 * pd2};
-    // Written without negative powers so that delta = 0 is harmless:
-    // f'' = E [d(d-1) delta^(d-2) - c(2d+c-1) delta^(d+c-2) + c^2 delta^(d+2c-2)].
-    const double m1 = pd1 * ipow(delta, c - 1);
-    return {pd1 * delta * E, E * pd1 * (d - c * u),
-            E * (dd1 * pd2 - c * (2.0 * d + c - 1.0) * m1 + c * c * m1 * u)};
-}
-
-// delta^d exp(q(delta)) with q' and q'' of the departure exponent.
-Factor dep_factor(int d, double delta, double E, double q1, double q2) {
-    const double pd1 = ipow(delta, d - 1);
-    const double pd = pd1 * delta;
-    const double pd2 = d >= 2 ? ipow(delta, d - 2) : 0.0;
-    return {pd * E, E * (d * pd1 + pd * q1),
-            E * (d * (d - 1.0) * pd2 + 2.0 * d * pd1 * q1 + pd * (q1 * q1 + q2))};
-}
-
 struct DepExponent {
     double E, q1, q2;
 };
-
-DepExponent dep_exponent(double eta, double epsilon, double beta, double gamma, double delta) {
-    const double de = delta - epsilon;
-    return {std::exp(-eta * de * de - beta * (delta - gamma)), -2.0 * eta * de - beta, -2.0 * eta};
-}
 
 // Every built-in departure exponential is G^(8 eta) H^(4 beta) with
 // G = exp(-(delta - 1/2)^2 / 8) and H = exp(-(delta - 1/2) / 4): two
@@ -72,58 +45,7 @@ DepExponent dep_exponent(int index, double delta, const DepBases& b) {
     return {b.G[p.eta_eighths] * b.H[p.beta_quarters], -2.0 * p.eta * (delta - p.epsilon) - p.beta, -2.0 * p.eta};
 }
 
-void accumulate(HelmholtzDerivs& r, double n, double tp, double t, double tau, const Factor& f) {
-    const double c = n * tp;
-    const double ct = c * t / tau;
-    r.a += c * f.f;
-    r.a_d += c * f.f_d;
-    r.a_dd += c * f.f_dd;
-    r.a_t += ct * f.f;
-    r.a_tt += ct * (t - 1.0) / tau * f.f;
-    r.a_dt += ct * f.f_d;
-}
-
 }  // namespace
-
-HelmholtzDerivs term_series(const TermSeries& s, const double* n, const int* d, const int* e,
-                            double delta, double tau) {
-    HelmholtzDerivs r;
-    if (s.count == 0) return r;
-    const double sigma = std::pow(tau, 1.0 / s.divisor);
-    auto term = [&](int k, double u, double E, double q1, double q2, int c) {
-        const double tp = ipow(sigma, e[k]);
-        const double t = e[k] / s.divisor;
-        const Factor f = s.kind == 0 ? pure_factor(d[k], c, delta, u, E)
-                                     : dep_factor(d[k], delta, E, q1, q2);
-        accumulate(r, n[k], tp, t, tau, f);
-    };
-    for (int k = 0; k < s.bounds[0]; ++k) term(k, 0.0, 1.0, 0.0, 0.0, 0);
-    for (int g = 1; g <= 6; ++g) {
-        const int first = s.bounds[g - 1], last = s.bounds[g];
-        if (first == last) continue;
-        if (s.kind == 0) {
-            const double u = ipow(delta, g);
-            const double E = std::exp(s.tail[g - 1] * u);
-            for (int k = first; k < last; ++k) term(k, u, E, 0.0, 0.0, g);
-        } else {
-            const DepExponent x = dep_exponent(-s.tail[6 + g], s.tail[13], -s.tail[g - 1], s.tail[6], delta);
-            for (int k = first; k < last; ++k) term(k, 0.0, x.E, x.q1, x.q2, 0);
-        }
-    }
-    return r;
-}
-
-HelmholtzDerivs pure_series(int component, double delta, double tau) {
-    const TermSeries& s = kPureSeries[component];
-    return term_series(s, kPureTermN.data() + s.first, kPureTermD.data() + s.first,
-                       kPureTermE.data() + s.first, delta, tau);
-}
-
-HelmholtzDerivs departure_series(int function, double delta, double tau) {
-    const TermSeries& s = kDepartureSeries[function];
-    return term_series(s, kDepTermN.data() + s.first, kDepTermD.data() + s.first,
-                       kDepTermE.data() + s.first, delta, tau);
-}
 
 void series_coefficients(const ActiveSet& set, const double* x, SeriesCoefficients& c) {
     c.pure.fill(0.0);
@@ -192,8 +114,8 @@ constexpr std::array<double, N> shape_exponents(const std::array<TermShape, N>& 
     for (size_t k = 0; k < N; ++k) t[k] = shapes[k].e / divisor;
     return t;
 }
-constexpr auto kPureShapeT = shape_exponents(kPureShapes, kPureSeries[0].divisor);
-constexpr auto kDepShapeT = shape_exponents(kDepShapes, kDepartureSeries[0].divisor);
+constexpr auto kPureShapeT = shape_exponents(kPureShapes, kPureTauDivisor);
+constexpr auto kDepShapeT = shape_exponents(kDepShapes, kDepTauDivisor);
 
 // The three tau coefficients of one delta group, whose shapes [first, last)
 // are stored together, summed in registers; the shapes' tau powers are kept.
@@ -219,7 +141,7 @@ void sum_group(int first, int last, const TermShape* shapes, const double* t_exp
 void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
                       TauCoefficients& t) {
     t.tau = tau;
-    for (int k = 0; k <= 6; ++k) {
+    for (int k = 0; k < kPureExponentialClasses; ++k) {
         if (!set.pure_exp_used[k]) continue;
         t.pure0[k].fill(0.0);
         t.pure1[k].fill(0.0);
@@ -230,7 +152,7 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
         t.dep1[e].fill(0.0);
         t.dep2[e].fill(0.0);
     }
-    static_assert(kPureSeries[0].divisor == 8.0, "the eighth root below assumes the divisor 8");
+    static_assert(kPureTauDivisor == 8.0, "the eighth root below assumes the divisor 8");
     const SigmaPowers<max_shape_exponent(false)> pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
@@ -239,7 +161,7 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
                   t.pure1[grp.c][grp.d], t.pure2[grp.c][grp.d]);
     }
     if (set.dep_groups.size == 0) return;
-    const SigmaPowers<max_shape_exponent(true)> dep_power(std::pow(tau, 1.0 / kDepartureSeries[0].divisor));
+    const SigmaPowers<max_shape_exponent(true)> dep_power(std::pow(tau, 1.0 / kDepTauDivisor));
     for (int g : set.dep_groups) {
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
         sum_group(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapes.data(), kDepShapeT.data(),
@@ -282,8 +204,8 @@ void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out) {
     std::array<double, kMaxDeltaPower + 1> pw;
     pw[0] = 1.0;
     for (int k = 1; k <= kMaxDeltaPower; ++k) pw[k] = pw[k - 1] * delta;
-    std::array<double, 7> E{};
-    for (int c = 1; c <= 6; ++c) {
+    std::array<double, kPureExponentialClasses> E{};
+    for (int c = 1; c < kPureExponentialClasses; ++c) {
         if (set.pure_exp_used[c]) E[c] = std::exp(-pw[c]);
     }
     for (int g : set.pure_groups) {
@@ -361,7 +283,7 @@ HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, d
                                Derivatives which) {
     const bool all = which == Derivatives::all;
     ClassSums s;
-    for (int c = 0; c <= 6; ++c) {
+    for (int c = 0; c < kPureExponentialClasses; ++c) {
         if (!set.pure_exp_used[c]) continue;
         double E = 1.0, g1 = 0.0, g2 = 0.0;  // E = exp(g), g = -delta^c
         if (c > 0) {

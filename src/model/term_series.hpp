@@ -1,5 +1,5 @@
 // Term series of the residual part: the pure-fluid equations and departure
-// functions, evaluated one equation at a time or summed over a mixture.
+// functions summed over a mixture.
 //
 // Every term is n delta^d tau^(e/D) times the exponential factor of its delta
 // group. Powers of tau come from sigma = tau^(1/D) by binary exponentiation, so
@@ -31,13 +31,6 @@ inline double ipow(double x, int e) {
     return r;
 }
 
-// One equation (an entry of the model grid): value and the five derivatives at
-// (delta, tau). An equation with no terms gives zeros.
-HelmholtzDerivs term_series(const TermSeries& series, const double* n, const int* d,
-                            const int* e, double delta, double tau);
-HelmholtzDerivs pure_series(int component, double delta, double tau);
-HelmholtzDerivs departure_series(int function, double delta, double tau);
-
 // Coefficients of the mixture's residual part that depend only on the
 // composition: every shape's coefficient summed over the components
 // (sum_i x_i n_i,s) and over the departure pairs (sum_kl x_k x_l F_kl n_f,s).
@@ -62,7 +55,7 @@ inline constexpr int kMaxPureD = max_term_d(false);
 inline constexpr int kMaxDepD = max_term_d(true);
 
 // The mixture's coefficients at one tau, gathered into one polynomial in delta
-// per exponential factor (exp(-delta^c) for the pure fluids, c = 0..6; the
+// per exponential factor (exp(-delta^c) for the pure fluids, one class per c; the
 // departure exponentials by index): coefficient of delta^d in
 //   p0 = sum N tau^t, p1 = sum N t tau^t, p2 = sum N t (t - 1) tau^t.
 // At fixed tau the whole mixture is then a handful of polynomials times
@@ -73,7 +66,7 @@ struct TauCoefficients {
     using DepPoly = std::array<double, kMaxDepD + 1>;
     // Only the classes and shapes of the active set are written and read, so
     // none of this is cleared up front.
-    std::array<PurePoly, 7> pure0, pure1, pure2;
+    std::array<PurePoly, kPureExponentialClasses> pure0, pure1, pure2;
     std::array<DepPoly, kDepExponentialCount> dep0, dep1, dep2;
     // tau^t of every used shape, kept for the per-component sums.
     std::array<double, kPureShapeCount> pure_tau_power;
