@@ -89,19 +89,7 @@ inline constexpr double kSplitStepSlack = 1e-10;     // largest rise of G an acc
 inline constexpr double kSplitRejectShrink = 0.2;    // new radius / step length after a rejection
 inline constexpr double kMoleNumberFloor = 0.5;      // a mole number keeps at least this share per step
 
-// ---- shared by both second-order methods -----------------------------------
-inline constexpr double kTrustTolerance = 0.1;   // relative tolerance of the constrained step length
-inline constexpr double kPoorRatio = 0.25;       // below: shrink the radius to half the step
-inline constexpr double kGoodRatio = 0.75;       // above: double it when the step was constrained
-inline constexpr double kShrinkFactor = 0.5;
-inline constexpr double kGrowFactor = 2.0;
-// Rejected steps in one second-order iteration at most (each shrinks the radius).
-inline constexpr int kMaxRejectedSteps = 60;
-
-// ---- rstep -----------------------------------------------------------------
-// Shift updates at most; the shift converges in a handful where the model is smooth.
-inline constexpr int kRstepMaxIterations = 100;
-inline constexpr double kRstepGrowShift = 3.0;   // shift growth while no upper bound is known
-inline constexpr double kRstepFirstShift = 1.2;  // first shift of an indefinite matrix, times |q|
+// The trust-region constants shared by both second-order methods are in
+// numerics/trust_region.hpp.
 
 }  // namespace ngtherm::equilibrium

@@ -8,7 +8,7 @@
 namespace ngtherm::equilibrium {
 
 struct SplitNewtonWork {
-    Vector l{}, v{}, l_new{}, v_new{}, scale{}, r{}, g{}, step{};
+    Vector l{}, v{}, l_new{}, v_new{}, scale{}, r{}, g{};
     Matrix H{};
     PhaseEvaluation liquid, vapour;
 };

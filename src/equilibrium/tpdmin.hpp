@@ -23,7 +23,7 @@ struct TrialResult {
 // Working storage of the test, kept by the solver object.
 struct TrialWork {
     Vector lnW{}, lnW_new{}, e{}, lnW_saved{};
-    Vector alpha{}, alpha_new{}, W_new{}, g{}, r{}, step{};
+    Vector alpha{}, alpha_new{}, W_new{}, g{}, r{};
     Matrix H{};
     PhaseEvaluation phase;
 };
