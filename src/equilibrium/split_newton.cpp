@@ -69,8 +69,8 @@ double split_derivatives(const SolverContext& ctx, SplitNewtonWork& w) {
     return gmax;
 }
 
-// Applies the scaled step, keeping at least half of the smaller of the two mole
-// numbers of each component; the step actually taken goes to `taken`.
+// Applies the scaled step, keeping at least kMoleNumberFloor of the smaller of
+// the two mole numbers of each component; the step actually taken goes to `taken`.
 void take_split_step(const SolverContext& ctx, SplitNewtonWork& w, const RestrictedStep& rs,
                      Vector& taken) {
     const Vector& z = ctx.z();
@@ -136,7 +136,6 @@ SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& w, double& b
     }
     double radius = kSplitTrustFactor * std::min(beta, 1.0 - beta);
     SplitNewtonResult out;
-    out.status = kSplitStatusNotConverged;
     for (int it = 1; it <= kSplitNewtonIterations; ++it) {
         out.iterations = it;
         if (!evaluate_phases(ctx, w.l, w.v, kMatrixRequest, w.liquid, w.vapour)) break;
@@ -145,12 +144,12 @@ SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& w, double& b
         const double G = gibbs(ctx, w.l, w.v, w.liquid, w.vapour);
         out.max_gap = split_derivatives(ctx, w);
         if (out.max_gap < kSplitGradientTolerance) {
-            out.status = kSplitStatusOk;
+            out.status = SplitStatus::ok;
             break;
         }
         if (!split_step(ctx, w, G, radius)) break;
     }
-    if (out.status != kSplitStatusOk) return out;
+    if (out.status != SplitStatus::ok) return out;
     beta = sum(n, w.v);
     for (int i = 0; i < n; ++i) {
         x[i] = w.l[i] / (1.0 - beta);

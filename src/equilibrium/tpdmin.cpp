@@ -63,8 +63,9 @@ TrialResult verdict_result(StepVerdict v, double tm) {
     TrialResult r;
     r.tm = tm;
     if (v == StepVerdict::failed) return r;  // no verdict
-    r.outcome = v == StepVerdict::unstable ? kTrialUnstable : kTrialFinished;
-    r.unstable = v == StepVerdict::unstable || (v == StepVerdict::converged && tm < kUnstableTm);
+    const bool unstable =
+        v == StepVerdict::unstable || (v == StepVerdict::converged && tm < kUnstableTm);
+    r.outcome = unstable ? TrialOutcome::unstable : TrialOutcome::finished;
     return r;
 }
 
@@ -74,7 +75,7 @@ void set_from_log(const SolverContext& ctx, const Vector& lnW, Vector& W) {
     }
 }
 
-// Ratio of the last two step norms, kept inside [0, 0.95].
+// Ratio of the last two step norms, kept inside [0, kMaxExtrapolationRatio].
 double extrapolation_ratio(double S_previous, double S_last) {
     const double lambda = std::sqrt(S_last / S_previous);
     return (lambda >= 0.0 && lambda <= kMaxExtrapolationRatio) ? lambda : kMaxExtrapolationRatio;
@@ -189,7 +190,9 @@ public:
 
     bool evaluate(const RestrictedStep& rs, Vector& taken, double& tm_new) override {
         take_alpha_step(ctx_, w_, W_, rs, taken);
-        if (!ctx_.evaluate(w_.W_new.data(), model::kRootStable, kLnPhiRequest, w_.phase)) return false;
+        if (!ctx_.evaluate(w_.W_new.data(), model::kRootStable, kLnPhiRequest, w_.phase)) {
+            return false;
+        }
         tm_new = tm_new_ = tangent_plane(ctx_, w_, w_.W_new);
         if (tm_new < kTrialSurelyUnstable) surely_unstable_ = true;
         return true;
@@ -233,16 +236,14 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
         if (!ctx.evaluate(W.data(), model::kRootStable, kMatrixRequest, w.phase)) break;
         const double tm = tangent_plane(ctx, w, W);
         if (trial_derivatives(ctx, w, W) < kTrialGradientTolerance) {
-            out.outcome = kTrialFinished;
-            out.unstable = tm < kUnstableTm;
+            out.outcome = tm < kUnstableTm ? TrialOutcome::unstable : TrialOutcome::finished;
             out.tm = tm;
             return out;
         }
         if (!newton_step(ctx, w, W, tm, radius, surely_unstable, out.tm)) break;
     }
     // Out of iterations: only a clearly negative tm on the way gives a verdict.
-    out.unstable = surely_unstable;
-    out.outcome = surely_unstable ? kTrialUnstable : kTrialNoVerdict;
+    out.outcome = surely_unstable ? TrialOutcome::unstable : TrialOutcome::no_verdict;
     return out;
 }
 

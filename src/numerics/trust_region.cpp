@@ -26,7 +26,8 @@ double raise_shift(double mu, double q, ShiftBounds& b) {
 
 }  // namespace
 
-RestrictedStep rstep(int n, const Matrix& H, const Vector& r, double radius, double tau, double mu) {
+RestrictedStep rstep(int n, const Matrix& H, const Vector& r, double radius, double tau,
+                     double mu) {
     RestrictedStep out;
     LdlFactors f;
     ShiftBounds bounds;
