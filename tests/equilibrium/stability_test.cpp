@@ -14,6 +14,7 @@
 namespace ngtherm::equilibrium {
 namespace {
 
+using testing::C;
 using testing::Feed;
 
 // A context with its feed evaluated, owning the active set it points to.
@@ -28,14 +29,12 @@ struct Problem {
     }
     // max_i |ln f_i(x) - ln f_i(y)| of two phases.
     double fugacity_gap(const Vector& x, const Vector& y) {
-        PhaseEvaluation& liquid = work.liquid;
-        PhaseEvaluation& vapour = work.vapour;
-        EXPECT_TRUE(ctx.evaluate(x.data(), model::kRootStable, kLnPhiRequest, liquid));
-        EXPECT_TRUE(ctx.evaluate(y.data(), model::kRootStable, kLnPhiRequest, vapour));
+        EXPECT_TRUE(ctx.evaluate(x.data(), model::kRootStable, kLnPhiRequest, work.liquid));
+        EXPECT_TRUE(ctx.evaluate(y.data(), model::kRootStable, kLnPhiRequest, work.vapour));
         double gap = 0.0;
         for (int i = 0; i < ctx.n(); ++i) {
-            const double lnf_L = std::log(x[i]) + liquid.fug.lnphi[i];
-            gap = std::fmax(gap, std::fabs(lnf_L - std::log(y[i]) - vapour.fug.lnphi[i]));
+            gap = std::fmax(gap, std::fabs(std::log(x[i] / y[i]) + work.liquid.fug.lnphi[i] -
+                                           work.vapour.fug.lnphi[i]));
         }
         return gap;
     }
@@ -69,7 +68,7 @@ TEST(Tpdmin, EndsAsStableWithoutSecondOrderStageWhenTheTrialApproachesTheFeed) {
 
 TEST(Tpsplit, GoesStraightToTheStabilityTestWhenWilsonGivesBetaZero) {
     // 5 % methane in n-decane: sum z K of the Wilson start is about 0.34.
-    Problem pr(testing::make_feed("c1_in_c10", {{Component::CH4, 5}, {Component::nC10, 95}}), 300.0, 5.0);
+    Problem pr(testing::make_feed("c1_in_c10", {{C::CH4, 5}, {C::nC10, 95}}), 300.0, 5.0);
     const SplitResult r = tpsplit(pr.ctx, pr.work);
     EXPECT_EQ(r.status, SplitStatus::ok);
     EXPECT_TRUE(r.stability_tested);
@@ -91,7 +90,6 @@ TEST(Tpsplit, ConvergesANearCriticalSplitToEqualFugacities) {
     EXPECT_LT(pr.fugacity_gap(r.x, r.y), kSplitGradientTolerance);
     // The trial and phase evaluations leave the feed's own evaluation alone.
     EXPECT_EQ(std::memcmp(&pr.ctx.feed().rec, &feed_rec, sizeof feed_rec), 0);
-    EXPECT_EQ(r.Z_feed, pr.ctx.feed().res.Z);
 }
 
 TEST(SplitNewton, ConvergesFromADisturbedSplitToTheSubstitutionAnswer) {
