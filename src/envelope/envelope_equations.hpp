@@ -7,10 +7,13 @@
 // evaluated with mixstate; each keeps its own root preference.
 #pragma once
 
-#include "envelope/lu.hpp"
 #include "model/mixstate.hpp"
+#include "numerics/lu.hpp"
 
 namespace ngtherm::envelope {
+
+using numerics::LuSystem;
+using numerics::LuVector;
 
 // Model requests: ln phi with T and p derivatives; the same with the
 // composition matrix.

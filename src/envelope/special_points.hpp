@@ -5,10 +5,13 @@
 
 #include <array>
 
-#include "envelope/cubic.hpp"
 #include "envelope/tracer_types.hpp"
+#include "numerics/cubic.hpp"
 
 namespace ngtherm::envelope {
+
+using numerics::Cubic;
+using numerics::CubicSet;
 
 struct SpecialPoint {
     double s = 0.0;  // position on the cubics

@@ -15,13 +15,16 @@
 #include <span>
 #include <vector>
 
-#include "envelope/cubic.hpp"
 #include "envelope/envelope_equations.hpp"
-#include "envelope/lu.hpp"
 #include "envelope/tracer_types.hpp"
 #include "model/mixstate.hpp"
+#include "numerics/cubic.hpp"
+#include "numerics/lu.hpp"
 
 namespace ngtherm::envelope {
+
+using numerics::Cubic;
+using numerics::CubicSet;
 
 class EnvelopeTracer {
 public:
@@ -43,7 +46,6 @@ private:
     enum class Convergence { converged, abandoned };
 
     void begin(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
-    double wilson_lnK(int i, double T) const;
     bool wilson_start();
     bool startup_passes();
     bool newton_step(double& measure);

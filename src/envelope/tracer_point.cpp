@@ -8,8 +8,6 @@
 namespace ngtherm::envelope {
 namespace {
 
-// Wilson correlation: ln K = ln(pc/p) + kWilsonFactor (1 + omega)(1 - Tc/T).
-constexpr double kWilsonFactor = 5.373;
 // Temperature the Wilson iteration starts from, K.
 constexpr double kWilsonStartT = 300.0;
 // The Wilson iteration has converged once a temperature step is at most this, K.
@@ -35,12 +33,6 @@ struct WilsonSums {
 
 }  // namespace
 
-double EnvelopeTracer::wilson_lnK(int i, double T) const {
-    const model::ActiveSet& set = *set_;
-    return std::log(set.wilson_pc[i] / settings_.p_min) +
-           kWilsonFactor * (1.0 + set.wilson_omega[i]) * (1.0 - set.wilson_Tc[i] / T);
-}
-
 // Newton iteration on T for sum y = sum x with Wilson K-values at the minimum pressure.
 bool EnvelopeTracer::wilson_start() {
     const double beta = settings_.beta;
@@ -49,8 +41,9 @@ bool EnvelopeTracer::wilson_start() {
     for (int it = 0; it < kWilsonIterationCap && !converged; ++it) {
         WilsonSums w;
         for (int i = 0; i < n_; ++i) {
-            const double K = std::exp(wilson_lnK(i, T));
-            const double dKdT = K * kWilsonFactor * (1.0 + set_->wilson_omega[i]) * set_->wilson_Tc[i] / (T * T);
+            const double K = std::exp(model::wilson_lnK(*set_, i, T, settings_.p_min));
+            const double dKdT = K * model::kWilsonFactor * (1.0 + set_->wilson_omega[i]) *
+                                set_->wilson_Tc[i] / (T * T);
             const double d = 1.0 - beta + beta * K;
             w.S0 += z_[i] / d;
             w.S1 += K * z_[i] / d;
@@ -64,7 +57,7 @@ bool EnvelopeTracer::wilson_start() {
         converged = std::abs(dT) <= kWilsonTolerance;
     }
     if (!converged) return false;
-    for (int i = 0; i < n_; ++i) X_[i] = wilson_lnK(i, T);
+    for (int i = 0; i < n_; ++i) X_[i] = model::wilson_lnK(*set_, i, T, settings_.p_min);
     X_[n_] = std::log(T);
     X_[n_ + 1] = std::log(settings_.p_min);
     return true;

@@ -22,13 +22,17 @@ inline constexpr int kErrorSingleRefused = 10;      // single-component path wit
 inline constexpr int kModeTP = 1;
 
 // ---- tpsplit ---------------------------------------------------------------
-inline constexpr int kSplitStatusOk = 0;
-inline constexpr int kSplitStatusNotConverged = 1;  // second-order split used up its iterations
-inline constexpr int kSplitStatusNoVerdict = 2;     // stability test ended without a verdict
-inline constexpr int kSplitStatusModelFailed = 3;   // the model found no density for a phase
+enum class SplitStatus {
+    // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance.
+    ok,
+    // kSplitNewtonIterations passed, or no step was accepted, with max |ln f_V - ln f_L| above it.
+    not_converged,
+    // A trial phase ended with neither tm < kUnstableTm nor a stationary point.
+    no_verdict,
+    // The model found no density, or a non-finite ln phi, for the feed or a phase.
+    model_failed,
+};
 
-// Wilson correlation: ln K = ln(pc/p) + kWilsonFactor (1 + omega)(1 - Tc/T).
-inline constexpr double kWilsonFactor = 5.373;
 // Phase fraction that starts the Rachford-Rice solution and every re-seed.
 inline constexpr double kStartBeta = 0.5;
 // ln z taken for a component of zero feed fraction (keeps its reference finite).
@@ -54,7 +58,7 @@ inline constexpr double kTrivialSplitLnK = 1e-6;
 inline constexpr double kRachfordRiceHalf = 0.5;
 // Newton iteration stops when |g| + |g/g'| falls to this.
 inline constexpr double kRachfordRiceTolerance = 1e-8;
-// Newton steps at most; the bracket halves on every rejected step, so 200 is far beyond need.
+// Newton steps at most; the bracket halves on every rejected step, so the cap is far beyond need.
 inline constexpr int kRachfordRiceMaxIterations = 200;
 
 // ---- tpdmin ----------------------------------------------------------------
@@ -66,7 +70,7 @@ inline constexpr double kTrialSubstitutionTolerance = 1e-7;
 inline constexpr double kTrivialDistance = 0.1;
 // ... whose tm falls in this ratio to the first-order prediction is heading for the feed.
 inline constexpr double kTrivialRatio = 0.8;
-// Substitution cycles at most; the first has three steps, later ones two more.
+// Substitution cycles at most, and the steps of the first and of each later cycle.
 inline constexpr int kTrialCycles = 4;
 inline constexpr int kTrialFirstCycleSteps = 3;
 inline constexpr int kTrialLaterCycleSteps = 2;
@@ -89,19 +93,7 @@ inline constexpr double kSplitStepSlack = 1e-10;     // largest rise of G an acc
 inline constexpr double kSplitRejectShrink = 0.2;    // new radius / step length after a rejection
 inline constexpr double kMoleNumberFloor = 0.5;      // a mole number keeps at least this share per step
 
-// ---- shared by both second-order methods -----------------------------------
-inline constexpr double kTrustTolerance = 0.1;   // relative tolerance of the constrained step length
-inline constexpr double kPoorRatio = 0.25;       // below: shrink the radius to half the step
-inline constexpr double kGoodRatio = 0.75;       // above: double it when the step was constrained
-inline constexpr double kShrinkFactor = 0.5;
-inline constexpr double kGrowFactor = 2.0;
-// Rejected steps in one second-order iteration at most (each shrinks the radius).
-inline constexpr int kMaxRejectedSteps = 60;
-
-// ---- rstep -----------------------------------------------------------------
-// Shift updates at most; the shift converges in a handful where the model is smooth.
-inline constexpr int kRstepMaxIterations = 100;
-inline constexpr double kRstepGrowShift = 3.0;   // shift growth while no upper bound is known
-inline constexpr double kRstepFirstShift = 1.2;  // first shift of an indefinite matrix, times |q|
+// The trust-region constants shared by both second-order methods are in
+// numerics/trust_region.hpp.
 
 }  // namespace ngtherm::equilibrium

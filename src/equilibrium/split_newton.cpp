@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "equilibrium/rstep.hpp"
 #include "equilibrium/solver_constants.hpp"
 #include "model/mixstate.hpp"
+#include "numerics/trust_region.hpp"
 
 namespace ngtherm::equilibrium {
 namespace {
+
+using numerics::RestrictedStep;
 
 double sum(int n, const Vector& a) {
     double s = 0.0;
@@ -67,14 +69,15 @@ double split_derivatives(const SolverContext& ctx, SplitNewtonWork& w) {
     return gmax;
 }
 
-// Applies the scaled step, keeping at least half of the smaller of the two mole
-// numbers of each component; the step actually taken goes to w.step.
-void take_split_step(const SolverContext& ctx, SplitNewtonWork& w, const RestrictedStep& rs) {
+// Applies the scaled step, keeping at least kMoleNumberFloor of the smaller of
+// the two mole numbers of each component; the step actually taken goes to `taken`.
+void take_split_step(const SolverContext& ctx, SplitNewtonWork& w, const RestrictedStep& rs,
+                     Vector& taken) {
     const Vector& z = ctx.z();
     for (int i = 0; i < ctx.n(); ++i) {
         w.l_new[i] = w.l[i];
         w.v_new[i] = w.v[i];
-        w.step[i] = 0.0;
+        taken[i] = 0.0;
         if (z[i] == 0.0) continue;
         const double change = rs.s[i] / w.scale[i];
         const double v_try = w.v[i] + change, l_try = w.l[i] - change;
@@ -85,41 +88,41 @@ void take_split_step(const SolverContext& ctx, SplitNewtonWork& w, const Restric
             w.l_new[i] = std::max(l_try, kMoleNumberFloor * w.l[i]);
             w.v_new[i] = z[i] - w.l_new[i];
         }
-        w.step[i] = (w.v_new[i] - w.v[i]) * w.scale[i];
+        taken[i] = (w.v_new[i] - w.v[i]) * w.scale[i];
     }
 }
 
-double vector_norm(int n, const Vector& v) {
-    double s2 = 0.0;
-    for (int i = 0; i < n; ++i) s2 += v[i] * v[i];
-    return std::sqrt(s2);
-}
+// The split's side of a restricted step in the scaled vapour mole numbers.
+class SplitStep final : public numerics::StepTrial {
+public:
+    SplitStep(SolverContext& ctx, SplitNewtonWork& w) : ctx_(ctx), w_(w) {}
 
-// Restricted steps from one set of derivatives until one lowers G (within the
-// slack); the shift is carried from one attempt to the next. False when none
-// does within the cap.
-bool split_step(SolverContext& ctx, SplitNewtonWork& w, double G, double& radius) {
-    const int n = ctx.n();
-    double mu = 0.0;
-    for (int attempt = 0; attempt < kMaxRejectedSteps; ++attempt) {
-        const RestrictedStep rs = rstep(n, w.H, w.r, radius, kTrustTolerance, mu);
-        if (!rs.ok) return false;
-        mu = rs.mu;
-        take_split_step(ctx, w, rs);
-        const double norm = vector_norm(n, w.step);
-        const bool ok = evaluate_phases(ctx, w.l_new, w.v_new, kLnPhiRequest, w.liquid, w.vapour);
-        const double G_new = ok ? gibbs(ctx, w.l_new, w.v_new, w.liquid, w.vapour) : G + 1.0;
-        if (!(G_new <= G + kSplitStepSlack)) {
-            radius = kSplitRejectShrink * norm;
-            continue;
+    bool evaluate(const RestrictedStep& rs, Vector& taken, double& G_new) override {
+        take_split_step(ctx_, w_, rs, taken);
+        if (!evaluate_phases(ctx_, w_.l_new, w_.v_new, kLnPhiRequest, w_.liquid, w_.vapour)) {
+            return false;
         }
-        const double ratio = (G_new - G) / predicted_change(n, w.g, w.H, w.step);
-        radius = update_trust_radius(ratio, norm, rs.mu, radius);
-        w.l = w.l_new;
-        w.v = w.v_new;
+        G_new = gibbs(ctx_, w_.l_new, w_.v_new, w_.liquid, w_.vapour);
         return true;
     }
-    return false;
+    void accept() override {
+        w_.l = w_.l_new;
+        w_.v = w_.v_new;
+    }
+
+private:
+    SolverContext& ctx_;
+    SplitNewtonWork& w_;
+};
+
+// The shift is carried from one attempt to the next.
+constexpr numerics::RetrySettings kSplitRetry{kSplitStepSlack, kSplitRejectShrink, true};
+
+// Restricted steps from one set of derivatives until one lowers G (within the
+// slack). False when none does within the cap.
+bool split_step(SolverContext& ctx, SplitNewtonWork& w, double G, double& radius) {
+    SplitStep trial(ctx, w);
+    return numerics::accept_or_shrink(ctx.n(), w.H, w.g, w.r, G, kSplitRetry, trial, radius);
 }
 
 }  // namespace
@@ -133,7 +136,6 @@ SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& w, double& b
     }
     double radius = kSplitTrustFactor * std::min(beta, 1.0 - beta);
     SplitNewtonResult out;
-    out.status = kSplitStatusNotConverged;
     for (int it = 1; it <= kSplitNewtonIterations; ++it) {
         out.iterations = it;
         if (!evaluate_phases(ctx, w.l, w.v, kMatrixRequest, w.liquid, w.vapour)) break;
@@ -142,12 +144,12 @@ SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& w, double& b
         const double G = gibbs(ctx, w.l, w.v, w.liquid, w.vapour);
         out.max_gap = split_derivatives(ctx, w);
         if (out.max_gap < kSplitGradientTolerance) {
-            out.status = kSplitStatusOk;
+            out.status = SplitStatus::ok;
             break;
         }
         if (!split_step(ctx, w, G, radius)) break;
     }
-    if (out.status != kSplitStatusOk) return out;
+    if (out.status != SplitStatus::ok) return out;
     beta = sum(n, w.v);
     for (int i = 0; i < n; ++i) {
         x[i] = w.l[i] / (1.0 - beta);

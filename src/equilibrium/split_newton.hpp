@@ -3,18 +3,19 @@
 // restricted steps in the scaled variables s_i v_i, s_i = sqrt(z_i/(x_i y_i)).
 #pragma once
 
+#include "equilibrium/solver_constants.hpp"
 #include "equilibrium/solver_context.hpp"
 
 namespace ngtherm::equilibrium {
 
 struct SplitNewtonWork {
-    Vector l{}, v{}, l_new{}, v_new{}, scale{}, r{}, g{}, step{};
+    Vector l{}, v{}, l_new{}, v_new{}, scale{}, r{}, g{};
     Matrix H{};
     PhaseEvaluation liquid, vapour;
 };
 
 struct SplitNewtonResult {
-    int status = 0;      // 0 converged, 1 not converged within the iteration cap
+    SplitStatus status = SplitStatus::not_converged;  // ok or not_converged
     int iterations = 0;  // second-order iterations started
     double Z1 = 0.0, Z2 = 0.0;  // of the last evaluations
     double max_gap = 0.0;       // max |ln f_V - ln f_L| at the last derivatives

@@ -2,11 +2,13 @@
 
 #include <cmath>
 
-#include "equilibrium/rstep.hpp"
 #include "equilibrium/solver_constants.hpp"
+#include "numerics/trust_region.hpp"
 
 namespace ngtherm::equilibrium {
 namespace {
+
+using numerics::RestrictedStep;
 
 // What one substitution evaluation found at the current trial phase.
 struct SubstitutionStep {
@@ -61,8 +63,9 @@ TrialResult verdict_result(StepVerdict v, double tm) {
     TrialResult r;
     r.tm = tm;
     if (v == StepVerdict::failed) return r;  // no verdict
-    r.outcome = v == StepVerdict::unstable ? kTrialUnstable : kTrialFinished;
-    r.unstable = v == StepVerdict::unstable || (v == StepVerdict::converged && tm < kUnstableTm);
+    const bool unstable =
+        v == StepVerdict::unstable || (v == StepVerdict::converged && tm < kUnstableTm);
+    r.outcome = unstable ? TrialOutcome::unstable : TrialOutcome::finished;
     return r;
 }
 
@@ -72,7 +75,7 @@ void set_from_log(const SolverContext& ctx, const Vector& lnW, Vector& W) {
     }
 }
 
-// Ratio of the last two step norms, kept inside [0, 0.95].
+// Ratio of the last two step norms, kept inside [0, kMaxExtrapolationRatio].
 double extrapolation_ratio(double S_previous, double S_last) {
     const double lambda = std::sqrt(S_last / S_previous);
     return (lambda >= 0.0 && lambda <= kMaxExtrapolationRatio) ? lambda : kMaxExtrapolationRatio;
@@ -160,29 +163,56 @@ double trial_derivatives(const SolverContext& ctx, TrialWork& w, const Vector& W
 
 // Takes the restricted step in alpha, keeping every alpha positive: a step
 // that would end at or below zero shrinks that alpha to a tenth instead.
-// Writes the step actually taken to w.step and the new trial phase to w.W_new.
+// Writes the step actually taken to `taken` and the new trial phase to w.W_new.
 void take_alpha_step(const SolverContext& ctx, TrialWork& w, const Vector& W,
-                     const RestrictedStep& rs) {
+                     const RestrictedStep& rs, Vector& taken) {
     for (int i = 0; i < ctx.n(); ++i) {
         if (ctx.z()[i] == 0.0) {
-            w.step[i] = 0.0;
+            taken[i] = 0.0;
             w.alpha_new[i] = w.alpha[i];
             w.W_new[i] = W[i];
             continue;
         }
         double s = rs.s[i];
         if (w.alpha[i] + s <= 0.0) s = kAlphaBacktrack * w.alpha[i];
-        w.step[i] = s;
+        taken[i] = s;
         w.alpha_new[i] = w.alpha[i] + s;
         w.W_new[i] = 0.25 * w.alpha_new[i] * w.alpha_new[i];
     }
 }
 
-double vector_norm(int n, const Vector& v) {
-    double s2 = 0.0;
-    for (int i = 0; i < n; ++i) s2 += v[i] * v[i];
-    return std::sqrt(s2);
-}
+// The trial phase's side of a restricted step in alpha; any evaluated point
+// below kTrialSurelyUnstable is remembered.
+class AlphaStep final : public numerics::StepTrial {
+public:
+    AlphaStep(SolverContext& ctx, TrialWork& w, Vector& W, bool& surely_unstable, double& tm_out)
+        : ctx_(ctx), w_(w), W_(W), surely_unstable_(surely_unstable), tm_out_(tm_out) {}
+
+    bool evaluate(const RestrictedStep& rs, Vector& taken, double& tm_new) override {
+        take_alpha_step(ctx_, w_, W_, rs, taken);
+        if (!ctx_.evaluate(w_.W_new.data(), model::kRootStable, kLnPhiRequest, w_.phase)) {
+            return false;
+        }
+        tm_new = tm_new_ = tangent_plane(ctx_, w_, w_.W_new);
+        if (tm_new < kTrialSurelyUnstable) surely_unstable_ = true;
+        return true;
+    }
+    void accept() override {
+        w_.alpha = w_.alpha_new;
+        W_ = w_.W_new;
+        tm_out_ = tm_new_;
+    }
+
+private:
+    SolverContext& ctx_;
+    TrialWork& w_;
+    Vector& W_;
+    bool& surely_unstable_;
+    double& tm_out_;
+    double tm_new_ = 0.0;
+};
+
+constexpr numerics::RetrySettings kTrialRetry{kTrialStepSlack, kTrialRejectShrink, false};
 
 // Restricted steps from one set of derivatives until one lowers tm (within the
 // slack). Returns false when none does within the cap.
@@ -190,26 +220,8 @@ bool newton_step(SolverContext& ctx, TrialWork& w, Vector& W, double tm, double&
                  bool& surely_unstable, double& tm_out) {
     const int n = ctx.n();
     for (int i = 0; i < n; ++i) w.r[i] = -w.g[i];
-    for (int attempt = 0; attempt < kMaxRejectedSteps; ++attempt) {
-        const RestrictedStep rs = rstep(n, w.H, w.r, radius, kTrustTolerance, 0.0);
-        if (!rs.ok) return false;
-        take_alpha_step(ctx, w, W, rs);
-        const double norm = vector_norm(n, w.step);
-        const bool ok = ctx.evaluate(w.W_new.data(), model::kRootStable, kLnPhiRequest, w.phase);
-        const double tm_new = ok ? tangent_plane(ctx, w, w.W_new) : tm + 1.0;
-        if (ok && tm_new < kTrialSurelyUnstable) surely_unstable = true;
-        if (!(tm_new <= tm + kTrialStepSlack)) {
-            radius = kTrialRejectShrink * norm;
-            continue;
-        }
-        const double ratio = (tm_new - tm) / predicted_change(n, w.g, w.H, w.step);
-        radius = update_trust_radius(ratio, norm, rs.mu, radius);
-        w.alpha = w.alpha_new;
-        W = w.W_new;
-        tm_out = tm_new;
-        return true;
-    }
-    return false;
+    AlphaStep trial(ctx, w, W, surely_unstable, tm_out);
+    return numerics::accept_or_shrink(n, w.H, w.g, w.r, tm, kTrialRetry, trial, radius);
 }
 
 // Second-order stage from the current W.
@@ -224,16 +236,14 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
         if (!ctx.evaluate(W.data(), model::kRootStable, kMatrixRequest, w.phase)) break;
         const double tm = tangent_plane(ctx, w, W);
         if (trial_derivatives(ctx, w, W) < kTrialGradientTolerance) {
-            out.outcome = kTrialFinished;
-            out.unstable = tm < kUnstableTm;
+            out.outcome = tm < kUnstableTm ? TrialOutcome::unstable : TrialOutcome::finished;
             out.tm = tm;
             return out;
         }
         if (!newton_step(ctx, w, W, tm, radius, surely_unstable, out.tm)) break;
     }
     // Out of iterations: only a clearly negative tm on the way gives a verdict.
-    out.unstable = surely_unstable;
-    out.outcome = surely_unstable ? kTrialUnstable : kTrialNoVerdict;
+    out.outcome = surely_unstable ? TrialOutcome::unstable : TrialOutcome::no_verdict;
     return out;
 }
 

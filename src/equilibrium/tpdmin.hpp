@@ -8,14 +8,17 @@
 
 namespace ngtherm::equilibrium {
 
-// Outcome flags of the test.
-inline constexpr int kTrialNoVerdict = 0;
-inline constexpr int kTrialUnstable = 1;  // a point with negative tm was found
-inline constexpr int kTrialFinished = 2;  // converged, or heading for the feed
+enum class TrialOutcome {
+    // The model failed, or kTrialNewtonIterations passed without tm < kTrialSurelyUnstable.
+    no_verdict,
+    // tm < kUnstableTm when stationary (any step if stop_when_unstable), or < kTrialSurelyUnstable.
+    unstable,
+    // Max |e_i| or |g_i| under its tolerance and tm >= kUnstableTm, or heading for the feed.
+    finished,
+};
 
 struct TrialResult {
-    bool unstable = false;
-    int outcome = kTrialNoVerdict;
+    TrialOutcome outcome = TrialOutcome::no_verdict;
     double tm = 0.0;
     int newton_iterations = 0;  // iterations of the second-order stage
 };
@@ -23,14 +26,14 @@ struct TrialResult {
 // Working storage of the test, kept by the solver object.
 struct TrialWork {
     Vector lnW{}, lnW_new{}, e{}, lnW_saved{};
-    Vector alpha{}, alpha_new{}, W_new{}, g{}, r{}, step{};
+    Vector alpha{}, alpha_new{}, W_new{}, g{}, r{};
     Matrix H{};
     PhaseEvaluation phase;
 };
 
 // W: trial phase in mole numbers on entry, the final trial phase on return.
-// With stop_when_unstable the substitution stage returns as soon as tm < -1e-7
-// (the split only needs to know that the feed is unstable). Needs
+// With stop_when_unstable the substitution stage returns as soon as tm falls
+// below kUnstableTm (the split only needs to know that the feed is unstable). Needs
 // ctx.evaluate_feed() first (the feed reference d).
 TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool stop_when_unstable);
 

@@ -65,7 +65,7 @@ void EquilibriumSolver::purestate(const model::ActiveSet& set, int mode, double 
     if (ctx_.feed_failed()) {
         result_.error = kErrorSplitFailed;
         result_.sentinel = kSentinelSplitFailed;
-        result_.split_status = kSplitStatusModelFailed;
+        result_.split_status = SplitStatus::model_failed;
         return;
     }
     result_.x[0] = result_.y[0] = 1.0;
@@ -164,13 +164,13 @@ void EquilibriumSolver::mixture_state(const model::ActiveSet& set, double T, dou
     ctx_.begin(set, T, p, z.data());
     split_ = tpsplit(ctx_, work_);
     result_.split_status = split_.status;
-    if (split_.status == kSplitStatusOk) {
+    if (split_.status == SplitStatus::ok) {
         if (!split_.two_phase) {
             tpprops_one_phase();
             return;
         }
         if (tpprops_two_phase()) return;
-        result_.split_status = kSplitStatusModelFailed;
+        result_.split_status = SplitStatus::model_failed;
     }
     result_.error = kErrorSplitFailed;
     result_.sentinel = kSentinelSplitFailed;

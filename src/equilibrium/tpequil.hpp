@@ -24,8 +24,8 @@ struct EquilibriumResult {
     Vector lnphi1{}, lnphi2{};          // ln phi of phase 1 and 2
     int error = 0;                      // kErrorNone, kErrorSplitFailed, kErrorSingleRefused
     double sentinel = 0.0;              // 0, kSentinelSplitFailed or kSentinelSingleComponent
-    // Diagnostics: status of the split (kSplitStatus*) and whether the cache answered.
-    int split_status = 0;
+    // Diagnostics: status of the split and whether the cache answered.
+    SplitStatus split_status = SplitStatus::ok;
     bool from_cache = false;
 
     // Two phases exactly when beta (1 - beta) > 0.

@@ -105,8 +105,8 @@ Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitRe
             w.W[i] = trial == Seed::vapour ? ctx.z()[i] * K : ctx.z()[i] / K;
         }
         const TrialResult r = tpdmin(ctx, w.trial, w.W, true);
-        if (r.unstable) out.two_phase = true;
-        if (r.outcome == kTrialNoVerdict) return Stability::no_verdict;
+        if (r.outcome == TrialOutcome::unstable) out.two_phase = true;
+        if (r.outcome == TrialOutcome::no_verdict) return Stability::no_verdict;
         (trial == Seed::liquid ? w.x : w.y) = w.W;
         (trial == Seed::liquid ? tm_liquid : tm_vapour) = r.tm;
         if (out.two_phase) {
@@ -121,22 +121,28 @@ Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitRe
     return Stability::stable;
 }
 
-// Accelerated substitution: cycles of three steps, each full cycle closed by
-// an extrapolation along the last step that is kept only when it does not
-// raise the Gibbs energy. Returns the largest |Delta_i| of the last step, or
-// a negative value when the model failed.
-double accelerated_substitution(SolverContext& ctx, SplitWork& w, double& beta,
-                                SplitResult& out) {
+// What accelerated substitution ended with.
+struct Accelerated {
+    bool model_failed = false;
+    double max_delta = 0.0;  // largest |Delta_i| of the last step
+};
+
+// Accelerated substitution: cycles of kStepsPerCycle steps, each full cycle
+// closed by an extrapolation along the last step that is kept only when it
+// does not raise the Gibbs energy.
+Accelerated accelerated_substitution(SolverContext& ctx, SplitWork& w, double& beta,
+                                     SplitResult& out) {
     const int n = ctx.n();
+    const Accelerated failed{true, 0.0};
     Substitution st = ssstep(ctx, w, beta, out.substitution_steps);
-    if (!st.ok) return -1.0;
+    if (!st.ok) return failed;
     w.lnK = w.lnK_new;
     for (int cycle = 0; cycle < kAcceleratedCycles; ++cycle) {
         double S2 = 0.0, S3 = 0.0;
         bool full_cycle = true;
         for (int k = 1; k <= kStepsPerCycle; ++k) {
             st = ssstep(ctx, w, beta, out.substitution_steps);
-            if (!st.ok) return -1.0;
+            if (!st.ok) return failed;
             w.lnK = w.lnK_new;
             if (k == 2) S2 = st.S;
             if (k == 3) S3 = st.S;
@@ -151,7 +157,7 @@ double accelerated_substitution(SolverContext& ctx, SplitWork& w, double& beta,
         w.lnK_saved = w.lnK;
         for (int i = 0; i < n; ++i) w.lnK[i] += w.delta[i] * lambda / (1.0 - lambda);
         st = ssstep(ctx, w, beta, out.substitution_steps);
-        if (!st.ok) return -1.0;
+        if (!st.ok) return failed;
         if (st.dG < dG_before + kExtrapolationSlackG) {
             w.lnK = w.lnK_new;
         } else {
@@ -159,7 +165,7 @@ double accelerated_substitution(SolverContext& ctx, SplitWork& w, double& beta,
             break;
         }
     }
-    return st.max_delta;
+    return {false, st.max_delta};
 }
 
 // A split that ended with one phase fraction at a bound, or with two equal
@@ -190,17 +196,13 @@ void finish_split(SolverContext& ctx, SplitWork& w, double beta, double last_max
     out.beta = beta;
     out.x = w.x;
     out.y = w.y;
-    if (out.status == kSplitStatusOk && degenerate_split(out, n)) out.two_phase = false;
+    if (out.status == SplitStatus::ok && degenerate_split(out, n)) out.two_phase = false;
 }
 
 }  // namespace
 
 void wilson_start(const SolverContext& ctx, Vector& lnK) {
-    const model::ActiveSet& set = ctx.set();
-    for (int i = 0; i < ctx.n(); ++i) {
-        lnK[i] = std::log(set.wilson_pc[i] / ctx.p()) +
-                 kWilsonFactor * (1.0 + set.wilson_omega[i]) * (1.0 - set.wilson_Tc[i] / ctx.T());
-    }
+    for (int i = 0; i < ctx.n(); ++i) lnK[i] = model::wilson_lnK(ctx.set(), i, ctx.T(), ctx.p());
 }
 
 SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
@@ -209,7 +211,7 @@ SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
     out.Z_feed = feed.res.Z;
     out.feed_phase_flag = feed.res.phase_flag;
     if (ctx.feed_failed()) {
-        out.status = kSplitStatusModelFailed;
+        out.status = SplitStatus::model_failed;
         return out;
     }
     wilson_start(ctx, w.wilson_lnK);
@@ -219,23 +221,23 @@ SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
     w.lnK = w.lnK_new;
     Probe probed = first.ok ? probe(ctx, w, beta, out) : Probe::failed;
     if (probed == Probe::failed) {
-        out.status = kSplitStatusModelFailed;
+        out.status = SplitStatus::model_failed;
         return out;
     }
     if (probed == Probe::undecided) {
         const Stability s = stability_test(ctx, w, beta, out);
-        if (s == Stability::no_verdict) out.status = kSplitStatusNoVerdict;
+        if (s == Stability::no_verdict) out.status = SplitStatus::no_verdict;
         if (s != Stability::unstable) {
             out.beta = beta;
             return out;
         }
     }
-    const double last_max_delta = accelerated_substitution(ctx, w, beta, out);
-    if (last_max_delta < 0.0) {
-        out.status = kSplitStatusModelFailed;
+    const Accelerated last = accelerated_substitution(ctx, w, beta, out);
+    if (last.model_failed) {
+        out.status = SplitStatus::model_failed;
         return out;
     }
-    finish_split(ctx, w, beta, last_max_delta, out);
+    finish_split(ctx, w, beta, last.max_delta, out);
     return out;
 }
 

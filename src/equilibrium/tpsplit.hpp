@@ -21,7 +21,7 @@ struct SplitWork {
 };
 
 struct SplitResult {
-    int status = 0;           // kSplitStatus* of solver_constants.hpp
+    SplitStatus status = SplitStatus::ok;
     bool two_phase = false;
     double beta = 0.0;        // vapour-like fraction
     Vector x{}, y{};          // liquid-like and vapour-like compositions

@@ -132,4 +132,9 @@ void make_active_set(std::span<const int> ids, ActiveSet& set) {
     collect_shapes(set);
 }
 
+double wilson_lnK(const ActiveSet& set, int i, double T, double p) {
+    return std::log(set.wilson_pc[i] / p) +
+           kWilsonFactor * (1.0 + set.wilson_omega[i]) * (1.0 - set.wilson_Tc[i] / T);
+}
+
 }  // namespace ngtherm::model

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "model/gerg_data.hpp"
+#include "numerics/dense.hpp"
 
 namespace ngtherm::model {
 
@@ -19,8 +20,10 @@ inline constexpr int kDepGroupCount = static_cast<int>(kDepDeltaGroups.size());
 inline constexpr int kDepExponentialCount = static_cast<int>(kDepExponentials.size());
 inline constexpr int kDepartureFunctionCount = static_cast<int>(kDepartureSeries.size());
 
-using Vector = std::array<double, kMaxComponents>;
-using Matrix = std::array<Vector, kMaxComponents>;  // [row][column]
+static_assert(kMaxComponents == numerics::kMaxDimension);
+using numerics::IndexList;
+using numerics::Matrix;
+using numerics::Vector;
 
 // Reducing-function and departure parameters of the pair of active positions
 // (k, l), k < l, oriented as tabulated for (id[k], id[l]).
@@ -31,16 +34,6 @@ struct PairData {
     double T_factor = 0; // 2 beta_T gamma_T sqrt(Tc_k Tc_l)
     double v_factor = 0; // 2 beta_v gamma_v (rhoc_k^-1/3 + rhoc_l^-1/3)^3 / 8
     int function = -1;   // departure function, -1 when F is 0
-};
-
-// Fixed-capacity list of indices, for the shapes and groups an active set uses.
-template <int Capacity>
-struct IndexList {
-    int size = 0;
-    std::array<int, Capacity> index{};
-    void add(int i) { index[size++] = i; }
-    const int* begin() const { return index.data(); }
-    const int* end() const { return index.data() + size; }
 };
 
 struct ActiveSet {
@@ -76,5 +69,11 @@ struct ActiveSet {
 // The pair set-up: gathers the tables for the model numbers `ids` (0-based,
 // strictly ascending, 1 to 21 entries).
 void make_active_set(std::span<const int> ids, ActiveSet& set);
+
+// Wilson correlation: ln K = ln(pc/p) + kWilsonFactor (1 + omega)(1 - Tc/T).
+inline constexpr double kWilsonFactor = 5.373;
+
+// Wilson estimate of ln K_i = ln(y_i / x_i) of active position i at T (K) and p (MPa).
+double wilson_lnK(const ActiveSet& set, int i, double T, double p);
 
 }  // namespace ngtherm::model

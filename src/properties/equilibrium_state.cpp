@@ -20,11 +20,11 @@ std::string failure_message(const equilibrium::EquilibriumResult& r) {
         return "a single component can only be asked for at given temperature and pressure";
     }
     switch (r.split_status) {
-        case equilibrium::kSplitStatusNotConverged:
+        case equilibrium::SplitStatus::not_converged:
             return "the two-phase split did not converge";
-        case equilibrium::kSplitStatusNoVerdict:
+        case equilibrium::SplitStatus::no_verdict:
             return "the stability test ended without a verdict";
-        case equilibrium::kSplitStatusModelFailed:
+        case equilibrium::SplitStatus::model_failed:
             return "no density found for a phase";
         default:
             return "the phase equilibrium could not be computed";

@@ -1,7 +1,7 @@
-// Special points on the cubics of one interval: the Hermite cubic itself,
-// extrema with their kind, crossings of tabulation values (twice around an
-// extremum, caller's value told apart), the critical point with its
-// acceptance test, and the order along the line.
+// Special points on the cubics of one interval: extrema with their kind,
+// crossings of tabulation values (twice around an extremum, caller's value
+// told apart), the critical point with its acceptance test, and the order
+// along the line.
 #include "envelope/special_points.hpp"
 
 #include <gtest/gtest.h>
@@ -10,19 +10,6 @@
 
 namespace ngtherm::envelope {
 namespace {
-
-TEST(HermiteCubic, ReproducesValuesAndSlopesAtBothEndsAndItsRescaling) {
-    const Cubic c = Cubic::hermite(1.5, -0.25, -0.4, 2.0, 0.75);
-    EXPECT_NEAR(c.value(0.0), 2.0, 1e-15);
-    EXPECT_NEAR(c.slope(0.0), 0.75, 1e-15);
-    EXPECT_NEAR(c.value(-0.4), 1.5, 1e-14);
-    EXPECT_NEAR(c.slope(-0.4), -0.25, 1e-13);
-    const Cubic t = c.rescaled(-2.0);  // t = -2 s
-    for (const double s : {-0.4, -0.1, 0.3}) {
-        EXPECT_NEAR(t.value(-2.0 * s), c.value(s), 1e-14);
-        EXPECT_NEAR(-2.0 * t.slope(-2.0 * s), c.slope(s), 1e-13);
-    }
-}
 
 // Two components; the cubics are given directly.
 struct Interval {

@@ -50,7 +50,7 @@ TEST(EquilibriumGrid, SolvesEveryStateWithFiniteOutputs) {
                 ++states;
                 if (r.error != kErrorNone) {
                     failures << feed.name << " T=" << T << " p=" << p << " error " << r.error
-                             << " split status " << r.split_status << "\n";
+                             << " split status " << static_cast<int>(r.split_status) << "\n";
                     continue;
                 }
                 if (!finite_result(r, feed.n())) {

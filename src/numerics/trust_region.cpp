@@ -1,51 +1,10 @@
-#include "equilibrium/rstep.hpp"
+#include "numerics/trust_region.hpp"
 
 #include <cmath>
 
-#include "equilibrium/solver_constants.hpp"
+#include "numerics/ldl.hpp"
 
-namespace ngtherm::equilibrium {
-
-void ldl_factor(int n, const model::Matrix& H, double mu, LdlFactors& f) {
-    f.positive_definite = true;
-    for (int j = 0; j < n; ++j) {
-        double d = H[j][j] + mu;
-        for (int k = 0; k < j; ++k) d -= f.L[j][k] * f.L[j][k] * f.D[k];
-        f.D[j] = d;
-        if (!(d > 0.0)) f.positive_definite = false;
-        f.L[j][j] = 1.0;
-        for (int i = j + 1; i < n; ++i) {
-            double a = H[i][j];
-            for (int k = 0; k < j; ++k) a -= f.L[i][k] * f.L[j][k] * f.D[k];
-            f.L[i][j] = a / d;
-        }
-    }
-}
-
-double ldl_solve(int n, const LdlFactors& f, const model::Vector& r, model::Vector& s) {
-    // Forward: L w = r; then D; then back: L^T s = D^-1 w. The quadratic form
-    // s^T A^-1 s uses a second forward solve L v = s: s^T A^-1 s = sum v^2 / D.
-    model::Vector w{};
-    for (int i = 0; i < n; ++i) {
-        double a = r[i];
-        for (int k = 0; k < i; ++k) a -= f.L[i][k] * w[k];
-        w[i] = a;
-    }
-    for (int i = n - 1; i >= 0; --i) {
-        double a = w[i] / f.D[i];
-        for (int k = i + 1; k < n; ++k) a -= f.L[k][i] * s[k];
-        s[i] = a;
-    }
-    double form = 0.0;
-    for (int i = 0; i < n; ++i) {
-        double a = s[i];
-        for (int k = 0; k < i; ++k) a -= f.L[i][k] * w[k];
-        w[i] = a;
-        form += a * a / f.D[i];
-    }
-    return form;
-}
-
+namespace ngtherm::numerics {
 namespace {
 
 // Bounds on the shift learnt so far.
@@ -67,8 +26,8 @@ double raise_shift(double mu, double q, ShiftBounds& b) {
 
 }  // namespace
 
-RestrictedStep rstep(int n, const model::Matrix& H, const model::Vector& r, double radius,
-                     double tau, double mu) {
+RestrictedStep rstep(int n, const Matrix& H, const Vector& r, double radius, double tau,
+                     double mu) {
     RestrictedStep out;
     LdlFactors f;
     ShiftBounds bounds;
@@ -112,8 +71,7 @@ double update_trust_radius(double ratio, double norm, double mu, double radius) 
     return norm;
 }
 
-double predicted_change(int n, const model::Vector& g, const model::Matrix& H,
-                        const model::Vector& s) {
+double predicted_change(int n, const Vector& g, const Matrix& H, const Vector& s) {
     double lin = 0.0, quad = 0.0;
     for (int i = 0; i < n; ++i) {
         lin += g[i] * s[i];
@@ -124,4 +82,33 @@ double predicted_change(int n, const model::Vector& g, const model::Matrix& H,
     return lin + 0.5 * quad;
 }
 
-}  // namespace ngtherm::equilibrium
+double vector_norm(int n, const Vector& v) {
+    double s2 = 0.0;
+    for (int i = 0; i < n; ++i) s2 += v[i] * v[i];
+    return std::sqrt(s2);
+}
+
+bool accept_or_shrink(int n, const Matrix& H, const Vector& g, const Vector& r, double f,
+                      const RetrySettings& settings, StepTrial& trial, double& radius) {
+    double mu = 0.0;
+    Vector taken{};
+    for (int attempt = 0; attempt < kMaxRejectedSteps; ++attempt) {
+        const RestrictedStep rs = rstep(n, H, r, radius, kTrustTolerance, mu);
+        if (!rs.ok) return false;
+        if (settings.carry_shift) mu = rs.mu;
+        double f_new = 0.0;
+        const bool ok = trial.evaluate(rs, taken, f_new);
+        const double norm = vector_norm(n, taken);
+        if (!ok || !(f_new <= f + settings.step_slack)) {
+            radius = settings.reject_shrink * norm;
+            continue;
+        }
+        const double ratio = (f_new - f) / predicted_change(n, g, H, taken);
+        radius = update_trust_radius(ratio, norm, rs.mu, radius);
+        trial.accept();
+        return true;
+    }
+    return false;
+}
+
+}  // namespace ngtherm::numerics

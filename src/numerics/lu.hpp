@@ -1,17 +1,16 @@
-// Dense LU decomposition with partial pivoting for the small systems of the
-// envelope tracer (at most 21 fugacity equations plus two). Fixed capacity,
-// no allocation.
+// Dense LU decomposition with partial pivoting for small systems (the envelope
+// tracer's fugacity equations plus two). Fixed capacity, no allocation.
 #pragma once
 
 #include <array>
 
-#include "model/active_set.hpp"
+#include "numerics/dense.hpp"
 
-namespace ngtherm::envelope {
+namespace ngtherm::numerics {
 
-// Largest system: one equation per component, the material balance and the
-// equation that fixes one variable.
-inline constexpr int kMaxUnknowns = model::kMaxComponents + 2;
+// Largest system: one equation per component and two more (for the envelope,
+// the material balance and the equation that fixes one variable).
+inline constexpr int kMaxUnknowns = kMaxDimension + 2;
 
 using LuVector = std::array<double, kMaxUnknowns>;
 using LuMatrix = std::array<LuVector, kMaxUnknowns>;  // [row][column]
@@ -31,4 +30,4 @@ bool lu_factor(LuSystem& s);
 // Solves A v = b for the factored A; b is overwritten with v.
 void lu_solve(const LuSystem& s, LuVector& b);
 
-}  // namespace ngtherm::envelope
+}  // namespace ngtherm::numerics

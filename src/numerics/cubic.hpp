@@ -1,10 +1,11 @@
-// The cubic extrapolation of one iterated variable along the envelope, in the
-// step variable s (s = 0 at the last converged point).
+// Cubic in a step variable s, kept in powers of s: the Hermite cubic through
+// two points with their slopes, used to extrapolate along a traced curve
+// (s = 0 at the last converged point).
 #pragma once
 
-#include "envelope/lu.hpp"
+#include "numerics/lu.hpp"
 
-namespace ngtherm::envelope {
+namespace ngtherm::numerics {
 
 struct Cubic {
     double a0 = 0.0, a1 = 0.0, a2 = 0.0, a3 = 0.0;
@@ -28,7 +29,7 @@ struct Cubic {
     Cubic rescaled(double c) const { return {a0, a1 / c, a2 / (c * c), a3 / (c * c * c)}; }
 };
 
-// The cubics of all iterated variables, kept coefficient by coefficient.
+// One cubic per unknown of a system, kept coefficient by coefficient.
 struct CubicSet {
     LuVector a0{}, a1{}, a2{}, a3{};
 
@@ -41,4 +42,4 @@ struct CubicSet {
     }
 };
 
-}  // namespace ngtherm::envelope
+}  // namespace ngtherm::numerics

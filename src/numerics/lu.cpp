@@ -1,10 +1,10 @@
-#include "envelope/lu.hpp"
+#include "numerics/lu.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-namespace ngtherm::envelope {
+namespace ngtherm::numerics {
 namespace {
 
 // A pivot this small relative to the largest entry of the matrix means the
@@ -63,4 +63,4 @@ void lu_solve(const LuSystem& s, LuVector& b) {
     }
 }
 
-}  // namespace ngtherm::envelope
+}  // namespace ngtherm::numerics
