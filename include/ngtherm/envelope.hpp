@@ -64,9 +64,9 @@ std::string_view point_label(EnvelopePointType type);
 
 enum class EnvelopeOutcome : int {
     left_window = 0,     // the line left the pressure or temperature window
-    step_too_small = 1,  // steps kept failing; the points found so far
-    failed = 2,          // no envelope (see Envelope::code)
-    point_limit = 3,     // 200 points stored
+    step_too_small = 1,  // steps kept failing until the step became negligible; the points found so far
+    failed = 2,          // no start point, or the first point did not converge: no envelope (see Envelope::code)
+    point_limit = 3,     // the point store (200 points) is full
 };
 
 struct EnvelopeOptions {

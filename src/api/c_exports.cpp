@@ -1,9 +1,9 @@
-// The C entry points of the shared library: each forwards its arguments to
-// the frame of its export, which checks, computes inside one guard and reports
-// through the status arguments.
+// The 14 C entry points of the shared library: each forwards its arguments to
+// the frame of its export (api/frames.hpp), which checks, computes inside one
+// guard and reports through the status arguments.
 #include "ngtherm.h"
 
-#include "api/export_frames.hpp"
+#include "api/frames.hpp"
 
 namespace {
 
@@ -116,6 +116,26 @@ NGTHERM_API void NGTHERM_CALL gerg2008_jtc(const double* composition, const doub
                                            double* composition_echo, int16_t* status) {
     run(Property::jt, composition, pressure, temperature, phase_selector, range_set, result,
         composition_echo, status);
+}
+
+NGTHERM_API void NGTHERM_CALL flash_tp(const double* composition, const double* pressure,
+                                       const double* temperature, int16_t* range_set,
+                                       double* results, double* liquid, double* vapour,
+                                       double* composition_echo, int16_t* status) {
+    ngtherm::api::flash_export(composition, pressure, temperature, range_set, results, liquid,
+                               vapour, composition_echo, status);
+}
+
+NGTHERM_API void NGTHERM_CALL phase(const double* composition, const double* pressure,
+                                    const double* temperature, const double* p_min,
+                                    const double* p_max, const double* T_min,
+                                    const double* initial_step, const double* vapour_fraction,
+                                    int16_t* range_set, double* envelope, int32_t* point_count,
+                                    double* characteristic, double* composition_echo,
+                                    int16_t* status) {
+    ngtherm::api::phase_export(composition, pressure, temperature, p_min, p_max, T_min,
+                               initial_step, vapour_fraction, range_set, envelope, point_count,
+                               characteristic, composition_echo, status);
 }
 
 }  // extern "C"

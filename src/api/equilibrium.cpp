@@ -4,7 +4,7 @@
 #include "equilibrium/solver_constants.hpp"
 #include "equilibrium/tpequil.hpp"
 #include "ngtherm/equilibrium.hpp"
-#include "properties/mixture_data.hpp"
+#include "api/mixture_data.hpp"
 #include "properties/phase_formulas.hpp"
 
 namespace ngtherm {
@@ -58,7 +58,7 @@ PhaseProperties two_phase_overall(const equilibrium::EquilibriumResult& r,
 
 EquilibriumState equilibrium_state(const Mixture& mixture, double T, double p) {
     detail::check_state_point(T, p);
-    const detail::MixtureData& data = mixture.data();
+    const detail::MixtureData& data = detail::mixture_data(mixture);
     const equilibrium::EquilibriumResult& r = equilibrium::tpequil(
         tls_solver, data.set, equilibrium::kModeTP, T, p, data.composition.x.data());
     EquilibriumState state;

@@ -12,7 +12,7 @@ namespace ngtherm::envelope {
 
 struct SpecialPoint {
     double s = 0.0;  // position on the cubics
-    int type = kPointOrdinary;
+    int type = EnvelopePointType::ordinary;
 };
 
 // Every tabulation value can be crossed twice (once on each side of an
@@ -22,7 +22,7 @@ inline constexpr int kMaxSpecialPoints = 4 * kMaxTabulation + 3;
 struct SpecialPointList {
     int size = 0;
     std::array<SpecialPoint, kMaxSpecialPoints> item{};
-    void add(double s, int type) {
+    void add(double s, EnvelopePointType type) {
         if (size < kMaxSpecialPoints) item[size++] = {s, type};
     }
 };
