@@ -1,3 +1,5 @@
+// Phase equilibria from C++ (ngtherm/equilibrium.hpp), on the calling
+// thread's workspace, the one the C exports use.
 #include <cmath>
 #include <limits>
 
@@ -5,13 +7,11 @@
 #include "equilibrium/tpequil.hpp"
 #include "ngtherm/equilibrium.hpp"
 #include "api/mixture_data.hpp"
+#include "api/workspace.hpp"
 #include "properties/phase_formulas.hpp"
 
 namespace ngtherm {
 namespace {
-
-// One solver per thread: its cache and workspaces are never shared.
-thread_local equilibrium::EquilibriumSolver tls_solver;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -60,7 +60,7 @@ EquilibriumState equilibrium_state(const Mixture& mixture, double T, double p) {
     detail::check_state_point(T, p);
     const detail::MixtureData& data = detail::mixture_data(mixture);
     const equilibrium::EquilibriumResult& r = equilibrium::tpequil(
-        tls_solver, data.set, equilibrium::kModeTP, T, p, data.composition.x.data());
+        api::thread_workspace().solver, data.set, equilibrium::kModeTP, T, p, data.composition.x.data());
     EquilibriumState state;
     state.T = T;
     state.p = p;

@@ -1,14 +1,18 @@
+// The C functions from C++ (ngtherm/exports.hpp): each fills its result from
+// the frame of its export.
+#include "ngtherm/exports.hpp"
+
 #include <limits>
 
 #include "api/composition.hpp"
-#include "api/export_frames.hpp"
+#include "api/frames.hpp"
 #include "api/status_codes.hpp"
-#include "ngtherm/properties.hpp"
 
 namespace ngtherm {
 namespace {
 
 constexpr double kPercent = 100.0;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 static_assert(kExportPropertyCount == api::kPropertyCount);
 
@@ -22,14 +26,36 @@ ExternalPercentages external_percentages(const Composition& fractions) {
     return percent;
 }
 
+std::array<double, kComponentCount> in_model_order(const ExternalPercentages& values) {
+    std::array<double, kComponentCount> model{};
+    for (int e = 0; e < kComponentCount; ++e) model[api::kExternalToModel[e]] = values[e];
+    return model;
+}
+
 ExportResults export_properties(const ExternalPercentages& composition, double p, double T,
                                 std::int16_t phase_selector, std::int16_t range_set) {
     ExportResults out;
-    out.value.fill(std::numeric_limits<double>::quiet_NaN());
+    out.value.fill(kNaN);
     out.range_set = range_set;
     ExternalPercentages echo{};
     api::all_properties_export(composition.data(), &p, &T, &phase_selector, &out.range_set,
                                out.value.data(), echo.data(), out.status.data());
+    return out;
+}
+
+FlashResult flash(const ExternalPercentages& composition, double p, double T,
+                  std::int16_t range_set) {
+    FlashResult out;
+    out.range_set = range_set;
+    std::array<double, 3> results{kNaN, kNaN, kNaN};
+    out.liquid.fill(kNaN);
+    out.vapour.fill(kNaN);
+    ExternalPercentages echo{};
+    api::flash_export(composition.data(), &p, &T, &out.range_set, results.data(),
+                      out.liquid.data(), out.vapour.data(), echo.data(), &out.status);
+    out.beta = results[0];
+    out.liquid_fraction = results[1];
+    out.liquid_content = results[2];
     return out;
 }
 

@@ -1,3 +1,5 @@
+// Single-phase states from C++ (ngtherm/state.hpp): the prepared Mixture and
+// the state of one phase at (T, p).
 #include <cmath>
 #include <string>
 

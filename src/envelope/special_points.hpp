@@ -12,7 +12,7 @@ namespace ngtherm::envelope {
 
 struct SpecialPoint {
     double s = 0.0;  // position on the cubics
-    int type = EnvelopePointType::ordinary;
+    EnvelopePointType type = EnvelopePointType::ordinary;
 };
 
 // Every tabulation value can be crossed twice (once on each side of an

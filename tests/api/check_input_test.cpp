@@ -18,8 +18,7 @@ namespace {
 
 using test::Percentages;
 using test::pipeline_gas;
-using test::Ext;
-using enum test::Ext;
+using namespace test;  // Ext and the positions kCH4 ... kH2S
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();

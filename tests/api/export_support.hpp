@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "api/export_frames.hpp"
+#include "api/frames.hpp"
 #include "api/external_gases.hpp"
 #include "ngtherm.h"
 

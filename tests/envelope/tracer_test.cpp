@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "envelope/envelope_gases.hpp"
-#include "envelope/flash.hpp"
+#include "properties/flash.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "model/mixstate.hpp"
 #include "test_support.hpp"
@@ -63,7 +63,7 @@ Trace trace(const TracerFeed& feed, const TraceSettings& s) {
     return {outcome, std::vector<TracePoint>(tracer.points().begin(), tracer.points().end())};
 }
 
-std::vector<TracePoint> of_type(const Trace& t, int type) {
+std::vector<TracePoint> of_type(const Trace& t, EnvelopePointType type) {
     std::vector<TracePoint> out;
     std::copy_if(t.points.begin(), t.points.end(), std::back_inserter(out),
                  [type](const TracePoint& p) { return p.type == type; });
@@ -164,8 +164,8 @@ TEST_P(NaturalGasEnvelope, DewPointAtTheCallersPressureIsWhereTheFlashVapourFrac
     EXPECT_NEAR(dew.p, kCallerPressure, 1e-6);
     EXPECT_GT(dew.T, crossings.back().T);
     equilibrium::EquilibriumSolver solver;
-    const double below = flash_tp(solver, gas.fractions(), dew.T - kSpecialPointTolerance_T, dew.p).beta;
-    const double above = flash_tp(solver, gas.fractions(), dew.T + kSpecialPointTolerance_T, dew.p).beta;
+    const double below = properties::flash_tp(solver, gas.fractions(), dew.T - kSpecialPointTolerance_T, dew.p).beta;
+    const double above = properties::flash_tp(solver, gas.fractions(), dew.T + kSpecialPointTolerance_T, dew.p).beta;
     EXPECT_GT(below, 0.0);
     EXPECT_LT(below, 1.0);
     EXPECT_EQ(above, 1.0);
