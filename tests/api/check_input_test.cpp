@@ -60,17 +60,6 @@ Input at(double p, double T, Input in = {}) {
     return in;
 }
 
-TEST(CheckInput, SinglePrecisionLimitsAreTheWidenedFloats) {
-    static_assert(kLimitFloat0p2 == static_cast<double>(0.2f));
-    static_assert(kLimitFloat0p1 == static_cast<double>(0.1f));
-    static_assert(kLimitFloat0p05 == static_cast<double>(0.05f));
-    static_assert(kLimitFloat0p02 == static_cast<double>(0.02f));
-    EXPECT_GT(kLimitFloat0p2, 0.2);
-    EXPECT_GT(kLimitFloat0p1, 0.1);
-    EXPECT_GT(kLimitFloat0p05, 0.05);
-    EXPECT_LT(kLimitFloat0p02, 0.02);
-}
-
 struct Case {
     const char* name;
     Input input;

@@ -129,17 +129,5 @@ TEST(EnvelopeApi, SmallerMaximumStepGivesMorePoints) {
     EXPECT_NEAR(fine_env.value[4], coarse_env.value[4], 0.2);
 }
 
-TEST(EnvelopeApi, PointLabelsHaveEightCharacters) {
-    EXPECT_EQ(point_label(EnvelopePointType::critical), "**CRIT**");
-    EXPECT_EQ(point_label(EnvelopePointType::max_temperature), " MAX. T ");
-    EXPECT_EQ(point_label(EnvelopePointType::max_pressure), " MAX. P ");
-    EXPECT_EQ(point_label(EnvelopePointType::min_temperature), " MIN. T ");
-    EXPECT_EQ(point_label(EnvelopePointType::min_pressure), " MIN. P ");
-    EXPECT_EQ(point_label(EnvelopePointType::caller_temperature), " T TAB. ");
-    EXPECT_EQ(point_label(EnvelopePointType::caller_pressure), " P TAB. ");
-    EXPECT_EQ(point_label(EnvelopePointType::ordinary), "        ");
-    EXPECT_EQ(point_label(EnvelopePointType::tabulated), "        ");
-}
-
 }  // namespace
 }  // namespace ngtherm
