@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "api/frames.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "envelope/tracer.hpp"
 #include "model/active_set.hpp"
@@ -64,7 +65,7 @@ void BM_PhaseExportPipelineGas11(benchmark::State& state) {
     std::int32_t count = 0;
     for (auto _ : state) {
         std::int16_t range = 0;
-        ngtherm::envelope::phase_export(c.data(), &p, &T, &p_min, &p_max, &T_min, &step, &beta, &range,
+        ngtherm::api::phase_export(c.data(), &p, &T, &p_min, &p_max, &T_min, &step, &beta, &range,
                                         table.data(), &count, values.data(), echo.data(), status.data());
         benchmark::DoNotOptimize(table.data());
     }

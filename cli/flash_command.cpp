@@ -8,7 +8,7 @@
 #include "commands.hpp"
 #include "common.hpp"
 #include "ngtherm/envelope.hpp"
-#include "ngtherm/properties.hpp"
+#include "ngtherm/exports.hpp"
 
 namespace ngtherm::cli {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "commands.hpp"
 #include "common.hpp"
-#include "ngtherm/properties.hpp"
+#include "ngtherm/exports.hpp"
 
 namespace ngtherm::cli {
 namespace {

@@ -21,31 +21,27 @@ Prints one line per check and exits 0 only when all of them pass.
 """
 
 import argparse
+import csv
 import os
 import re
 import subprocess
 import sys
 from dataclasses import dataclass, field
 
-# The export table: plain name and argument bytes (4 per pointer argument).
-# The plain name has ordinal 2k + 1, the decorated name _name@bytes ordinal
-# 2k + 2, for the k-th function in this order.
-EXPORT_TABLE = [
-    ("flash_tp", 36),
-    ("gerg2008", 32),
-    ("gerg2008_cp", 32),
-    ("gerg2008_cv", 32),
-    ("gerg2008_h", 32),
-    ("gerg2008_jtc", 32),
-    ("gerg2008_k", 32),
-    ("gerg2008_kappa", 32),
-    ("gerg2008_rho", 32),
-    ("gerg2008_s", 32),
-    ("gerg2008_sos", 32),
-    ("gerg2008_u", 32),
-    ("gerg2008_z", 32),
-    ("phase", 56),
-]
+# The export table: plain name and argument bytes (4 per pointer argument),
+# read from src/api/exports.tsv and sorted by name. The plain name has ordinal
+# 2k + 1, the decorated name _name@bytes ordinal 2k + 2, for the k-th function
+# in this order.
+EXPORTS_TSV = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "api", "exports.tsv")
+
+
+def read_export_table(path=EXPORTS_TSV):
+    with open(path, newline="") as f:
+        rows = list(csv.DictReader(f, delimiter="\t"))
+    return sorted((row["name"], int(row["stdcall_bytes"])) for row in rows)
+
+
+EXPORT_TABLE = read_export_table()
 
 # DLLs that every Windows installation has; anything else would have to ship
 # beside ngtherm.dll. Compared case-insensitively.

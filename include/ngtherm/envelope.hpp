@@ -1,7 +1,7 @@
-// Phase equilibria of a gas from C++: the isothermal-isobaric flash and the
-// phase envelope (the line of constant vapour fraction in the T-p plane), with
-// the same input checks, values and status codes as the C functions flash_tp
-// and phase (include/ngtherm.h), without loading the shared library.
+// The phase envelope of a gas from C++ (the line of constant vapour fraction
+// in the T-p plane), with the same input checks, values and status codes as
+// the C function phase (include/ngtherm.h), without loading the shared
+// library.
 //
 // Units: composition in mole percent in the order of the C interface
 // (ExternalPercentages), p in MPa, T in K; phase compositions of envelope
@@ -16,36 +16,9 @@
 #include <vector>
 
 #include "ngtherm/components.hpp"
-#include "ngtherm/properties.hpp"
+#include "ngtherm/exports.hpp"
 
 namespace ngtherm {
-
-// ---- flash -----------------------------------------------------------------
-
-struct FlashResult {
-    // NaN where the input check failed and nothing was computed; after a
-    // failed calculation beta and every mole percentage hold a sentinel (a
-    // negative integral value, 100 times it for the percentages).
-    double beta = 0.0;             // molar vapour fraction, mol/mol
-    double liquid_fraction = 0.0;  // 1 - beta, mol/mol
-    double liquid_content = 0.0;   // mg of liquid per m3 of the gas at 273.15 K, 0.101325 MPa
-    ExternalPercentages liquid{};  // liquid-like phase, mol-%; the feed for one phase
-    ExternalPercentages vapour{};  // vapour-like phase, mol-%; the feed for one phase
-    std::int16_t status = 0;       // -1 or 0 success, > 0 failure (see include/ngtherm.h)
-    std::int16_t range_set = 0;    // as the check left it (a value above 2 becomes 2)
-    bool ok() const { return status <= 0; }
-};
-
-// Values in the C interface's order rearranged into model order (the inverse
-// of the order change of external_percentages, without the factor 100).
-std::array<double, kComponentCount> in_model_order(const ExternalPercentages& values);
-
-// The equilibrium phases at (p, T) with range set 0, 1 or 2. Never throws for
-// any input: every outcome is a status code.
-FlashResult flash(const ExternalPercentages& composition, double p, double T,
-                  std::int16_t range_set = 0);
-
-// ---- phase envelope --------------------------------------------------------
 
 enum class EnvelopePointType : int {
     ordinary = 0,
@@ -64,9 +37,9 @@ std::string_view point_label(EnvelopePointType type);
 
 enum class EnvelopeOutcome : int {
     left_window = 0,     // the line left the pressure or temperature window
-    step_too_small = 1,  // steps kept failing; the points found so far
-    failed = 2,          // no envelope (see Envelope::code)
-    point_limit = 3,     // 200 points stored
+    step_too_small = 1,  // steps kept failing until the step became negligible; the points found so far
+    failed = 2,          // no start point, or the first point did not converge: no envelope (see Envelope::code)
+    point_limit = 3,     // the point store (200 points) is full
 };
 
 struct EnvelopeOptions {

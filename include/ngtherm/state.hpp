@@ -32,9 +32,13 @@ enum class Root {
     stable,  // the root with the lower Gibbs energy
 };
 
+class Mixture;
+
 namespace detail {
 struct MixtureData;
-}
+// The prepared data of a Mixture, for the library's own calculations.
+const MixtureData& mixture_data(const Mixture& mixture);
+}  // namespace detail
 
 // A composition prepared once for any number of evaluations: the active
 // components, their pair parameters and every composition-dependent constant.
@@ -50,9 +54,8 @@ public:
     int active_count() const;              // components taking part
     double molar_mass() const;             // kg/mol
 
-    const detail::MixtureData& data() const { return *data_; }
-
 private:
+    friend const detail::MixtureData& detail::mixture_data(const Mixture& mixture);
     std::shared_ptr<const detail::MixtureData> data_;
 };
 

@@ -3,16 +3,17 @@
 #include <array>
 #include <cmath>
 
+#include "api/composition.hpp"
 #include "api/status_codes.hpp"
 
 namespace ngtherm::api {
 namespace {
 
-constexpr int kPercentCount = 21;
+using enum ExternalPosition;
 
-// A limit on one component; positions are 0-based in the external order.
+// A limit on one component.
 struct ComponentLimit {
-    int position;
+    ExternalPosition position;
     std::int16_t code;
 };
 
@@ -20,13 +21,13 @@ struct ComponentLimit {
 // first entries are the weakest codes: water, carbon monoxide, hydrogen, helium,
 // n-heptane, n-hexane, propane, ethane, carbon dioxide, nitrogen.
 constexpr std::array<ComponentLimit, 10> kComponentLimits{{
-    {19, 120}, {18, 119}, {16, 117}, {14, 115}, {10, 111},
-    {9, 110}, {4, 105}, {3, 104}, {2, 103}, {1, 102},
+    {H2O, 120}, {CO, 119}, {H2, 117}, {He, 115}, {nC7, 111},
+    {nC6, 110}, {C3H8, 105}, {C2H6, 104}, {CO2, 103}, {N2, 102},
 }};
 
 // A limit on the sum of a group of components, summed in the listed order.
 struct GroupLimit {
-    std::array<int, 5> positions;
+    std::array<ExternalPosition, 5> positions;
     int count;
     double limit;  // mol-%, the same in both range sets
     std::int16_t code;
@@ -35,13 +36,12 @@ struct GroupLimit {
 // argon + oxygen + hydrogen sulphide + n-nonane + n-decane; n-octane + n-nonane
 // + n-decane; the pentanes; the butanes (weakest first, as above).
 constexpr std::array<GroupLimit, 4> kGroupLimits{{
-    {{15, 17, 20, 12, 13}, 5, kLimitFloat0p1, 170},
-    {{11, 12, 13, 0, 0}, 3, kLimitFloat0p05, 173},
-    {{7, 8, 0, 0, 0}, 2, 0.5, 172},
-    {{5, 6, 0, 0, 0}, 2, 3.0, 171},
+    {{Ar, O2, H2S, nC9, nC10}, 5, kLimitFloat0p1, 170},
+    {{nC8, nC9, nC10}, 3, kLimitFloat0p05, 173},
+    {{nC5, iC5}, 2, 0.5, 172},
+    {{nC4, iC4}, 2, 3.0, 171},
 }};
 
-constexpr int kMethane = 0;
 constexpr std::int16_t kMethaneCode = 101;
 
 struct RangeLimits {
@@ -65,7 +65,7 @@ constexpr std::array<RangeLimits, 2> kRangeSets{{
 
 double group_sum(const double* composition, const GroupLimit& group) {
     double sum = 0.0;
-    for (int k = 0; k < group.count; ++k) sum += composition[group.positions[k]];
+    for (int k = 0; k < group.count; ++k) sum += composition[index(group.positions[k])];
     return sum;
 }
 
@@ -79,11 +79,11 @@ std::int16_t range_set_code(const double* composition, double p, double T,
         if (group_sum(composition, group) > group.limit) code = group.code;
     }
     for (std::size_t k = 0; k < kComponentLimits.size(); ++k) {
-        if (composition[kComponentLimits[k].position] > limits.component_max[k]) {
+        if (composition[index(kComponentLimits[k].position)] > limits.component_max[k]) {
             code = kComponentLimits[k].code;
         }
     }
-    if (composition[kMethane] < limits.methane_min) code = kMethaneCode;
+    if (composition[index(CH4)] < limits.methane_min) code = kMethaneCode;
     return code;
 }
 
@@ -109,7 +109,7 @@ void check_input(const double* composition, double p, double T, std::int16_t& ra
     if (!pressure_admitted(p)) code = kStatusBadPressure;
     if (!temperature_admitted(T)) code = kStatusBadTemperature;
     double sum = 0.0;
-    for (int e = 0; e < kPercentCount; ++e) {
+    for (int e = 0; e < kComponentCount; ++e) {
         if (!percentage_admitted(composition[e])) {
             status = kStatusBadFraction;
             return;

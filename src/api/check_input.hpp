@@ -20,6 +20,8 @@ inline constexpr double kLimitFloat0p2 = 0.20000000298023223876953125;     // 0.
 inline constexpr double kLimitFloat0p1 = 0.100000001490116119384765625;    // 0.1f
 inline constexpr double kLimitFloat0p05 = 0.0500000007450580596923828125;  // 0.05f
 inline constexpr double kLimitFloat0p02 = 0.0199999995529651641845703125;  // 0.02f
+static_assert(kLimitFloat0p2 == static_cast<double>(0.2f) && kLimitFloat0p1 == static_cast<double>(0.1f) &&
+              kLimitFloat0p05 == static_cast<double>(0.05f) && kLimitFloat0p02 == static_cast<double>(0.02f));
 
 // Highest range set; a larger one is rewritten to it.
 inline constexpr std::int16_t kMaxRangeSet = 2;

@@ -1,121 +1,64 @@
-// The C entry points of the shared library: each forwards its arguments to
-// the frame of its export, which checks, computes inside one guard and reports
-// through the status arguments.
-#include "ngtherm.h"
+// The C functions from C++ (ngtherm/exports.hpp): each fills its result from
+// the frame of its export.
+#include "ngtherm/exports.hpp"
 
-#include "api/export_frames.hpp"
+#include <limits>
 
+#include "api/composition.hpp"
+#include "api/frames.hpp"
+#include "api/status_codes.hpp"
+
+namespace ngtherm {
 namespace {
 
-using ngtherm::api::Property;
+constexpr double kPercent = 100.0;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-void run(Property property, const double* composition, const double* pressure,
-         const double* temperature, const int16_t* phase_selector, int16_t* range_set,
-         double* result, double* composition_echo, int16_t* status) noexcept {
-    ngtherm::api::single_property_export(property, composition, pressure, temperature,
-                                         phase_selector, range_set, result, composition_echo,
-                                         status);
-}
+static_assert(kExportPropertyCount == api::kPropertyCount);
 
 }  // namespace
 
-extern "C" {
-
-NGTHERM_API void NGTHERM_CALL gerg2008(const double* composition, const double* pressure,
-                                       const double* temperature, const int16_t* phase_selector,
-                                       int16_t* range_set, double* result, double* composition_echo,
-                                       int16_t* status) {
-    ngtherm::api::all_properties_export(composition, pressure, temperature, phase_selector,
-                                        range_set, result, composition_echo, status);
+ExternalPercentages external_percentages(const Composition& fractions) {
+    ExternalPercentages percent{};
+    for (int e = 0; e < kComponentCount; ++e) {
+        percent[e] = fractions[api::kExternalToModel[e]] * kPercent;
+    }
+    return percent;
 }
 
-NGTHERM_API void NGTHERM_CALL gerg2008_z(const double* composition, const double* pressure,
-                                         const double* temperature, const int16_t* phase_selector,
-                                         int16_t* range_set, double* result,
-                                         double* composition_echo, int16_t* status) {
-    run(Property::Z, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
+std::array<double, kComponentCount> in_model_order(const ExternalPercentages& values) {
+    std::array<double, kComponentCount> model{};
+    for (int e = 0; e < kComponentCount; ++e) model[api::kExternalToModel[e]] = values[e];
+    return model;
 }
 
-NGTHERM_API void NGTHERM_CALL gerg2008_k(const double* composition, const double* pressure,
-                                         const double* temperature, const int16_t* phase_selector,
-                                         int16_t* range_set, double* result,
-                                         double* composition_echo, int16_t* status) {
-    run(Property::K, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
+ExportResults export_properties(const ExternalPercentages& composition, double p, double T,
+                                std::int16_t phase_selector, std::int16_t range_set) {
+    ExportResults out;
+    out.value.fill(kNaN);
+    out.range_set = range_set;
+    ExternalPercentages echo{};
+    api::all_properties_export(composition.data(), &p, &T, &phase_selector, &out.range_set,
+                               out.value.data(), echo.data(), out.status.data());
+    return out;
 }
 
-NGTHERM_API void NGTHERM_CALL gerg2008_rho(const double* composition, const double* pressure,
-                                           const double* temperature, const int16_t* phase_selector,
-                                           int16_t* range_set, double* result,
-                                           double* composition_echo, int16_t* status) {
-    run(Property::rho, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
+FlashResult flash(const ExternalPercentages& composition, double p, double T,
+                  std::int16_t range_set) {
+    FlashResult out;
+    out.range_set = range_set;
+    std::array<double, 3> results{kNaN, kNaN, kNaN};
+    out.liquid.fill(kNaN);
+    out.vapour.fill(kNaN);
+    ExternalPercentages echo{};
+    api::flash_export(composition.data(), &p, &T, &out.range_set, results.data(),
+                      out.liquid.data(), out.vapour.data(), echo.data(), &out.status);
+    out.beta = results[0];
+    out.liquid_fraction = results[1];
+    out.liquid_content = results[2];
+    return out;
 }
 
-NGTHERM_API void NGTHERM_CALL gerg2008_u(const double* composition, const double* pressure,
-                                         const double* temperature, const int16_t* phase_selector,
-                                         int16_t* range_set, double* result,
-                                         double* composition_echo, int16_t* status) {
-    run(Property::u, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
-}
+std::string_view status_meaning(int code) { return api::status_meaning(code); }
 
-NGTHERM_API void NGTHERM_CALL gerg2008_h(const double* composition, const double* pressure,
-                                         const double* temperature, const int16_t* phase_selector,
-                                         int16_t* range_set, double* result,
-                                         double* composition_echo, int16_t* status) {
-    run(Property::h, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
-}
-
-NGTHERM_API void NGTHERM_CALL gerg2008_s(const double* composition, const double* pressure,
-                                         const double* temperature, const int16_t* phase_selector,
-                                         int16_t* range_set, double* result,
-                                         double* composition_echo, int16_t* status) {
-    run(Property::s, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
-}
-
-NGTHERM_API void NGTHERM_CALL gerg2008_cv(const double* composition, const double* pressure,
-                                          const double* temperature, const int16_t* phase_selector,
-                                          int16_t* range_set, double* result,
-                                          double* composition_echo, int16_t* status) {
-    run(Property::cv, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
-}
-
-NGTHERM_API void NGTHERM_CALL gerg2008_cp(const double* composition, const double* pressure,
-                                          const double* temperature, const int16_t* phase_selector,
-                                          int16_t* range_set, double* result,
-                                          double* composition_echo, int16_t* status) {
-    run(Property::cp, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
-}
-
-NGTHERM_API void NGTHERM_CALL gerg2008_sos(const double* composition, const double* pressure,
-                                           const double* temperature, const int16_t* phase_selector,
-                                           int16_t* range_set, double* result,
-                                           double* composition_echo, int16_t* status) {
-    run(Property::w, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
-}
-
-NGTHERM_API void NGTHERM_CALL gerg2008_kappa(const double* composition, const double* pressure,
-                                             const double* temperature,
-                                             const int16_t* phase_selector, int16_t* range_set,
-                                             double* result, double* composition_echo,
-                                             int16_t* status) {
-    run(Property::kappa, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
-}
-
-NGTHERM_API void NGTHERM_CALL gerg2008_jtc(const double* composition, const double* pressure,
-                                           const double* temperature, const int16_t* phase_selector,
-                                           int16_t* range_set, double* result,
-                                           double* composition_echo, int16_t* status) {
-    run(Property::jt, composition, pressure, temperature, phase_selector, range_set, result,
-        composition_echo, status);
-}
-
-}  // extern "C"
+}  // namespace ngtherm

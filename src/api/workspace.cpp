@@ -3,7 +3,7 @@
 namespace ngtherm::api {
 
 Workspace& thread_workspace() {
-    // One per thread by design: the exports are re-entrant across threads
+    // One per thread by design: the calls are re-entrant across threads
     // while each thread keeps its own cache between calls.
     thread_local Workspace workspace;
     return workspace;

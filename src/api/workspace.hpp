@@ -1,6 +1,7 @@
-// The working state behind the C exports. Every thread that calls an export
-// gets its own Workspace, so calls from different threads never share an
-// equilibrium cache or scratch storage.
+// The working state behind the C exports and the public C++ calls. Every
+// thread gets its own Workspace, so calls from different threads never share
+// an equilibrium cache or scratch storage, and a C call and a C++ call on one
+// thread share both.
 #pragma once
 
 #include "equilibrium/tpequil.hpp"

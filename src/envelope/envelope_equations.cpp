@@ -47,8 +47,8 @@ bool EnvelopeEquations::evaluate(const LuVector& X, model::MixRequest request) {
         liquid_.sum += liquid_.amount[i];
         vapour_.sum += vapour_.amount[i];
     }
-    const double T = std::exp(X[n_]);
-    const double p = std::exp(X[n_ + 1]);
+    const double T = std::exp(X[lnT_index()]);
+    const double p = std::exp(X[lnp_index()]);
     for (Phase* ph : {&liquid_, &vapour_}) {
         ++evaluations_;
         const model::MixResult r =
@@ -66,8 +66,8 @@ void EnvelopeEquations::residuals(const LuVector& X, int fixed, double fixed_val
 }
 
 void EnvelopeEquations::jacobian(const LuVector& X, int fixed, LuSystem& J) const {
-    const double T = std::exp(X[n_]);
-    const double p = std::exp(X[n_ + 1]);
+    const double T = std::exp(X[lnT_index()]);
+    const double p = std::exp(X[lnp_index()]);
     const int m = n_ + 2;
     J.m = m;
     for (int i = 0; i < n_; ++i) {
@@ -88,7 +88,7 @@ void EnvelopeEquations::jacobian(const LuVector& X, int fixed, LuSystem& J) cons
 
 bool EnvelopeEquations::startup_pass(LuVector& X, double max_lnT_step) {
     if (!evaluate(X, kStartupRequest)) return false;
-    const double T = std::exp(X[n_]);
+    const double T = std::exp(X[lnT_index()]);
     model::Vector F{}, G{};  // fugacity residuals and T d(ln phi_i(y) - ln phi_i(x))/dT
     double numerator = vapour_.sum - liquid_.sum;
     double denominator = 0.0;
@@ -101,7 +101,7 @@ bool EnvelopeEquations::startup_pass(LuVector& X, double max_lnT_step) {
     }
     const double delta = std::clamp(numerator / denominator, -max_lnT_step, max_lnT_step);
     if (!std::isfinite(delta)) return false;
-    X[n_] += delta;
+    X[lnT_index()] += delta;
     for (int i = 0; i < n_; ++i) X[i] -= F[i] + G[i] * delta;
     return true;
 }

@@ -54,6 +54,10 @@ public:
 
     long evaluations() const { return evaluations_; }
 
+    // Positions of ln T and ln p among the unknowns, after the n ln K_i.
+    int lnT_index() const { return n_; }
+    int lnp_index() const { return n_ + 1; }
+
 private:
     struct Phase {
         model::Vector amount{};  // unnormalised composition: z_i/d_i, or K_i z_i/d_i

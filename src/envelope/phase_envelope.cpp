@@ -3,55 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
-#include "api/check_input.hpp"
-#include "api/composition.hpp"
+#include "model/sentinels.hpp"
 #include "properties/mixture_setup.hpp"
-#include "api/status_codes.hpp"
 
 namespace ngtherm::envelope {
 namespace {
 
 bool within(double value, double low, double high) { return value >= low && value <= high; }
 
-// Crossings of the caller's value; more than three make both values 0.
-inline constexpr int kMaxReportedCrossings = 3;
-
-struct Crossings {
-    int count = 0;
-    double highest = 0.0, lowest = 0.0;
-    void add(double v) {
-        highest = count == 0 ? v : std::max(highest, v);
-        lowest = count == 0 ? v : std::min(lowest, v);
-        ++count;
-    }
-};
-
-void report_crossings(const Crossings& c, int first, CharacteristicValues& out) {
-    if (c.count == 0) {
-        out.status[first] = out.status[first + 1] = api::kStatusNotDetermined;
-    } else if (c.count <= kMaxReportedCrossings) {
-        out.value[first] = c.highest;
-        out.value[first + 1] = c.lowest;
-    }
-}
-
-TraceSettings trace_settings(const EnvelopeRequest& r) {
-    TraceSettings s;
-    s.beta = r.parameters.beta;
-    s.p_min = r.parameters.p_min;
-    s.p_max = r.parameters.p_max;
-    s.T_min = r.parameters.T_min;
-    s.initial_step = r.parameters.initial_step;
-    s.point_limit = kEnvelopePoints;
-    s.temperatures = r.temperatures;
-    s.pressures = r.pressures;
-    s.tuning = r.tuning;
-    return s;
-}
-
 }  // namespace
 
-double check_trace_parameters(const TraceParameters& t) {
+double check_trace_parameters(const TraceSettings& t) {
     if (!within(t.p_min, kMinPressureLow, kMinPressureHigh)) return kSentinelEnvelopeMinPressure;
     if (!within(t.p_max, t.p_min, kMaxPressureHigh)) return kSentinelEnvelopeMaxPressure;
     if (!within(t.T_min, kMinTemperatureLow, kMinTemperatureHigh)) {
@@ -90,7 +52,7 @@ Tabulation fixed_tabulation(std::span<const double> fixed) {
 
 EnvelopeRun run_envelope(PhaseWork& work, const EnvelopeRequest& request) {
     EnvelopeRun run;
-    run.sentinel = check_trace_parameters(request.parameters);
+    run.sentinel = check_trace_parameters(request.settings);
     if (run.sentinel != 0.0) return run;
     const properties::MixtureSetup setup =
         properties::set_mixture(properties::kModeTemperaturePressure, request.T, request.p, request.x);
@@ -103,8 +65,8 @@ EnvelopeRun run_envelope(PhaseWork& work, const EnvelopeRequest& request) {
         return run;
     }
     model::make_active_set(std::span<const int>(setup.list.data(), setup.n), work.set);
-    run.outcome = work.tracer.trace(work.set, setup.x.data(), trace_settings(request));
-    if (run.outcome == TraceOutcome::failed) {
+    run.outcome = work.tracer.trace(work.set, setup.x.data(), request.settings);
+    if (run.outcome == EnvelopeOutcome::failed) {
         run.sentinel = kSentinelTraceFailed;
         return run;
     }
@@ -112,25 +74,34 @@ EnvelopeRun run_envelope(PhaseWork& work, const EnvelopeRequest& request) {
     return run;
 }
 
-CharacteristicValues characteristic_values(std::span<const TracePoint> points) {
-    CharacteristicValues out;
-    Crossings at_pressure, at_temperature;
+void Crossings::add(double v) {
+    highest = count == 0 ? v : std::max(highest, v);
+    lowest = count == 0 ? v : std::min(lowest, v);
+    ++count;
+}
+
+CharacteristicPoints characteristic_points(std::span<const TracePoint> points) {
+    CharacteristicPoints out;
     for (const TracePoint& point : points) {
         switch (point.type) {
-            case kPointCritical:
-                out.value[6] = point.T;
-                out.value[7] = point.p;
+            case EnvelopePointType::critical:
+                out.critical_found = true;
+                out.critical_T = point.T;
+                out.critical_p = point.p;
                 break;
-            case kPointMaxT: out.value[4] = point.T; break;
-            case kPointMaxP: out.value[5] = point.p; break;
-            case kPointCallerP: at_pressure.add(point.T); break;
-            case kPointCallerT: at_temperature.add(point.p); break;
+            case EnvelopePointType::max_temperature:
+                out.cricondentherm_found = true;
+                out.cricondentherm_T = point.T;
+                break;
+            case EnvelopePointType::max_pressure:
+                out.cricondenbar_found = true;
+                out.cricondenbar_p = point.p;
+                break;
+            case EnvelopePointType::caller_pressure: out.at_caller_pressure.add(point.T); break;
+            case EnvelopePointType::caller_temperature: out.at_caller_temperature.add(point.p); break;
             default: break;
         }
     }
-    report_crossings(at_pressure, 0, out);
-    report_crossings(at_temperature, 2, out);
-    for (int k = 0; k < kCharacteristicCount; ++k) api::status_from_sentinel(out.value[k], out.status[k]);
     return out;
 }
 

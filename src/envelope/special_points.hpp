@@ -15,7 +15,7 @@ using numerics::CubicSet;
 
 struct SpecialPoint {
     double s = 0.0;  // position on the cubics
-    int type = kPointOrdinary;
+    EnvelopePointType type = EnvelopePointType::ordinary;
 };
 
 // Every tabulation value can be crossed twice (once on each side of an
@@ -25,7 +25,7 @@ inline constexpr int kMaxSpecialPoints = 4 * kMaxTabulation + 3;
 struct SpecialPointList {
     int size = 0;
     std::array<SpecialPoint, kMaxSpecialPoints> item{};
-    void add(double s, int type) {
+    void add(double s, EnvelopePointType type) {
         if (size < kMaxSpecialPoints) item[size++] = {s, type};
     }
 };

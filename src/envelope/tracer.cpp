@@ -51,30 +51,30 @@ void EnvelopeTracer::begin(const model::ActiveSet& set, const double* z,
     max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
 }
 
-TraceOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double* z,
+EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double* z,
                                    const TraceSettings& settings) {
     begin(set, z, settings);
-    if (n_ < 2 || !wilson_start() || !startup_passes()) return TraceOutcome::failed;
-    fixed_ = n_ + 1;  // ln p: the first point lies at the minimum pressure
+    if (n_ < 2 || !wilson_start() || !startup_passes()) return EnvelopeOutcome::failed;
+    fixed_ = lnp_index();  // ln p: the first point lies at the minimum pressure
     fixed_value_ = X_[fixed_];
-    if (converge_point(true) != Convergence::converged) return TraceOutcome::failed;
+    if (converge_point(true) != Convergence::converged) return EnvelopeOutcome::failed;
     // Every cycle stores at least one point, so the point limit ends the loop.
     for (int cycle = 0; cycle <= settings_.point_limit; ++cycle) {
-        TraceOutcome end{};
+        EnvelopeOutcome end{};
         if (accept_point(end)) return end;
         if (next_point(end)) return end;
     }
-    return TraceOutcome::point_limit;
+    return EnvelopeOutcome::point_limit;
 }
 
 // Everything after a point has converged; true when the trace ends here.
-bool EnvelopeTracer::accept_point(TraceOutcome& end) {
+bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     sens_ = LuVector{};
     sens_[m_ - 1] = 1.0;
     lu_solve(lu_, sens_);
     fit_interval();
     if (count_ > 0 && !store_special_points()) {
-        end = TraceOutcome::point_limit;
+        end = EnvelopeOutcome::point_limit;
         return true;
     }
     double largest_lnK = 0.0;
@@ -82,8 +82,8 @@ bool EnvelopeTracer::accept_point(TraceOutcome& end) {
     max_step_ = std::min(1.0 + kMaxStepPerLnK * largest_lnK, settings_.tuning.max_step_cap);
     choose_fixed_variable();
     adapt_step();
-    if (!store(X_, kPointOrdinary)) {
-        end = TraceOutcome::point_limit;
+    if (!store(X_, EnvelopePointType::ordinary)) {
+        end = EnvelopeOutcome::point_limit;
         return true;
     }
     base_ = X_;
@@ -91,7 +91,7 @@ bool EnvelopeTracer::accept_point(TraceOutcome& end) {
     predict();
     apply_critical_rule();
     if (left_window()) {
-        end = TraceOutcome::left_window;
+        end = EnvelopeOutcome::left_window;
         return true;
     }
     return false;
@@ -119,12 +119,12 @@ bool EnvelopeTracer::store_special_points() {
 }
 
 // Stores a point from its unknowns; false when the store is full.
-bool EnvelopeTracer::store(const LuVector& X, int type) {
+bool EnvelopeTracer::store(const LuVector& X, EnvelopePointType type) {
     if (count_ >= settings_.point_limit) return false;
     TracePoint& point = points_[count_++];
     const double beta = settings_.beta;
-    point.T = std::exp(X[n_]);
-    point.p = std::exp(X[n_ + 1]);
+    point.T = std::exp(X[lnT_index()]);
+    point.p = std::exp(X[lnp_index()]);
     point.type = type;
     for (int i = 0; i < n_; ++i) {
         const double K = std::exp(X[i]);
@@ -187,20 +187,20 @@ void EnvelopeTracer::apply_critical_rule() {
 }
 
 bool EnvelopeTracer::left_window() const {
-    return std::exp(base_[n_ + 1]) < settings_.p_min - kBelowMinPressure ||
-           std::exp(X_[n_ + 1]) > settings_.p_max || std::exp(X_[n_]) < settings_.T_min;
+    return std::exp(base_[lnp_index()]) < settings_.p_min - kBelowMinPressure ||
+           std::exp(X_[lnp_index()]) > settings_.p_max || std::exp(X_[lnT_index()]) < settings_.T_min;
 }
 
 // Converges the predicted point, halving the step while it fails; true when
 // the trace ends here.
-bool EnvelopeTracer::next_point(TraceOutcome& end) {
+bool EnvelopeTracer::next_point(EnvelopeOutcome& end) {
     for (int reduction = 0; reduction < kMaxStepReductions; ++reduction) {
         if (converge_point(false) == Convergence::converged) return false;
         step_ *= kStepReduction;
         if (std::abs(step_) < kSmallestStepFraction * max_step_) break;
         predict();
     }
-    end = TraceOutcome::step_too_small;
+    end = EnvelopeOutcome::step_too_small;
     return true;
 }
 

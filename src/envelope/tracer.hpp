@@ -31,7 +31,7 @@ public:
     // Traces the line of the active set `set` with feed z (n fractions in
     // active order, normalised here). `set` must outlive the call. Mixtures
     // of at least two components only.
-    TraceOutcome trace(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
+    EnvelopeOutcome trace(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
 
     // The stored points of the last trace, in order along the line.
     std::span<const TracePoint> points() const { return {points_.data(), static_cast<size_t>(count_)}; }
@@ -45,22 +45,26 @@ public:
 private:
     enum class Convergence { converged, abandoned };
 
+    // Positions of ln T and ln p among the unknowns, after the n ln K_i.
+    int lnT_index() const { return n_; }
+    int lnp_index() const { return n_ + 1; }
+
     void begin(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
     bool wilson_start();
     bool startup_passes();
     bool newton_step(double& measure);
     Convergence converge_point(bool first);
     Convergence newton_iteration(bool first);
-    bool accept_point(TraceOutcome& end);
+    bool accept_point(EnvelopeOutcome& end);
     void fit_interval();
     bool store_special_points();
-    bool store(const LuVector& X, int type);
+    bool store(const LuVector& X, EnvelopePointType type);
     void choose_fixed_variable();
     void adapt_step();
     void predict();
     void apply_critical_rule();
     bool left_window() const;
-    bool next_point(TraceOutcome& end);
+    bool next_point(EnvelopeOutcome& end);
 
     const model::ActiveSet* set_ = nullptr;
     TraceSettings settings_;

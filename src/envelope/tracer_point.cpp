@@ -58,8 +58,8 @@ bool EnvelopeTracer::wilson_start() {
     }
     if (!converged) return false;
     for (int i = 0; i < n_; ++i) X_[i] = model::wilson_lnK(*set_, i, T, settings_.p_min);
-    X_[n_] = std::log(T);
-    X_[n_ + 1] = std::log(settings_.p_min);
+    X_[lnT_index()] = std::log(T);
+    X_[lnp_index()] = std::log(settings_.p_min);
     return true;
 }
 

@@ -1,32 +1,14 @@
-// Plain types of the phase-envelope tracer: point types, outcomes, settings
-// and the stored points.
+// Plain types of the phase-envelope tracer: settings and the stored points.
+// Point types and outcomes are the public ones (ngtherm/envelope.hpp).
 #pragma once
 
 #include <array>
 #include <limits>
 
 #include "model/active_set.hpp"
+#include "ngtherm/envelope.hpp"
 
 namespace ngtherm::envelope {
-
-// Point types of the envelope, as reported in the envelope table.
-inline constexpr int kPointOrdinary = 0;
-inline constexpr int kPointCritical = 1;
-inline constexpr int kPointMaxT = 2;       // cricondentherm
-inline constexpr int kPointMaxP = 3;       // cricondenbar
-inline constexpr int kPointTabulated = 4;  // a tabulation value other than the caller's
-inline constexpr int kPointMinT = 5;
-inline constexpr int kPointMinP = 6;
-inline constexpr int kPointCallerT = 7;  // crossing of the caller's temperature
-inline constexpr int kPointCallerP = 8;  // crossing of the caller's pressure
-
-// How a trace ended.
-enum class TraceOutcome : int {
-    left_window = 0,     // the line left the pressure or temperature window
-    step_too_small = 1,  // steps kept failing until the step became negligible
-    failed = 2,          // no start point, or the first point did not converge
-    point_limit = 3,     // the point store is full
-};
 
 // Largest number of stored points of the exported envelope.
 inline constexpr int kEnvelopePoints = 200;
@@ -50,6 +32,7 @@ struct Tabulation {
     int caller = -1;  // index of the caller's value, -1 when it is not tabulated
 };
 
+// The one set of options of a trace; the public EnvelopeOptions fill it.
 struct TraceSettings {
     double beta = 1.0;           // molar vapour fraction of the line
     double p_min = 0.1;          // MPa: start pressure, and the line ends below it
@@ -64,7 +47,7 @@ struct TraceSettings {
 // One stored point; x, y and lnK by active position.
 struct TracePoint {
     double T = 0.0, p = 0.0;  // K, MPa
-    int type = kPointOrdinary;
+    EnvelopePointType type = EnvelopePointType::ordinary;
     model::Vector x{}, y{}, lnK{};  // liquid-like, vapour-like, ln(y_i / x_i)
 };
 

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "api/export_frames.hpp"
+#include "api/export_list.h"
+#include "api/frames.hpp"
 #include "api/external_gases.hpp"
 #include "ngtherm.h"
 
@@ -26,9 +27,10 @@ using PropertyExportFn = void (*)(const double*, const double*, const double*,
 inline constexpr int kSlots = api::kPropertyCount;
 
 // The single exports in the order of the gerg2008 slots.
+#define NGTHERM_SINGLE_EXPORT_NAME(name, bytes, shape) #name,
 inline constexpr std::array<const char*, kSlots> kSingleExportNames{
-    "gerg2008_z",  "gerg2008_k",  "gerg2008_rho", "gerg2008_u",     "gerg2008_h",  "gerg2008_s",
-    "gerg2008_cv", "gerg2008_cp", "gerg2008_sos", "gerg2008_kappa", "gerg2008_jtc"};
+    NGTHERM_SINGLE_PROPERTY_EXPORTS(NGTHERM_SINGLE_EXPORT_NAME)};
+#undef NGTHERM_SINGLE_EXPORT_NAME
 
 struct ExportTable {
     std::string source;

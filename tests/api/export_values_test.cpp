@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "api/composition.hpp"
-#include "api/export_frames.hpp"
+#include "api/frames.hpp"
 #include "api/status_codes.hpp"
 #include "export_support.hpp"
 #include "ngtherm/equilibrium.hpp"

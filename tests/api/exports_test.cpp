@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "api/export_frames.hpp"
+#include "api/frames.hpp"
 #include "api/status_codes.hpp"
 #include "export_support.hpp"
 

@@ -4,16 +4,25 @@
 
 #include <array>
 
+#include "api/composition.hpp"
+
 namespace ngtherm::test {
 
 // Mole percentages in the external order.
 using Percentages = std::array<double, 21>;
 
-// 0-based external positions.
-enum Ext {
-    kCH4, kN2, kCO2, kC2H6, kC3H8, kNC4, kIC4, kNC5, kIC5, kNC6, kNC7,
-    kNC8, kNC9, kNC10, kHe, kAr, kH2, kO2, kCO, kH2O, kH2S
-};
+// 0-based external positions as indices (api::ExternalPosition).
+using Ext = int;
+#define NGTHERM_TEST_POSITION(name, component) \
+    inline constexpr int name = api::index(api::ExternalPosition::component);
+NGTHERM_TEST_POSITION(kCH4, CH4) NGTHERM_TEST_POSITION(kN2, N2) NGTHERM_TEST_POSITION(kCO2, CO2)
+NGTHERM_TEST_POSITION(kC2H6, C2H6) NGTHERM_TEST_POSITION(kC3H8, C3H8) NGTHERM_TEST_POSITION(kNC4, nC4)
+NGTHERM_TEST_POSITION(kIC4, iC4) NGTHERM_TEST_POSITION(kNC5, nC5) NGTHERM_TEST_POSITION(kIC5, iC5)
+NGTHERM_TEST_POSITION(kNC6, nC6) NGTHERM_TEST_POSITION(kNC7, nC7) NGTHERM_TEST_POSITION(kNC8, nC8)
+NGTHERM_TEST_POSITION(kNC9, nC9) NGTHERM_TEST_POSITION(kNC10, nC10) NGTHERM_TEST_POSITION(kHe, He)
+NGTHERM_TEST_POSITION(kAr, Ar) NGTHERM_TEST_POSITION(kH2, H2) NGTHERM_TEST_POSITION(kO2, O2)
+NGTHERM_TEST_POSITION(kCO, CO) NGTHERM_TEST_POSITION(kH2O, H2O) NGTHERM_TEST_POSITION(kH2S, H2S)
+#undef NGTHERM_TEST_POSITION
 
 // Inside the limits of both range sets.
 inline Percentages pipeline_gas() {

@@ -12,7 +12,7 @@
 
 #include "cli/common.hpp"
 #include "cli/run_command.hpp"
-#include "ngtherm/properties.hpp"
+#include "ngtherm/exports.hpp"
 
 namespace ngtherm::test {
 namespace {

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "envelope/envelope_gases.hpp"
-#include "envelope/flash.hpp"
+#include "api/frames.hpp"
+#include "properties/flash.hpp"
 #include "envelope/phase_envelope.hpp"
 
 namespace ngtherm {
@@ -23,7 +24,7 @@ TEST(FlashApi, GivesTheValuesAndStatusOfTheExport) {
     ExternalPercentages liquid{}, vapour{}, echo{};
     std::int16_t range = 3, status = 0;
     const double p = 4.0, T = 240.0;
-    envelope::flash_export(rich.data(), &p, &T, &range, results.data(), liquid.data(), vapour.data(),
+    api::flash_export(rich.data(), &p, &T, &range, results.data(), liquid.data(), vapour.data(),
                            echo.data(), &status);
     EXPECT_EQ(r.status, status);
     EXPECT_EQ(r.range_set, 2);
@@ -58,7 +59,7 @@ TEST(EnvelopeApi, PointsValuesAndStatusesAreThoseOfTheExportTable) {
     std::array<std::int16_t, 8> status{};
     ExternalPercentages echo{};
     std::int16_t range = 0;
-    envelope::phase_export(rich.data(), &*o.p, &*o.T, &o.p_min, &o.p_max, &o.T_min, &o.initial_step,
+    api::phase_export(rich.data(), &*o.p, &*o.T, &o.p_min, &o.p_max, &o.T_min, &o.initial_step,
                            &o.beta, &range, table.data(), &count, value.data(), echo.data(), status.data());
     ASSERT_EQ(static_cast<int>(env.points.size()), count);
     const auto at = [&](int row, int column) { return table[column * envelope::kEnvelopePoints + row]; };
@@ -126,18 +127,6 @@ TEST(EnvelopeApi, SmallerMaximumStepGivesMorePoints) {
     ASSERT_TRUE(fine_env.ok());
     EXPECT_GT(fine_env.points.size(), coarse_env.points.size());
     EXPECT_NEAR(fine_env.value[4], coarse_env.value[4], 0.2);
-}
-
-TEST(EnvelopeApi, PointLabelsHaveEightCharacters) {
-    EXPECT_EQ(point_label(EnvelopePointType::critical), "**CRIT**");
-    EXPECT_EQ(point_label(EnvelopePointType::max_temperature), " MAX. T ");
-    EXPECT_EQ(point_label(EnvelopePointType::max_pressure), " MAX. P ");
-    EXPECT_EQ(point_label(EnvelopePointType::min_temperature), " MIN. T ");
-    EXPECT_EQ(point_label(EnvelopePointType::min_pressure), " MIN. P ");
-    EXPECT_EQ(point_label(EnvelopePointType::caller_temperature), " T TAB. ");
-    EXPECT_EQ(point_label(EnvelopePointType::caller_pressure), " P TAB. ");
-    EXPECT_EQ(point_label(EnvelopePointType::ordinary), "        ");
-    EXPECT_EQ(point_label(EnvelopePointType::tabulated), "        ");
 }
 
 }  // namespace

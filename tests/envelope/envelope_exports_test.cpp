@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "envelope/envelope_gases.hpp"
-#include "envelope/flash.hpp"
+#include "api/frames.hpp"
+#include "properties/flash.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "ngtherm.h"
 
@@ -24,8 +25,8 @@ using PhaseFn = decltype(&::phase);
 struct PhaseResult {
     std::vector<double> table = std::vector<double>(kTableSize);
     std::int32_t count = 0;
-    std::array<double, kCharacteristicCount> value{};
-    std::array<std::int16_t, kCharacteristicCount> status{};
+    std::array<double, kCharacteristicValueCount> value{};
+    std::array<std::int16_t, kCharacteristicValueCount> status{};
     ExternalPercentages echo{};
 
     bool same_bits(const PhaseResult& o) const {
@@ -74,10 +75,10 @@ TEST(EnvelopeExports, SharedLibraryGivesTheFramesBitsThroughTheCSignatures) {
     ASSERT_NE(phase, nullptr);
     const ExternalPercentages rich = test::rich_gas_7().external();
     const PhaseResult loaded = run_phase(phase, rich, 5.0, 250.0);
-    EXPECT_TRUE(loaded.same_bits(run_phase(phase_export, rich, 5.0, 250.0)));
+    EXPECT_TRUE(loaded.same_bits(run_phase(api::phase_export, rich, 5.0, 250.0)));
     EXPECT_GT(loaded.count, 20);
     const FlashResultBits split = run_flash(flash, rich, 4.0, 240.0);
-    EXPECT_TRUE(split.same_bits(run_flash(flash_export, rich, 4.0, 240.0)));
+    EXPECT_TRUE(split.same_bits(run_flash(api::flash_export, rich, 4.0, 240.0)));
     EXPECT_GT(split.results[0], 0.9);
     EXPECT_LT(split.results[0], 1.0);
 }
@@ -86,10 +87,10 @@ TEST(EnvelopeExports, SharedLibraryGivesTheFramesBitsThroughTheCSignatures) {
 TEST(EnvelopeExports, CallsFromSeveralThreadsGiveTheSameResults) {
     const ExternalPercentages rich = test::rich_gas_7().external();
     const ExternalPercentages lean = test::lean_gas_11().external();
-    const PhaseResult phase_rich = run_phase(phase_export, rich, 5.0, 250.0);
-    const PhaseResult phase_lean = run_phase(phase_export, lean, 3.0, 230.0);
-    const FlashResultBits flash_rich = run_flash(flash_export, rich, 4.0, 240.0);
-    const FlashResultBits flash_lean = run_flash(flash_export, lean, 5.0, 300.0);
+    const PhaseResult phase_rich = run_phase(api::phase_export, rich, 5.0, 250.0);
+    const PhaseResult phase_lean = run_phase(api::phase_export, lean, 3.0, 230.0);
+    const FlashResultBits flash_rich = run_flash(api::flash_export, rich, 4.0, 240.0);
+    const FlashResultBits flash_lean = run_flash(api::flash_export, lean, 5.0, 300.0);
     std::vector<int> agree(4, 0);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -97,10 +98,10 @@ TEST(EnvelopeExports, CallsFromSeveralThreadsGiveTheSameResults) {
             bool same = true;
             for (int k = 0; k < 3; ++k) {
                 const bool rich_turn = (t + k) % 2 == 0;
-                same = same && run_phase(phase_export, rich_turn ? rich : lean, rich_turn ? 5.0 : 3.0,
+                same = same && run_phase(api::phase_export, rich_turn ? rich : lean, rich_turn ? 5.0 : 3.0,
                                          rich_turn ? 250.0 : 230.0)
                                    .same_bits(rich_turn ? phase_rich : phase_lean);
-                same = same && run_flash(flash_export, rich_turn ? rich : lean, rich_turn ? 4.0 : 5.0,
+                same = same && run_flash(api::flash_export, rich_turn ? rich : lean, rich_turn ? 4.0 : 5.0,
                                          rich_turn ? 240.0 : 300.0)
                                    .same_bits(rich_turn ? flash_rich : flash_lean);
             }
@@ -117,12 +118,12 @@ TEST(EnvelopeExports, NullArgumentsAreIgnored) {
     std::int16_t range = 0, status = -7;
     std::array<double, 3> results{};
     ExternalPercentages liquid{}, echo{};
-    flash_export(rich.data(), &p, &T, &range, results.data(), liquid.data(), nullptr, echo.data(),
+    api::flash_export(rich.data(), &p, &T, &range, results.data(), liquid.data(), nullptr, echo.data(),
                  &status);
     EXPECT_EQ(status, -7);
-    std::array<std::int16_t, kCharacteristicCount> statuses{};
+    std::array<std::int16_t, kCharacteristicValueCount> statuses{};
     statuses.fill(-7);
-    phase_export(rich.data(), &p, &T, &p, &p, &T, &p, &p, &range, nullptr, nullptr, nullptr,
+    api::phase_export(rich.data(), &p, &T, &p, &p, &T, &p, &p, &range, nullptr, nullptr, nullptr,
                  echo.data(), statuses.data());
     EXPECT_EQ(statuses[0], -7);
 }

@@ -12,7 +12,7 @@
 #include "api/composition.hpp"
 #include "model/active_set.hpp"
 #include "ngtherm/components.hpp"
-#include "ngtherm/properties.hpp"
+#include "ngtherm/exports.hpp"
 
 namespace ngtherm::test {
 

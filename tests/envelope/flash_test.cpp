@@ -2,7 +2,8 @@
 // they came, absent components, failed checks that leave the results alone,
 // the range set written back, failed set-ups, and two-phase splits of the
 // reference gases with equal fugacities and the liquid content formula.
-#include "envelope/flash.hpp"
+#include "api/frames.hpp"
+#include "properties/flash.hpp"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,7 @@ FlashOutput call(const FlashCall& c) {
     out.vapour.fill(kMarker);
     out.echo.fill(kMarker);
     out.range_set = c.range_set;
-    flash_export(c.composition.data(), &c.p, &c.T, &out.range_set, out.results.data(),
+    api::flash_export(c.composition.data(), &c.p, &c.T, &out.range_set, out.results.data(),
                  out.liquid.data(), out.vapour.data(), out.echo.data(), &out.status);
     return out;
 }
@@ -73,9 +74,9 @@ TEST(FlashExport, OnePhaseLiquidHoldsTheFeedsWholeNormalDensityAsLiquid) {
     api::Workspace& ws = api::thread_workspace();
     Composition x{};
     api::sort_composition(c.composition.data(), ExternalPercentages{}.data(), x);
-    const double rho_n = properties::rho_tp(ws.solver, kNormalTemperature, kNormalPressure, x,
+    const double rho_n = properties::rho_tp(ws.solver, properties::kNormalTemperature, properties::kNormalPressure, x,
                                             properties::kSelectorOverall, properties::kBasisMass);
-    EXPECT_EQ(out.results[2], kMilligramsPerKilogram * rho_n);
+    EXPECT_EQ(out.results[2], properties::kMilligramsPerKilogram * rho_n);
     EXPECT_NEAR(out.results[2], 8.0e5, 1.5e5) << "about 0.8 kg of liquid per normal m3";
 }
 
@@ -166,8 +167,8 @@ TEST_P(FlashReferenceSplit, SplitHasEqualFugacitiesTheReferenceFractionsAndItsLi
     double M_L = 0.0;
     for (int m = 0; m < kComponentCount; ++m) M_L += x[m] * component_molar_mass(m) * 1000.0;
     const properties::MixtureSetup setup = properties::set_mixture(1, c.T, c.p, feed);
-    const double rho_n = properties::rho_tp(api::thread_workspace().solver, kNormalTemperature,
-                                            kNormalPressure, feed, properties::kSelectorOverall,
+    const double rho_n = properties::rho_tp(api::thread_workspace().solver, properties::kNormalTemperature,
+                                            properties::kNormalPressure, feed, properties::kSelectorOverall,
                                             properties::kBasisMass);
     const double expected = M_L * (1.0 - beta) / (setup.M * 1000.0) * 1e6 * rho_n;
     EXPECT_NEAR(out.results[2], expected, 1e-9 * expected);

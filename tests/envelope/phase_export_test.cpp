@@ -3,6 +3,7 @@
 // fluids and failed set-ups, the tabulation grids with the caller's values,
 // the table layout with its padding, the components never reported, and the
 // characteristic values with their statuses.
+#include "api/frames.hpp"
 #include "envelope/phase_envelope.hpp"
 
 #include <gtest/gtest.h>
@@ -24,20 +25,20 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 struct PhaseCall {
     ExternalPercentages composition = test::rich_gas_7().external();
     double p = 5.0, T = 250.0;
-    TraceParameters trace;
+    TraceSettings trace;
     std::int16_t range_set = 0;
 };
 
 struct PhaseOutput {
     std::vector<double> table = std::vector<double>(kTableSize, kMarker);
     std::int32_t count = -7;
-    std::array<double, kCharacteristicCount> value{};
+    std::array<double, kCharacteristicValueCount> value{};
     ExternalPercentages echo{};
-    std::array<std::int16_t, kCharacteristicCount> status{};
+    std::array<std::int16_t, kCharacteristicValueCount> status{};
     std::int16_t range_set = 0;
 
     double at(int row, int column) const { return table[column * kEnvelopePoints + row]; }
-    int type(int row) const { return static_cast<int>(at(row, kColumnType)); }
+    EnvelopePointType type(int row) const { return static_cast<EnvelopePointType>(at(row, kColumnType)); }
 };
 
 PhaseOutput call(const PhaseCall& c) {
@@ -46,7 +47,7 @@ PhaseOutput call(const PhaseCall& c) {
     out.echo.fill(kMarker);
     out.status.fill(-7);
     out.range_set = c.range_set;
-    phase_export(c.composition.data(), &c.p, &c.T, &c.trace.p_min, &c.trace.p_max, &c.trace.T_min,
+    api::phase_export(c.composition.data(), &c.p, &c.T, &c.trace.p_min, &c.trace.p_max, &c.trace.T_min,
                  &c.trace.initial_step, &c.trace.beta, &out.range_set, out.table.data(), &out.count,
                  out.value.data(), out.echo.data(), out.status.data());
     return out;
@@ -64,20 +65,20 @@ void expect_sentinel_table(const PhaseOutput& out, double sentinel) {
             ASSERT_EQ(out.at(row, column), 0.0) << row << " " << column;
         }
     }
-    const std::array<std::int16_t, kCharacteristicCount> undetermined{197, 197, 197, 197, 0, 0, 0, 0};
+    const std::array<std::int16_t, kCharacteristicValueCount> undetermined{197, 197, 197, 197, 0, 0, 0, 0};
     EXPECT_EQ(out.status, undetermined);
     for (const double v : out.value) EXPECT_EQ(v, 0.0);
 }
 
 struct ParameterCase {
     const char* what;
-    TraceParameters trace;
+    TraceSettings trace;
     double sentinel;
 };
 
-TEST(PhaseExport, BadTraceParametersGiveTheirSentinelTable) {
+TEST(PhaseExport, BadTraceSettingsGiveTheirSentinelTable) {
     const auto with = [](auto change) {
-        TraceParameters t;
+        TraceSettings t;
         change(t);
         return t;
     };
@@ -106,8 +107,8 @@ TEST(PhaseExport, BadTraceParametersGiveTheirSentinelTable) {
 }
 
 TEST(PhaseExport, TraceParameterBoundsAreInclusive) {
-    for (const TraceParameters& t : {TraceParameters{0.0001, 0.0001, 50.0, 0.01, 0.0},
-                                     TraceParameters{2.5, 1000.0, 550.0, 1.0, 1.0}}) {
+    for (const TraceSettings& t : {TraceSettings{.beta = 0.0, .p_min = 0.0001, .p_max = 0.0001, .T_min = 50.0, .initial_step = 0.01},
+                                     TraceSettings{.beta = 1.0, .p_min = 2.5, .p_max = 1000.0, .T_min = 550.0, .initial_step = 1.0}}) {
         EXPECT_EQ(check_trace_parameters(t), 0.0);
     }
 }
@@ -157,11 +158,11 @@ TEST(PhaseExport, CallersPressureOnAGridValueGivesACallerAndAGridCrossingAtTheSa
     const PhaseOutput out = call(c);
     int caller_rows = 0;
     for (int row = 0; row < out.count; ++row) {
-        if (out.type(row) != kPointCallerP) continue;
+        if (out.type(row) != EnvelopePointType::caller_pressure) continue;
         ++caller_rows;
         const int next = row + 1;
         ASSERT_LT(next, out.count);
-        EXPECT_EQ(out.type(next), kPointTabulated);
+        EXPECT_EQ(out.type(next), EnvelopePointType::tabulated);
         EXPECT_EQ(out.at(next, kColumnT), out.at(row, kColumnT));
         EXPECT_EQ(out.at(next, kColumnP), out.at(row, kColumnP));
     }
@@ -176,8 +177,8 @@ TEST(PhaseExport, CallersStateAboveTheGridsIsNeverTabulated) {
     ASSERT_GT(out.count, 0);
     ASSERT_LT(out.count, kEnvelopePoints);
     for (int row = 0; row < out.count; ++row) {
-        EXPECT_NE(out.type(row), kPointCallerT);
-        EXPECT_NE(out.type(row), kPointCallerP);
+        EXPECT_NE(out.type(row), EnvelopePointType::caller_temperature);
+        EXPECT_NE(out.type(row), EnvelopePointType::caller_pressure);
     }
     for (int k = 0; k < 4; ++k) {
         EXPECT_EQ(out.value[k], 0.0);
@@ -225,11 +226,11 @@ TEST(PhaseExport, CharacteristicValuesComeFromTheLabelledRows) {
     for (int row = 0; row < out.count; ++row) {
         const double T = out.at(row, kColumnT), p = out.at(row, kColumnP);
         switch (out.type(row)) {
-            case kPointCallerP: T_at_p.push_back(T); break;
-            case kPointCallerT: p_at_T.push_back(p); break;
-            case kPointMaxT: EXPECT_EQ(out.value[4], T); break;
-            case kPointMaxP: EXPECT_EQ(out.value[5], p); break;
-            case kPointCritical:
+            case EnvelopePointType::caller_pressure: T_at_p.push_back(T); break;
+            case EnvelopePointType::caller_temperature: p_at_T.push_back(p); break;
+            case EnvelopePointType::max_temperature: EXPECT_EQ(out.value[4], T); break;
+            case EnvelopePointType::max_pressure: EXPECT_EQ(out.value[5], p); break;
+            case EnvelopePointType::critical:
                 EXPECT_EQ(out.value[6], T);
                 EXPECT_EQ(out.value[7], p);
                 break;
@@ -244,11 +245,11 @@ TEST(PhaseExport, CharacteristicValuesComeFromTheLabelledRows) {
     EXPECT_EQ(out.value[3], std::min(p_at_T[0], p_at_T[1]));
     EXPECT_NEAR(out.value[0], 273.07, 0.2);   // dew point at 5 MPa
     EXPECT_NEAR(out.value[1], 197.86, 0.2);   // bubble point at 5 MPa
-    for (int k = 0; k < kCharacteristicCount; ++k) EXPECT_EQ(out.status[k], 0) << k;
-    for (int k = 4; k < kCharacteristicCount; ++k) EXPECT_GT(out.value[k], 0.0) << k;
+    for (int k = 0; k < kCharacteristicValueCount; ++k) EXPECT_EQ(out.status[k], 0) << k;
+    for (int k = 4; k < kCharacteristicValueCount; ++k) EXPECT_GT(out.value[k], 0.0) << k;
 }
 
-TracePoint point_of_type(int type, double T, double p) {
+TracePoint point_of_type(EnvelopePointType type, double T, double p) {
     TracePoint point;
     point.type = type;
     point.T = T;
@@ -257,16 +258,16 @@ TracePoint point_of_type(int type, double T, double p) {
 }
 
 TEST(CharacteristicValues, OneCrossingGivesBothValuesMoreThanThreeGiveNone) {
-    const std::vector<TracePoint> one{point_of_type(kPointCallerP, 250.0, 5.0)};
-    CharacteristicValues v = characteristic_values(one);
+    const std::vector<TracePoint> one{point_of_type(EnvelopePointType::caller_pressure, 250.0, 5.0)};
+    api::CharacteristicValues v = api::characteristic_values(characteristic_points(one));
     EXPECT_EQ(v.value[0], 250.0);
     EXPECT_EQ(v.value[1], 250.0);
     EXPECT_EQ(v.status[0], 0);
     EXPECT_EQ(v.status[2], api::kStatusNotDetermined);
 
     std::vector<TracePoint> four;
-    for (const double T : {200.0, 210.0, 220.0, 230.0}) four.push_back(point_of_type(kPointCallerT, T, T / 50.0));
-    v = characteristic_values(four);
+    for (const double T : {200.0, 210.0, 220.0, 230.0}) four.push_back(point_of_type(EnvelopePointType::caller_temperature, T, T / 50.0));
+    v = api::characteristic_values(characteristic_points(four));
     EXPECT_EQ(v.value[2], 0.0);
     EXPECT_EQ(v.value[3], 0.0);
     EXPECT_EQ(v.status[2], 0);
@@ -275,11 +276,11 @@ TEST(CharacteristicValues, OneCrossingGivesBothValuesMoreThanThreeGiveNone) {
 }
 
 TEST(CharacteristicValues, LaterPointsOfATypeReplaceEarlierOnesAndSentinelsMapToCodes) {
-    const std::vector<TracePoint> points{point_of_type(kPointMaxT, 270.0, 5.0),
-                                         point_of_type(kPointMaxT, 271.0, 5.5),
-                                         point_of_type(kPointCritical, 220.0, 8.0),
-                                         point_of_type(kPointMaxP, 240.0, kSentinelTraceFailed)};
-    const CharacteristicValues v = characteristic_values(points);
+    const std::vector<TracePoint> points{point_of_type(EnvelopePointType::max_temperature, 270.0, 5.0),
+                                         point_of_type(EnvelopePointType::max_temperature, 271.0, 5.5),
+                                         point_of_type(EnvelopePointType::critical, 220.0, 8.0),
+                                         point_of_type(EnvelopePointType::max_pressure, 240.0, kSentinelTraceFailed)};
+    const api::CharacteristicValues v = api::characteristic_values(characteristic_points(points));
     EXPECT_EQ(v.value[4], 271.0);
     EXPECT_EQ(v.value[6], 220.0);
     EXPECT_EQ(v.value[7], 8.0);

@@ -48,12 +48,12 @@ TEST(SpecialPoints, FindTheTemperatureMaximumAndTheGridTemperatureCrossedOnBothS
     for (int k = 0; k < list.size; ++k) {
         const SpecialPoint& sp = list.item[k];
         const double T = std::exp(iv.cubic[2].value(sp.s));
-        if (sp.type == kPointMaxT) {
+        if (sp.type == EnvelopePointType::max_temperature) {
             ++maxima;
             EXPECT_NEAR(sp.s, 0.25, 1e-9);
         } else {
             ++crossings;
-            EXPECT_EQ(sp.type, kPointCallerT);
+            EXPECT_EQ(sp.type, EnvelopePointType::caller_temperature);
             EXPECT_NEAR(T, below, 1e-4);  // the iteration stops at steps of 0.001 in s
         }
     }
@@ -75,15 +75,15 @@ TEST(SpecialPoints, TellPressureMinimaAndGridPressuresFromTheCallersPressure) {
     int minima = 0, caller = 0, grid = 0;
     for (int k = 0; k < list.size; ++k) {
         const SpecialPoint& sp = list.item[k];
-        if (sp.type == kPointMinP) {
+        if (sp.type == EnvelopePointType::min_pressure) {
             ++minima;
             EXPECT_NEAR(sp.s, -0.3, 1e-9);
-        } else if (sp.type == kPointCallerP) {
+        } else if (sp.type == EnvelopePointType::caller_pressure) {
             ++caller;
             EXPECT_NEAR(std::exp(iv.cubic[3].value(sp.s)), 2.2, 1e-6);
         } else {
             ++grid;
-            EXPECT_EQ(sp.type, kPointTabulated);
+            EXPECT_EQ(sp.type, EnvelopePointType::tabulated);
             EXPECT_NEAR(std::exp(iv.cubic[3].value(sp.s)), 1.9, 1e-6);
         }
     }
@@ -102,7 +102,7 @@ TEST(SpecialPoints, AcceptACriticalPointOnlyWhereAllLnKVanishTogether) {
     SpecialPointList list;
     find_special_points(iv.view(), tabulation({}, -1), tabulation({}, -1), list);
     ASSERT_EQ(list.size, 1);
-    EXPECT_EQ(list.item[0].type, kPointCritical);
+    EXPECT_EQ(list.item[0].type, EnvelopePointType::critical);
     EXPECT_NEAR(list.item[0].s, -0.1, 1e-12);
 
     // One ln K crosses zero while the other stays large: no critical point.

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "envelope/envelope_gases.hpp"
-#include "envelope/flash.hpp"
+#include "properties/flash.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "model/mixstate.hpp"
 #include "test_support.hpp"
@@ -53,17 +53,17 @@ TraceSettings settings(double beta, std::optional<double> caller_p = std::nullop
 }
 
 struct Trace {
-    TraceOutcome outcome;
+    EnvelopeOutcome outcome;
     std::vector<TracePoint> points;
 };
 
 Trace trace(const TracerFeed& feed, const TraceSettings& s) {
     EnvelopeTracer tracer;
-    const TraceOutcome outcome = tracer.trace(feed.set, feed.z.data(), s);
+    const EnvelopeOutcome outcome = tracer.trace(feed.set, feed.z.data(), s);
     return {outcome, std::vector<TracePoint>(tracer.points().begin(), tracer.points().end())};
 }
 
-std::vector<TracePoint> of_type(const Trace& t, int type) {
+std::vector<TracePoint> of_type(const Trace& t, EnvelopePointType type) {
     std::vector<TracePoint> out;
     std::copy_if(t.points.begin(), t.points.end(), std::back_inserter(out),
                  [type](const TracePoint& p) { return p.type == type; });
@@ -105,7 +105,7 @@ double equilibrium_residual(const TracerFeed& feed, const TracePoint& point) {
 class NaturalGasEnvelope : public ::testing::TestWithParam<Gas> {};
 
 void expect_returns_to_minimum_pressure(const Trace& t, const TraceSettings& s) {
-    EXPECT_EQ(t.outcome, TraceOutcome::left_window);
+    EXPECT_EQ(t.outcome, EnvelopeOutcome::left_window);
     ASSERT_GE(t.points.size(), 2u);
     EXPECT_NEAR(t.points.front().p, s.p_min, 1e-12) << "the first point lies at the minimum pressure";
     EXPECT_LT(t.points.back().p, s.p_min) << "the line ends back below the minimum pressure";
@@ -113,14 +113,14 @@ void expect_returns_to_minimum_pressure(const Trace& t, const TraceSettings& s) 
 
 void expect_equilibrium_points(const TracerFeed& feed, const Trace& t) {
     for (const TracePoint& point : t.points) {
-        if (point.type != kPointOrdinary) continue;
+        if (point.type != EnvelopePointType::ordinary) continue;
         EXPECT_LE(equilibrium_residual(feed, point), kEquationTolerance) << point.T << " K " << point.p << " MPa";
     }
 }
 
 void expect_extrema_are_extremes(const Trace& t) {
-    const auto max_T = of_type(t, kPointMaxT);
-    const auto max_p = of_type(t, kPointMaxP);
+    const auto max_T = of_type(t, EnvelopePointType::max_temperature);
+    const auto max_p = of_type(t, EnvelopePointType::max_pressure);
     ASSERT_EQ(max_T.size(), 1u);
     ASSERT_EQ(max_p.size(), 1u);
     for (const TracePoint& point : t.points) {
@@ -143,8 +143,8 @@ TEST_P(NaturalGasEnvelope, DewAndBubbleLinesReturnToTheMinimumPressureThroughEqu
 
 TEST_P(NaturalGasEnvelope, DewAndBubbleLinesMeetAtOneCriticalPoint) {
     const TracerFeed feed(GetParam());
-    const auto dew = of_type(trace(feed, settings(1.0)), kPointCritical);
-    const auto bubble = of_type(trace(feed, settings(0.0)), kPointCritical);
+    const auto dew = of_type(trace(feed, settings(1.0)), EnvelopePointType::critical);
+    const auto bubble = of_type(trace(feed, settings(0.0)), EnvelopePointType::critical);
     ASSERT_EQ(dew.size(), 1u);
     ASSERT_EQ(bubble.size(), 1u);
     EXPECT_NEAR(dew[0].T, bubble[0].T, kCriticalTolerance_T);
@@ -158,14 +158,14 @@ TEST_P(NaturalGasEnvelope, DewPointAtTheCallersPressureIsWhereTheFlashVapourFrac
     const Gas& gas = GetParam();
     const TracerFeed feed(gas);
     const Trace t = trace(feed, settings(1.0, kCallerPressure));
-    const auto crossings = of_type(t, kPointCallerP);
+    const auto crossings = of_type(t, EnvelopePointType::caller_pressure);
     ASSERT_EQ(crossings.size(), 2u) << "dew branch and, past the critical point, bubble branch";
     const TracePoint& dew = crossings.front();
     EXPECT_NEAR(dew.p, kCallerPressure, 1e-6);
     EXPECT_GT(dew.T, crossings.back().T);
     equilibrium::EquilibriumSolver solver;
-    const double below = flash_tp(solver, gas.fractions(), dew.T - kSpecialPointTolerance_T, dew.p).beta;
-    const double above = flash_tp(solver, gas.fractions(), dew.T + kSpecialPointTolerance_T, dew.p).beta;
+    const double below = properties::flash_tp(solver, gas.fractions(), dew.T - kSpecialPointTolerance_T, dew.p).beta;
+    const double above = properties::flash_tp(solver, gas.fractions(), dew.T + kSpecialPointTolerance_T, dew.p).beta;
     EXPECT_GT(below, 0.0);
     EXPECT_LT(below, 1.0);
     EXPECT_EQ(above, 1.0);
@@ -182,14 +182,14 @@ TEST(HydrogenBlendEnvelope, DewLineClimbsPastItsCriticalPointOutOfThePressureWin
     const TracerFeed feed(test::hydrogen_blend_10());
     const TraceSettings s = settings(1.0);
     const Trace dew = trace(feed, s);
-    EXPECT_EQ(dew.outcome, TraceOutcome::left_window);
+    EXPECT_EQ(dew.outcome, EnvelopeOutcome::left_window);
     expect_equilibrium_points(feed, dew);
-    EXPECT_EQ(of_type(dew, kPointCritical).size(), 1u);
-    const auto max_T = of_type(dew, kPointMaxT);
+    EXPECT_EQ(of_type(dew, EnvelopePointType::critical).size(), 1u);
+    const auto max_T = of_type(dew, EnvelopePointType::max_temperature);
     ASSERT_EQ(max_T.size(), 1u);
     for (const TracePoint& point : dew.points) EXPECT_LE(point.T, max_T[0].T + 1e-9);
     EXPECT_GT(dew.points.back().p, s.p_max / 2.0);
-    EXPECT_EQ(trace(feed, settings(0.0)).outcome, TraceOutcome::failed);
+    EXPECT_EQ(trace(feed, settings(0.0)).outcome, EnvelopeOutcome::failed);
 }
 
 // ---- reference saturation points ------------------------------------------
@@ -215,19 +215,19 @@ TEST_P(ReferenceSaturation, DewBubbleAndExtremePointsAgreeWithTheReference) {
             TraceSettings s = settings(1.0, dew["p_MPa"].get<double>());
             s.tuning.max_step_cap = max_step;
             const Trace t = trace(feed, s);
-            const auto crossings = of_type(t, kPointCallerP);
+            const auto crossings = of_type(t, EnvelopePointType::caller_pressure);
             ASSERT_FALSE(crossings.empty());
             EXPECT_NEAR(crossings.front().T, dew["T_K"].get<double>(), tolerance_T) << dew["p_MPa"];
-            ASSERT_EQ(of_type(t, kPointMaxT).size(), 1u);
-            ASSERT_EQ(of_type(t, kPointMaxP).size(), 1u);
-            EXPECT_NEAR(of_type(t, kPointMaxT)[0].T, ref["cricondentherm"]["T_K"].get<double>(), tolerance_T);
-            EXPECT_NEAR(of_type(t, kPointMaxP)[0].p, ref["cricondenbar"]["p_MPa"].get<double>(),
+            ASSERT_EQ(of_type(t, EnvelopePointType::max_temperature).size(), 1u);
+            ASSERT_EQ(of_type(t, EnvelopePointType::max_pressure).size(), 1u);
+            EXPECT_NEAR(of_type(t, EnvelopePointType::max_temperature)[0].T, ref["cricondentherm"]["T_K"].get<double>(), tolerance_T);
+            EXPECT_NEAR(of_type(t, EnvelopePointType::max_pressure)[0].p, ref["cricondenbar"]["p_MPa"].get<double>(),
                         kCricondenbarTolerance_p);
         }
         const auto& bubble = ref["bubble_point_T"][0];
         TraceSettings s = settings(0.0, bubble["p_MPa"].get<double>());
         s.tuning.max_step_cap = max_step;
-        const auto crossings = of_type(trace(feed, s), kPointCallerP);
+        const auto crossings = of_type(trace(feed, s), EnvelopePointType::caller_pressure);
         ASSERT_FALSE(crossings.empty());
         EXPECT_NEAR(crossings.front().T, bubble["T_K"].get<double>(), tolerance_T);
     }
@@ -245,7 +245,7 @@ TEST(TraceOutcome, PointLimitEndsATraceWithSmallSteps) {
     TraceSettings s = settings(1.0);
     s.tuning.max_step_cap = 0.01;
     EnvelopeTracer tracer;
-    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), TraceOutcome::point_limit);
+    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), EnvelopeOutcome::point_limit);
     EXPECT_EQ(tracer.count(), kEnvelopePoints);
     EXPECT_NEAR(tracer.points().front().p, s.p_min, 1e-12);
 }
@@ -256,7 +256,7 @@ TEST(TraceOutcome, StepTooSmallEndsATraceWhoseStepsKeepFailing) {
     TraceSettings s = settings(1.0);
     s.tuning.abandon_measure = 0.0;
     EnvelopeTracer tracer;
-    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), TraceOutcome::step_too_small);
+    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), EnvelopeOutcome::step_too_small);
     EXPECT_EQ(tracer.count(), 1);
     EXPECT_LT(std::abs(tracer.step()), 1e-4 * tracer.max_step());
 }
@@ -266,10 +266,10 @@ TEST(TraceOutcome, FailedWhenTheFirstPointDoesNotConvergeOrThereIsNoLine) {
     TraceSettings s = settings(1.0);
     s.tuning.max_newton_iterations = 0;
     EnvelopeTracer tracer;
-    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), TraceOutcome::failed);
+    EXPECT_EQ(tracer.trace(feed.set, feed.z.data(), s), EnvelopeOutcome::failed);
     EXPECT_EQ(tracer.count(), 0);
     const TracerFeed methane(Gas{"methane", {{"CH4", 100}}});
-    EXPECT_EQ(tracer.trace(methane.set, methane.z.data(), settings(1.0)), TraceOutcome::failed);
+    EXPECT_EQ(tracer.trace(methane.set, methane.z.data(), settings(1.0)), EnvelopeOutcome::failed);
     EXPECT_EQ(tracer.count(), 0);
 }
 
@@ -278,7 +278,7 @@ TEST(TraceOutcome, LeftWindowAtTheMinimumTemperature) {
     TraceSettings s = settings(1.0);
     s.T_min = 200.0;  // the bubble branch past the critical point falls below it
     const Trace t = trace(feed, s);
-    EXPECT_EQ(t.outcome, TraceOutcome::left_window);
+    EXPECT_EQ(t.outcome, EnvelopeOutcome::left_window);
     EXPECT_GT(t.points.back().p, s.p_min);
     EXPECT_GE(t.points.back().T, s.T_min);
 }

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "api/export_list.h"
 #include "ngtherm.h"
 
 namespace {
@@ -204,9 +205,9 @@ std::vector<Case> phase_cases() {
     };
 }
 
-constexpr const char* kPropertyExports[] = {
-    "gerg2008",   "gerg2008_z",  "gerg2008_k",  "gerg2008_rho", "gerg2008_u",     "gerg2008_h",
-    "gerg2008_s", "gerg2008_cv", "gerg2008_cp", "gerg2008_sos", "gerg2008_kappa", "gerg2008_jtc"};
+#define PROPERTY_EXPORT_NAME(name, bytes, shape) #name,
+constexpr const char* kPropertyExports[] = {NGTHERM_PROPERTY_EXPORTS(PROPERTY_EXPORT_NAME)};
+#undef PROPERTY_EXPORT_NAME
 
 std::vector<Case> all_cases() {
     std::vector<Case> cases;
@@ -245,11 +246,9 @@ struct NamedProperty {
     PropertyFn fn;
 };
 
-constexpr NamedProperty kPropertyFunctions[] = {
-        {"gerg2008", gerg2008},         {"gerg2008_z", gerg2008_z},   {"gerg2008_k", gerg2008_k},
-        {"gerg2008_rho", gerg2008_rho}, {"gerg2008_u", gerg2008_u},   {"gerg2008_h", gerg2008_h},
-        {"gerg2008_s", gerg2008_s},     {"gerg2008_cv", gerg2008_cv}, {"gerg2008_cp", gerg2008_cp},
-        {"gerg2008_sos", gerg2008_sos}, {"gerg2008_kappa", gerg2008_kappa}, {"gerg2008_jtc", gerg2008_jtc}};
+#define PROPERTY_FUNCTION(name, bytes, shape) {#name, name},
+constexpr NamedProperty kPropertyFunctions[] = {NGTHERM_PROPERTY_EXPORTS(PROPERTY_FUNCTION)};
+#undef PROPERTY_FUNCTION
 
 PropertyFn property_function(const std::string& name) {
     for (const NamedProperty& f : kPropertyFunctions)

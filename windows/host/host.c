@@ -26,6 +26,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "api/export_list.h"
 #include "ngtherm.h"
 
 typedef void(NGTHERM_CALL* PropertyFn)(const double*, const double*, const double*, const int16_t*,
@@ -50,7 +51,7 @@ _Static_assert(__builtin_types_compatible_p(__typeof__(&phase), PhaseFn), "phase
 #define MAX_REPORTED_MISMATCHES 5
 #define MAX_ARGS 14
 #define MAX_TOKEN 64
-#define EXPORT_COUNT 14
+#define EXPORT_COUNT NGTHERM_EXPORT_COUNT
 
 enum Shape { SHAPE_PROPERTY, SHAPE_FLASH, SHAPE_PHASE };
 
@@ -63,7 +64,7 @@ enum Shape { SHAPE_PROPERTY, SHAPE_FLASH, SHAPE_PHASE };
 #define FLASH_ARGS "x21 x1 x1 s1 d3 d21 d21 x21 s1"
 #define PHASE_ARGS "x21 x1 x1 x1 x1 x1 x1 x1 s1 d4800 i1 d8 x21 s8"
 
-struct ExportSpec {
+struct ExportSignature {
     const char* name;
     int arg_bytes;
     enum Shape shape;
@@ -71,22 +72,14 @@ struct ExportSpec {
 };
 
 /* In ordinal order: the plain name of entry k has ordinal 2k + 1, the decorated one 2k + 2. */
-static const struct ExportSpec kExports[EXPORT_COUNT] = {
-    {"flash_tp", 36, SHAPE_FLASH, FLASH_ARGS},
-    {"gerg2008", 32, SHAPE_PROPERTY, ALL_PROPERTIES_ARGS},
-    {"gerg2008_cp", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_cv", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_h", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_jtc", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_k", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_kappa", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_rho", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_s", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_sos", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_u", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"gerg2008_z", 32, SHAPE_PROPERTY, PROPERTY_ARGS},
-    {"phase", 56, SHAPE_PHASE, PHASE_ARGS},
-};
+/* The shape and argument layout of each shape in export_list.h. */
+#define SHAPE_OF_ALL_PROPERTIES SHAPE_PROPERTY
+#define SHAPE_OF_PROPERTY SHAPE_PROPERTY
+#define SHAPE_OF_FLASH SHAPE_FLASH
+#define SHAPE_OF_PHASE SHAPE_PHASE
+#define EXPORT_SIGNATURE(name, bytes, shape) {#name, bytes, SHAPE_OF_##shape, shape##_ARGS},
+
+static const struct ExportSignature kExports[EXPORT_COUNT] = {NGTHERM_EXPORTS_BY_ORDINAL(EXPORT_SIGNATURE)};
 
 enum Resolution { BY_NAME, BY_DECORATED_NAME, BY_ORDINAL, RESOLUTION_COUNT };
 static const char* const kResolutionNames[RESOLUTION_COUNT] = {"name", "decorated name", "ordinal"};
@@ -100,7 +93,7 @@ struct Argument {
 };
 
 struct Case {
-    const struct ExportSpec* spec;
+    const struct ExportSignature* signature;
     char label[MAX_TOKEN];
     int arg_count;
     struct Argument args[MAX_ARGS];
@@ -147,7 +140,7 @@ static int check_resolution(HMODULE dll, FARPROC table[EXPORT_COUNT][RESOLUTION_
     return ok;
 }
 
-static const struct ExportSpec* find_export(const char* name, int* index) {
+static const struct ExportSignature* find_export(const char* name, int* index) {
     for (int i = 0; i < EXPORT_COUNT; ++i) {
         if (strcmp(kExports[i].name, name) == 0) {
             *index = i;
@@ -163,7 +156,7 @@ static size_t element_size(char kind) {
 
 /* Allocates the arguments of a case from the export's layout. */
 static int set_up_arguments(struct Case* c) {
-    const char* p = c->spec->layout;
+    const char* p = c->signature->layout;
     c->arg_count = 0;
     while (*p != '\0' && c->arg_count < MAX_ARGS) {
         struct Argument* a = &c->args[c->arg_count++];
@@ -229,8 +222,8 @@ static int read_case(FILE* in, struct Case* c, int* export_index) {
     char name[MAX_TOKEN];
     if (!read_token(in, token)) return 0;
     if (strcmp(token, "case") != 0 || !read_token(in, name) || !read_token(in, c->label)) return -1;
-    c->spec = find_export(name, export_index);
-    if (c->spec == NULL || !set_up_arguments(c)) return -1;
+    c->signature = find_export(name, export_index);
+    if (c->signature == NULL || !set_up_arguments(c)) return -1;
     for (int i = 0; i < c->arg_count; ++i) {
         struct Argument* a = &c->args[i];
         if (!read_values(in, a->before, a->count) || !read_token(in, token) || strcmp(token, "=>") != 0 ||
@@ -262,7 +255,7 @@ static double buffer_value(const struct Argument* a, int k) {
 static void call_export(FARPROC fn, const struct Case* c) {
     void* b[MAX_ARGS];
     for (int i = 0; i < c->arg_count; ++i) b[i] = c->args[i].buffer;
-    switch (c->spec->shape) {
+    switch (c->signature->shape) {
     case SHAPE_PROPERTY:
         ((PropertyFn)(void (*)(void))fn)(b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7]);
         break;
@@ -298,7 +291,7 @@ static int compare_case(const struct Case* c, enum Resolution how, double* large
             double got = buffer_value(a, k);
             if (same_value(a->kind, got, a->after[k], largest_difference)) continue;
             if (++mismatches <= MAX_REPORTED_MISMATCHES)
-                printf("FAIL %s %s by %s: argument %d[%d] is %.17g, expected %.17g\n", c->spec->name, c->label,
+                printf("FAIL %s %s by %s: argument %d[%d] is %.17g, expected %.17g\n", c->signature->name, c->label,
                        kResolutionNames[how], i + 1, k, got, a->after[k]);
         }
     }

@@ -3,12 +3,10 @@
 // of the feed and both phase compositions.
 #pragma once
 
-#include <cstdint>
-
 #include "equilibrium/tpequil.hpp"
 #include "ngtherm/components.hpp"
 
-namespace ngtherm::envelope {
+namespace ngtherm::properties {
 
 // Normal state of the liquid content: 273.15 K and 0.101325 MPa (the double).
 inline constexpr double kNormalTemperature = 273.15;
@@ -26,17 +24,13 @@ struct FlashValues {
     double liquid_content = 0.0;
 };
 
+// Marks v as failed: beta and every fraction become the sentinel.
+void fail(double sentinel, FlashValues& v);
+
 // The flash of the model-order feed fractions x at (T, p): composition
 // set-up, equilibrium, liquid content from the feed's mass density at the
 // normal state.
 FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& x, double T,
                      double p);
 
-// The operation with the arguments of the C export `flash_tp` (see
-// include/ngtherm.h). Null pointers make it return without reading or
-// writing; nothing escapes it.
-void flash_export(const double* composition, const double* pressure, const double* temperature,
-                  std::int16_t* range_set, double* results, double* liquid, double* vapour,
-                  double* composition_echo, std::int16_t* status) noexcept;
-
-}  // namespace ngtherm::envelope
+}  // namespace ngtherm::properties

@@ -1,17 +1,17 @@
+// Phase equilibria from C++ (ngtherm/equilibrium.hpp), on the calling
+// thread's workspace, the one the C exports use.
 #include <cmath>
 #include <limits>
 
 #include "equilibrium/solver_constants.hpp"
 #include "equilibrium/tpequil.hpp"
 #include "ngtherm/equilibrium.hpp"
-#include "properties/mixture_data.hpp"
+#include "api/mixture_data.hpp"
+#include "api/workspace.hpp"
 #include "properties/phase_formulas.hpp"
 
 namespace ngtherm {
 namespace {
-
-// One solver per thread: its cache and workspaces are never shared.
-thread_local equilibrium::EquilibriumSolver tls_solver;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -58,9 +58,9 @@ PhaseProperties two_phase_overall(const equilibrium::EquilibriumResult& r,
 
 EquilibriumState equilibrium_state(const Mixture& mixture, double T, double p) {
     detail::check_state_point(T, p);
-    const detail::MixtureData& data = mixture.data();
+    const detail::MixtureData& data = detail::mixture_data(mixture);
     const equilibrium::EquilibriumResult& r = equilibrium::tpequil(
-        tls_solver, data.set, equilibrium::kModeTP, T, p, data.composition.x.data());
+        api::thread_workspace().solver, data.set, equilibrium::kModeTP, T, p, data.composition.x.data());
     EquilibriumState state;
     state.T = T;
     state.p = p;

@@ -1,9 +1,11 @@
+// Single-phase states from C++ (ngtherm/state.hpp): the prepared Mixture and
+// the state of one phase at (T, p).
 #include <cmath>
 #include <string>
 
 #include "model/ideal_gas.hpp"
 #include "model/mixstate.hpp"
-#include "properties/mixture_data.hpp"
+#include "api/mixture_data.hpp"
 #include "properties/phase_formulas.hpp"
 
 namespace ngtherm {
@@ -53,6 +55,8 @@ void detail::check_state_point(double T, double p) {
     if (!std::isfinite(p) || !(p > 0.0)) throw InputError("pressure must be a positive finite number of MPa");
 }
 
+const detail::MixtureData& detail::mixture_data(const Mixture& mixture) { return *mixture.data_; }
+
 Mixture::Mixture(const Composition& fractions) : data_(prepare(fractions)) {}
 
 const Composition& Mixture::fractions() const { return data_->fractions; }
@@ -78,7 +82,7 @@ MassProperties to_mass_basis(const PhaseProperties& m, double molar_mass) {
 
 PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root root) {
     detail::check_state_point(T, p);
-    const detail::MixtureData& d = mixture.data();
+    const detail::MixtureData& d = detail::mixture_data(mixture);
     PhaseState state;
     state.T = T;
     state.p = p;

@@ -1,0 +1,57 @@
+#include "properties/flash.hpp"
+
+#include "equilibrium/solver_constants.hpp"
+#include "properties/mixture_setup.hpp"
+#include "properties/property_routines.hpp"
+
+namespace ngtherm::properties {
+namespace {
+
+constexpr double kGramsPerKilogram = 1000.0;
+
+// g/mol of model-order fractions.
+double molar_mass(const Composition& x) {
+    double M = 0.0;
+    for (int m = 0; m < kComponentCount; ++m) M += x[m] * component_molar_mass(m);
+    return M * kGramsPerKilogram;
+}
+
+}  // namespace
+
+void fail(double sentinel, FlashValues& v) {
+    v.beta = sentinel;
+    v.x.fill(sentinel);
+    v.y.fill(sentinel);
+}
+
+FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& x, double T,
+                     double p) {
+    FlashValues v;
+    const MixtureSetup setup = set_mixture(kModeTemperaturePressure, T, p, x);
+    if (setup.error != MixtureError::kNone) {
+        fail(setup.sentinel, v);
+    } else {
+        const equilibrium::EquilibriumResult& r =
+            equilibrium::tpequil(solver, kModeTemperaturePressure, T, p, setup.n,
+                                 setup.list.data(), setup.x.data());
+        if (r.error != equilibrium::kErrorNone) {
+            fail(r.sentinel, v);
+        } else {
+            const bool two_phase = r.two_phase();
+            for (int i = 0; i < setup.n; ++i) {
+                v.x[setup.list[i]] = two_phase ? r.x[i] : setup.x[i];
+                v.y[setup.list[i]] = two_phase ? r.y[i] : setup.x[i];
+            }
+            v.beta = r.beta;
+        }
+    }
+    // The liquid's mass fraction of the feed times the feed's normal density.
+    const double M_L = molar_mass(v.x);
+    const double M_F = setup.M * kGramsPerKilogram;
+    const double rho_n = rho_tp(solver, kNormalTemperature, kNormalPressure, x,
+                                            kSelectorOverall, kBasisMass);
+    v.liquid_content = M_L * (1.0 - v.beta) / M_F * kMilligramsPerKilogram * rho_n;
+    return v;
+}
+
+}  // namespace ngtherm::properties
