@@ -56,15 +56,14 @@ std::int16_t flash_status(const FlashValues& v, std::int16_t status) {
 FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& x, double T,
                      double p) {
     FlashValues v;
-    const properties::MixtureSetup setup = properties::set_mixture(properties::kModeTemperaturePressure, T, p, x);
-    if (setup.error != properties::MixtureError::kNone) {
+    const properties::MixtureSetup setup = properties::set_mixture(T, p, x);
+    if (setup.error != properties::MixtureError::none) {
         fail(setup.sentinel, v);
     } else {
         const equilibrium::EquilibriumResult& r =
-            equilibrium::tpequil(solver, properties::kModeTemperaturePressure, T, p, setup.n,
-                                 setup.list.data(), setup.x.data());
-        if (r.error != equilibrium::kErrorNone) {
-            fail(r.sentinel, v);
+            equilibrium::tpequil(solver, T, p, setup.n, setup.list.data(), setup.x.data());
+        if (r.error != equilibrium::EquilibriumError::none) {
+            fail(properties::equilibrium_sentinel(r.error), v);
         } else {
             const bool two_phase = r.two_phase();
             for (int i = 0; i < setup.n; ++i) {
@@ -78,7 +77,7 @@ FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& 
     const double M_L = molar_mass(v.x);
     const double M_F = setup.M * kGramsPerKilogram;
     const double rho_n = properties::rho_tp(solver, kNormalTemperature, kNormalPressure, x,
-                                            properties::kSelectorOverall, properties::kBasisMass);
+                                            properties::Selector::overall, properties::Basis::mass);
     v.liquid_content = M_L * (1.0 - v.beta) / M_F * kMilligramsPerKilogram * rho_n;
     return v;
 }

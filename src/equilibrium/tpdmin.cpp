@@ -23,7 +23,7 @@ enum class StepVerdict { go_on, unstable, converged, trivial, failed };
 // Evaluates the model at W and forms the substitution values ln W_new = d - ln phi(W).
 SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vector& W) {
     SubstitutionStep st;
-    st.ok = ctx.evaluate(W.data(), model::kRootStable, kLnPhiRequest, w.phase);
+    st.ok = ctx.evaluate(W.data(), RootPreference::stable, kLnPhiRequest, w.phase);
     if (!st.ok) return st;
     const Vector& z = ctx.z();
     const Vector& d = ctx.d();
@@ -195,7 +195,7 @@ bool newton_step(SolverContext& ctx, TrialWork& w, Vector& W, double tm, double&
         if (!rs.ok) return false;
         take_alpha_step(ctx, w, W, rs);
         const double norm = vector_norm(n, w.step);
-        const bool ok = ctx.evaluate(w.W_new.data(), model::kRootStable, kLnPhiRequest, w.phase);
+        const bool ok = ctx.evaluate(w.W_new.data(), RootPreference::stable, kLnPhiRequest, w.phase);
         const double tm_new = ok ? tangent_plane(ctx, w, w.W_new) : tm + 1.0;
         if (ok && tm_new < kTrialSurelyUnstable) surely_unstable = true;
         if (!(tm_new <= tm + kTrialStepSlack)) {
@@ -221,7 +221,7 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
     TrialResult out;
     for (int it = 1; it <= kTrialNewtonIterations; ++it) {
         out.newton_iterations = it;
-        if (!ctx.evaluate(W.data(), model::kRootStable, kMatrixRequest, w.phase)) break;
+        if (!ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) break;
         const double tm = tangent_plane(ctx, w, W);
         if (trial_derivatives(ctx, w, W) < kTrialGradientTolerance) {
             out.outcome = kTrialFinished;
