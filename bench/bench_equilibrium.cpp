@@ -20,7 +20,7 @@ void run(benchmark::State& state, const Feed& feed, double T, double p) {
     int k = 0;
     for (auto _ : state) {
         const double Tk = T + ((++k & 1) ? 1e-9 : 0.0);
-        const auto& r = ngtherm::equilibrium::tpequil(solver, 1, Tk, p, static_cast<int>(feed.ids.size()),
+        const auto& r = ngtherm::equilibrium::tpequil(solver, Tk, p, static_cast<int>(feed.ids.size()),
                                                       feed.ids.data(), feed.x.data());
         benchmark::DoNotOptimize(r.beta);
     }

@@ -49,11 +49,13 @@ void mixstate_full_fugacity_set(benchmark::State& state) {
     ngtherm::model::make_active_set(ids, set);
     ngtherm::model::CompositionState scratch;
     ngtherm::model::FugacitySet fug;
-    ngtherm::model::ResidualRecord rec;
+    ngtherm::model::ResidualProperties rec;
+    using namespace ngtherm::model;
+    constexpr MixRequest kFull{Fugacity::ln_phi_and_matrix, TpDerivatives::second};
     int i = 0;
     for (auto _ : state) {
         const double T = 300.0 + 1e-6 * (i++ % 1000);
-        benchmark::DoNotOptimize(ngtherm::model::mixstate(set, scratch, {2, 2}, 0, T, 5.0, fractions.data(), &fug, rec));
+        benchmark::DoNotOptimize(ngtherm::model::mixstate(set, scratch, kFull, RootPreference::stable, T, 5.0, fractions.data(), &fug, rec));
     }
 }
 BENCHMARK(mixstate_full_fugacity_set);

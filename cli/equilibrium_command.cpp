@@ -25,8 +25,6 @@ std::string outcome_name(EquilibriumOutcome o) {
             return "success";
         case EquilibriumOutcome::split_failed:
             return "split_failed";
-        case EquilibriumOutcome::single_component_refused:
-            return "single_component_refused";
     }
     return "unknown";
 }

@@ -42,7 +42,20 @@ std::string status_text(const PhaseState& state) {
     return "calculation failed";
 }
 
-std::string state_json(const PhaseState& state) {
+// The phase flag printed for a state: +1 for a liquid-like and -1 for a
+// vapour-like root, negated with the vapour preference and doubled with the
+// stable one.
+int phase_flag(const PhaseState& state, Root root) {
+    const int side = state.side == Side::liquid_like ? 1 : -1;
+    switch (root) {
+        case Root::liquid: return side;
+        case Root::vapour: return -side;
+        case Root::stable: break;
+    }
+    return 2 * side;
+}
+
+std::string state_json(const PhaseState& state, Root root) {
     const PhaseProperties& m = state.props;
     const MassProperties mass = to_mass_basis(m, state.molar_mass);
     JsonObject json;
@@ -60,7 +73,7 @@ std::string state_json(const PhaseState& state) {
     json.add("w", m.w);
     json.add("kappa", m.kappa);
     json.add("jt", m.jt);
-    json.add("phase_flag", state.phase_flag);
+    json.add("phase_flag", phase_flag(state, root));
     return json.str();
 }
 
@@ -94,7 +107,7 @@ std::string state_text(const PhaseState& state) {
     const MassProperties mass = to_mass_basis(m, state.molar_mass);
     const auto f = [](double value) { return format_readable(value); };
     return aligned({
-        {"phase", state.liquid_like ? "liquid-like" : "vapour-like", ""},
+        {"phase", state.side == Side::liquid_like ? "liquid-like" : "vapour-like", ""},
         {"temperature T", f(state.T), "K"},
         {"pressure p", f(state.p), "MPa"},
         {"molar mass M", f(state.molar_mass * kGramsPerKilogram), "g/mol"},
@@ -118,7 +131,7 @@ void run_state(const StateArgs& args) {
     const PhaseState state = single_phase_state(Mixture(point.x), point.T, point.p, root);
     if (!state.ok()) throw CalculationError("state: " + status_text(state));
     if (args.json) {
-        std::cout << state_json(state) << '\n';
+        std::cout << state_json(state, root) << '\n';
     } else {
         std::cout << state_text(state);
     }

@@ -14,8 +14,7 @@ namespace ngtherm {
 
 enum class EquilibriumOutcome {
     success,
-    split_failed,              // the stability test or the split did not converge, or no density
-    single_component_refused,  // a single component asked for with an input mode other than T, p
+    split_failed,  // the stability test or the split did not converge, or no density
 };
 
 struct EquilibriumState {

@@ -80,6 +80,12 @@ struct MassProperties {
 };
 MassProperties to_mass_basis(const PhaseProperties& molar, double molar_mass);
 
+// Which side of the phase boundary a root lies on.
+enum class Side {
+    liquid_like,  // a dense, liquid-like root
+    vapour_like,  // a vapour-like root
+};
+
 enum class StateStatus {
     ok,
     no_density,           // no density root could be found at (T, p)
@@ -89,10 +95,7 @@ enum class StateStatus {
 struct PhaseState {
     double T = 0, p = 0;
     double molar_mass = 0;  // kg/mol
-    // +1/-1 for a liquid-like/vapour-like state found with Root::liquid,
-    // -1/+1 with Root::vapour, +2/-2 with Root::stable.
-    int phase_flag = 0;
-    bool liquid_like = false;
+    Side side = Side::liquid_like;  // of the root found
     PhaseProperties props;
     StateStatus status = StateStatus::ok;
     std::string message;  // empty when ok

@@ -81,34 +81,52 @@ void ratio_status(double Z, double Zn, double K, std::int16_t& status) {
     }
 }
 
+// The caller's phase selector; a code that names no part of the state has none
+// (and the value is the selector's sentinel, status 194).
+std::optional<properties::Selector> selector_of(int code) {
+    switch (code) {
+        case 0: return properties::Selector::overall;
+        case 1: return properties::Selector::liquid;
+        case 2: return properties::Selector::vapour;
+        default: return std::nullopt;
+    }
+}
+
 // The property routine of one result slot (not K), mass basis.
 double evaluate(Property property, Workspace& ws, const Inputs& r) {
     using namespace properties;
+    const std::optional<Selector> selector = selector_of(r.selector);
+    if (!selector) return kSentinelPhaseSelector;
+    const Selector sel = *selector;
     auto& s = ws.solver;
     switch (property) {
-        case Property::Z: return z_tp(s, r.T, r.p, r.x, r.selector);
-        case Property::rho: return rho_tp(s, r.T, r.p, r.x, r.selector, kBasisMass);
-        case Property::u: return u_tp(s, r.T, r.p, r.x, r.selector, kBasisMass);
-        case Property::h: return h_tp(s, r.T, r.p, r.x, r.selector, kBasisMass);
-        case Property::s: return s_tp(s, r.T, r.p, r.x, r.selector, kBasisMass);
-        case Property::cv: return cv_tp(s, r.T, r.p, r.x, r.selector, kBasisMass);
-        case Property::cp: return cp_tp(s, r.T, r.p, r.x, r.selector, kBasisMass);
-        case Property::w: return w_tp(s, r.T, r.p, r.x, r.selector);
-        case Property::kappa: return kappa_tp(s, r.T, r.p, r.x, r.selector);
-        case Property::jt: return jt_tp(s, r.T, r.p, r.x, r.selector);
+        case Property::Z: return z_tp(s, r.T, r.p, r.x, sel);
+        case Property::rho: return rho_tp(s, r.T, r.p, r.x, sel, Basis::mass);
+        case Property::u: return u_tp(s, r.T, r.p, r.x, sel, Basis::mass);
+        case Property::h: return h_tp(s, r.T, r.p, r.x, sel, Basis::mass);
+        case Property::s: return s_tp(s, r.T, r.p, r.x, sel, Basis::mass);
+        case Property::cv: return cv_tp(s, r.T, r.p, r.x, sel, Basis::mass);
+        case Property::cp: return cp_tp(s, r.T, r.p, r.x, sel, Basis::mass);
+        case Property::w: return w_tp(s, r.T, r.p, r.x, sel);
+        case Property::kappa: return kappa_tp(s, r.T, r.p, r.x, sel);
+        case Property::jt: return jt_tp(s, r.T, r.p, r.x, sel);
         case Property::K: break;
     }
     return kSentinelUnexpected.property;
 }
 
-double reference_z(Workspace& ws, const Inputs& r) {
-    return properties::z_tp(ws.solver, kReferenceTemperature, kReferencePressure, r.x,
-                            r.selector);
+// Z at (T, p) of the request, or at the reference state of K.
+double z_at(Workspace& ws, const Inputs& r, double T, double p) {
+    const std::optional<properties::Selector> selector = selector_of(r.selector);
+    if (!selector) return kSentinelPhaseSelector;
+    return properties::z_tp(ws.solver, T, p, r.x, *selector);
 }
 
-double state_z(Workspace& ws, const Inputs& r) {
-    return properties::z_tp(ws.solver, r.T, r.p, r.x, r.selector);
+double reference_z(Workspace& ws, const Inputs& r) {
+    return z_at(ws, r, kReferenceTemperature, kReferencePressure);
 }
+
+double state_z(Workspace& ws, const Inputs& r) { return z_at(ws, r, r.T, r.p); }
 
 }  // namespace
 

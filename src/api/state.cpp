@@ -39,13 +39,13 @@ std::shared_ptr<const detail::MixtureData> prepare(const Composition& fractions)
     return data;
 }
 
-int root_code(Root root) {
+model::RootPreference root_preference(Root root) {
     switch (root) {
-        case Root::liquid: return model::kRootLiquid;
-        case Root::vapour: return model::kRootVapour;
+        case Root::liquid: return model::RootPreference::liquid;
+        case Root::vapour: return model::RootPreference::vapour;
         case Root::stable: break;
     }
-    return model::kRootStable;
+    return model::RootPreference::stable;
 }
 
 }  // namespace
@@ -87,20 +87,20 @@ PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root r
     state.T = T;
     state.p = p;
     state.molar_mass = d.composition.molar_mass;
-    model::ResidualRecord rec;
-    const int code = root_code(root);
-    const model::MixResult r =
-        model::mixstate(d.set, d.composition, model::MixRequest{0, 2}, code, T, p, nullptr, rec);
+    model::PhaseRecord rec;
+    constexpr model::MixRequest kRequest{model::Fugacity::none, model::TpDerivatives::second};
+    const model::MixResult r = model::mixstate(d.set, d.composition, kRequest, root_preference(root),
+                                               T, p, nullptr, rec.residual);
     if (!r.ok()) {
         state.status = StateStatus::no_density;
         state.message = "no density root found at this temperature and pressure";
         return state;
     }
-    state.phase_flag = r.phase_flag;
-    state.liquid_like = code == model::kRootVapour ? r.phase_flag < 0 : r.phase_flag > 0;
-    model::complete_record(d.set, d.composition.x.data(), T, p, rec);
+    state.side = r.side == model::Side::liquid_like ? Side::liquid_like : Side::vapour_like;
+    rec.ideal = model::ideal_part(d.set, d.composition.x.data(), T, p);
     bool negative_w2 = false;
-    state.props = properties::phase_properties(rec, r.Z, T, p, &negative_w2);
+    state.props = properties::phase_properties(rec, r.Z, T * r.Z / p, T, p, properties::Basis::molar,
+                                               &negative_w2);
     if (negative_w2) {
         state.status = StateStatus::negative_sound_speed;
         state.message = "the square of the speed of sound is negative (mechanically unstable root)";

@@ -10,30 +10,25 @@ void EnvelopeEquations::reset(const model::ActiveSet& set, const double* z, doub
     n_ = set.n;
     beta_ = beta;
     for (int i = 0; i < n_; ++i) z_[i] = z[i];
-    liquid_.root = model::kRootLiquid;
-    vapour_.root = model::kRootVapour;
-    liquid_.flag = vapour_.flag = 1;
+    liquid_.root = liquid_.next = model::RootPreference::liquid;
+    vapour_.root = vapour_.next = model::RootPreference::vapour;
     evaluations_ = 0;
 }
 
 void EnvelopeEquations::update_root_preferences() {
-    // The flag is the side found times the preference, so the product is
-    // +1 after a liquid-like and -1 after a vapour-like evaluation.
-    for (Phase* ph : {&liquid_, &vapour_}) {
-        ph->root *= ph->flag;
-        ph->flag = 1;
-    }
+    // Each phase keeps to the side its last evaluation found.
+    for (Phase* ph : {&liquid_, &vapour_}) ph->root = ph->next;
 }
 
 EnvelopeEquations::RootState EnvelopeEquations::root_state() const {
-    return {liquid_.root, liquid_.flag, vapour_.root, vapour_.flag};
+    return {liquid_.root, liquid_.next, vapour_.root, vapour_.next};
 }
 
 void EnvelopeEquations::restore(const RootState& state) {
     liquid_.root = state.liquid_root;
-    liquid_.flag = state.liquid_flag;
+    liquid_.next = state.liquid_next;
     vapour_.root = state.vapour_root;
-    vapour_.flag = state.vapour_flag;
+    vapour_.next = state.vapour_next;
 }
 
 bool EnvelopeEquations::evaluate(const LuVector& X, model::MixRequest request) {
@@ -54,7 +49,8 @@ bool EnvelopeEquations::evaluate(const LuVector& X, model::MixRequest request) {
         const model::MixResult r =
             model::mixstate(*set_, ph->comp, request, ph->root, T, p, ph->amount.data(), &ph->fug, ph->rec);
         if (!r.ok()) return false;
-        ph->flag = r.phase_flag;
+        ph->next = r.side == model::Side::liquid_like ? model::RootPreference::liquid
+                                                      : model::RootPreference::vapour;
     }
     return true;
 }

@@ -17,8 +17,10 @@ using numerics::LuVector;
 
 // Model requests: ln phi with T and p derivatives; the same with the
 // composition matrix.
-inline constexpr model::MixRequest kStartupRequest{1, 2};
-inline constexpr model::MixRequest kNewtonRequest{2, 2};
+inline constexpr model::MixRequest kStartupRequest{model::Fugacity::ln_phi,
+                                                  model::TpDerivatives::second};
+inline constexpr model::MixRequest kNewtonRequest{model::Fugacity::ln_phi_and_matrix,
+                                                 model::TpDerivatives::second};
 
 class EnvelopeEquations {
 public:
@@ -30,10 +32,14 @@ public:
     // evaluation found; called at the start of each point.
     void update_root_preferences();
 
-    // The root preferences and last flags of both phases, so that a point
-    // that is abandoned leaves them as the last converged point set them.
+    // The root preferences of both phases and those their last evaluations
+    // point to, so that a point that is abandoned leaves them as the last
+    // converged point set them.
     struct RootState {
-        int liquid_root = 0, liquid_flag = 1, vapour_root = 0, vapour_flag = 1;
+        model::RootPreference liquid_root = model::RootPreference::liquid;
+        model::RootPreference liquid_next = model::RootPreference::liquid;
+        model::RootPreference vapour_root = model::RootPreference::vapour;
+        model::RootPreference vapour_next = model::RootPreference::vapour;
     };
     RootState root_state() const;
     void restore(const RootState& state);
@@ -64,9 +70,9 @@ private:
         double sum = 0.0;
         model::CompositionState comp;
         model::FugacitySet fug;
-        model::ResidualRecord rec;
-        int root = 0;  // root preference of the density search
-        int flag = 1;  // phase flag of the last evaluation: side found times `root`
+        model::ResidualProperties rec;
+        model::RootPreference root = model::RootPreference::stable;  // of the density search
+        model::RootPreference next = model::RootPreference::stable;  // the side last found, as a preference
     };
 
     const model::ActiveSet* set_ = nullptr;

@@ -55,8 +55,8 @@ EnvelopeRun run_envelope(PhaseWork& work, const EnvelopeRequest& request) {
     run.sentinel = check_trace_parameters(request.settings);
     if (run.sentinel != 0.0) return run;
     const properties::MixtureSetup setup =
-        properties::set_mixture(properties::kModeTemperaturePressure, request.T, request.p, request.x);
-    if (setup.error != properties::MixtureError::kNone) {
+        properties::set_mixture(request.T, request.p, request.x);
+    if (setup.error != properties::MixtureError::none) {
         run.sentinel = setup.sentinel;
         return run;
     }

@@ -14,13 +14,6 @@ inline constexpr double kCacheTolerance = 1e-12;
 inline constexpr double kCacheEmptyT = -1e9;
 inline constexpr double kCacheEmptyP = -1.0;
 
-// ---- error codes and sentinels of tpequil ----------------------------------
-inline constexpr int kErrorNone = 0;
-inline constexpr int kErrorSplitFailed = 1;         // the split or the stability test failed
-inline constexpr int kErrorSingleRefused = 10;      // single-component path with a mode other than 1
-// The only input mode: temperature and pressure given.
-inline constexpr int kModeTP = 1;
-
 // ---- tpsplit ---------------------------------------------------------------
 enum class SplitStatus {
     // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance.

@@ -30,7 +30,7 @@ bool usable(int n, const MixResult& res, const FugacitySet& fug) {
 }  // namespace
 
 const PhaseEvaluation& SolverContext::evaluate_feed() {
-    feed_.res = model::mixstate(*set_, feed_comp_, kFeedRequest, model::kRootStable, T_, p_,
+    feed_.res = model::mixstate(*set_, feed_comp_, kFeedRequest, RootPreference::stable, T_, p_,
                                 &feed_.fug, feed_.rec);
     ++evaluations_;
     feed_failed_ = !usable(n_, feed_.res, feed_.fug);
@@ -53,9 +53,11 @@ bool same_composition(int n, const double* a, const Vector& b) {
 
 }  // namespace
 
-bool SolverContext::evaluate(const double* x, int root, MixRequest request, PhaseEvaluation& out) {
-    if (feed_evaluated_ && root == model::kRootStable && request.fugacity <= 1 &&
-        request.tp_derivatives == 0 && same_composition(n_, x, z_)) {
+bool SolverContext::evaluate(const double* x, RootPreference root, MixRequest request,
+                             PhaseEvaluation& out) {
+    if (feed_evaluated_ && root == RootPreference::stable &&
+        request.fugacity != model::Fugacity::ln_phi_and_matrix &&
+        request.derivatives == model::TpDerivatives::none && same_composition(n_, x, z_)) {
         // A Rachford-Rice answer at beta = 0 or 1 hands back the feed itself.
         out.res = feed_.res;
         for (int i = 0; i < n_; ++i) out.fug.lnphi[i] = feed_.fug.lnphi[i];

@@ -10,18 +10,23 @@ using model::FugacitySet;
 using model::Matrix;
 using model::MixRequest;
 using model::MixResult;
-using model::ResidualRecord;
+using model::ResidualProperties;
+using model::RootPreference;
 using model::Vector;
 
 // Requests of the model evaluations made by the solver.
-inline constexpr MixRequest kFeedRequest{1, 2};      // ln phi, caloric and volumetric derivatives
-inline constexpr MixRequest kLnPhiRequest{1, 0};     // ln phi only
-inline constexpr MixRequest kMatrixRequest{2, 0};    // ln phi and n d ln phi_i / d n_j
+// ln phi, caloric and volumetric derivatives
+inline constexpr MixRequest kFeedRequest{model::Fugacity::ln_phi, model::TpDerivatives::second};
+// ln phi only
+inline constexpr MixRequest kLnPhiRequest{model::Fugacity::ln_phi, model::TpDerivatives::none};
+// ln phi and n d ln phi_i / d n_j
+inline constexpr MixRequest kMatrixRequest{model::Fugacity::ln_phi_and_matrix,
+                                           model::TpDerivatives::none};
 
 // One evaluated phase: its fugacity set, record and density-search result.
 struct PhaseEvaluation {
     FugacitySet fug;
-    ResidualRecord rec;
+    ResidualProperties rec;
     MixResult res;
 };
 
@@ -38,7 +43,7 @@ public:
     // Evaluates composition x (need not sum to 1). An evaluation of the feed
     // composition itself with the stable root reuses the feed's result.
     // Returns false when the model found no density or gave a non-finite ln phi.
-    bool evaluate(const double* x, int root, MixRequest request, PhaseEvaluation& out);
+    bool evaluate(const double* x, RootPreference root, MixRequest request, PhaseEvaluation& out);
 
     const model::ActiveSet& set() const { return *set_; }
     int n() const { return n_; }

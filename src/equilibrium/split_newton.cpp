@@ -35,8 +35,8 @@ double gibbs(const SolverContext& ctx, const Vector& l, const Vector& v,
 // Evaluates both phases at (l, v); false when the model fails for either.
 bool evaluate_phases(SolverContext& ctx, const Vector& l, const Vector& v, MixRequest request,
                      PhaseEvaluation& liquid, PhaseEvaluation& vapour) {
-    const bool ok_l = ctx.evaluate(l.data(), model::kRootStable, request, liquid);
-    return ctx.evaluate(v.data(), model::kRootStable, request, vapour) && ok_l;
+    const bool ok_l = ctx.evaluate(l.data(), RootPreference::stable, request, liquid);
+    return ctx.evaluate(v.data(), RootPreference::stable, request, vapour) && ok_l;
 }
 
 // Scaled gradient (negated, in w.r), scaled Hessian and the largest gap of

@@ -25,7 +25,7 @@ enum class StepVerdict { go_on, unstable, converged, trivial, failed };
 // Evaluates the model at W and forms the substitution values ln W_new = d - ln phi(W).
 SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vector& W) {
     SubstitutionStep st;
-    st.ok = ctx.evaluate(W.data(), model::kRootStable, kLnPhiRequest, w.phase);
+    st.ok = ctx.evaluate(W.data(), RootPreference::stable, kLnPhiRequest, w.phase);
     if (!st.ok) return st;
     const Vector& z = ctx.z();
     const Vector& d = ctx.d();
@@ -190,7 +190,7 @@ public:
 
     bool evaluate(const RestrictedStep& rs, Vector& taken, double& tm_new) override {
         take_alpha_step(ctx_, w_, W_, rs, taken);
-        if (!ctx_.evaluate(w_.W_new.data(), model::kRootStable, kLnPhiRequest, w_.phase)) {
+        if (!ctx_.evaluate(w_.W_new.data(), RootPreference::stable, kLnPhiRequest, w_.phase)) {
             return false;
         }
         tm_new = tm_new_ = tangent_plane(ctx_, w_, w_.W_new);
@@ -233,7 +233,7 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
     TrialResult out;
     for (int it = 1; it <= kTrialNewtonIterations; ++it) {
         out.newton_iterations = it;
-        if (!ctx.evaluate(W.data(), model::kRootStable, kMatrixRequest, w.phase)) break;
+        if (!ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) break;
         const double tm = tangent_plane(ctx, w, W);
         if (trial_derivatives(ctx, w, W) < kTrialGradientTolerance) {
             out.outcome = tm < kUnstableTm ? TrialOutcome::unstable : TrialOutcome::finished;

@@ -12,9 +12,9 @@ EquilibriumSolver::EquilibriumSolver() {
     key_.p = kCacheEmptyP;
 }
 
-bool EquilibriumSolver::cache_hit(const model::ActiveSet& set, int mode, double T, double p,
+bool EquilibriumSolver::cache_hit(const model::ActiveSet& set, double T, double p,
                                   const double* x) const {
-    if (key_.mode != mode || !(std::fabs(T - key_.T) <= kCacheTolerance) ||
+    if (!(std::fabs(T - key_.T) <= kCacheTolerance) ||
         !(std::fabs(p - key_.p) <= kCacheTolerance) || key_.n != set.n) {
         return false;
     }
@@ -28,8 +28,7 @@ bool EquilibriumSolver::cache_hit(const model::ActiveSet& set, int mode, double 
     return true;
 }
 
-void EquilibriumSolver::cache_store(const model::ActiveSet& set, int mode, const double* x) {
-    key_.mode = mode;
+void EquilibriumSolver::cache_store(const model::ActiveSet& set, const double* x) {
     key_.T = result_.T;
     key_.p = result_.p;
     key_.n = set.n;
@@ -53,65 +52,38 @@ const model::ActiveSet& EquilibriumSolver::active_set(int n, const int* ids) {
 }
 
 // One component: no split is possible; the state is the stable root.
-void EquilibriumSolver::purestate(const model::ActiveSet& set, int mode, double T, double p) {
-    if (mode != kModeTP) {
-        result_.error = kErrorSingleRefused;
-        result_.sentinel = kSentinelSingleComponent;
-        return;
-    }
+void EquilibriumSolver::purestate(const model::ActiveSet& set, double T, double p) {
     const double one = 1.0;
     ctx_.begin(set, T, p, &one);
     const PhaseEvaluation& feed = ctx_.evaluate_feed();
     if (ctx_.feed_failed()) {
-        result_.error = kErrorSplitFailed;
-        result_.sentinel = kSentinelSplitFailed;
+        result_.error = EquilibriumError::split_failed;
         result_.split_status = SplitStatus::model_failed;
         return;
     }
-    result_.x[0] = result_.y[0] = 1.0;
-    result_.Z1 = result_.Z2 = feed.res.Z;
-    result_.rec1 = feed.rec;
-    result_.lnphi1[0] = feed.fug.lnphi[0];
-    model::complete_record(set, result_.x.data(), T, p, result_.rec1);
-    result_.v = feed.res.Z * T / p;
-    result_.h = result_.rec1[13] + result_.rec1[3];
-    result_.s = result_.rec1[14] + result_.rec1[4];
-    result_.u = result_.h - p * result_.v;
-    result_.beta = feed.res.phase_flag > 0 ? 0.0 : 1.0;
-    result_.one_minus_beta = 1.0 - result_.beta;
+    tpprops_one_phase(feed, feed.res.side);
 }
 
-// One phase: the feed's own evaluation, with beta from its phase flag.
-void EquilibriumSolver::tpprops_one_phase() {
-    const PhaseEvaluation& feed = ctx_.feed();
+// One phase: the feed's own evaluation, with beta from the side of its root.
+// Both phases hold the feed's state.
+void EquilibriumSolver::tpprops_one_phase(const PhaseEvaluation& feed, model::Side side) {
     const int n = ctx_.n();
     const double T = ctx_.T(), p = ctx_.p();
-    result_.beta = split_.feed_phase_flag > 0 ? 0.0 : 1.0;
+    result_.beta = side == model::Side::liquid_like ? 0.0 : 1.0;
     result_.one_minus_beta = 1.0 - result_.beta;
+    PhaseResult& phase = result_.liquid;
     for (int i = 0; i < n; ++i) {
         result_.x[i] = result_.y[i] = ctx_.z()[i];
-        result_.lnphi1[i] = feed.fug.lnphi[i];
+        phase.lnphi[i] = feed.fug.lnphi[i];
     }
-    result_.Z1 = result_.Z2 = feed.res.Z;
-    result_.rec1 = feed.rec;
-    model::complete_record(ctx_.set(), ctx_.z().data(), T, p, result_.rec1);
+    phase.Z = feed.res.Z;
+    phase.record = {feed.rec, model::ideal_part(ctx_.set(), ctx_.z().data(), T, p)};
     result_.v = feed.res.Z * T / p;
-    result_.h = result_.rec1[13] + result_.rec1[3];
-    result_.s = result_.rec1[14] + result_.rec1[4];
+    result_.h = phase.record.ideal.h0 + phase.record.residual.h_r;
+    result_.s = phase.record.ideal.s0 + phase.record.residual.s_r;
     result_.u = result_.h - p * result_.v;
+    result_.vapour = phase;
 }
-
-namespace {
-
-double mixing_sum(int n, const Vector& c) {
-    double s = 0.0;
-    for (int i = 0; i < n; ++i) {
-        if (c[i] > 0.0) s += c[i] * std::log(c[i]);
-    }
-    return s;
-}
-
-}  // namespace
 
 // Two phases: the ideal-gas part once from the feed, the residual and mixing
 // parts phase by phase. False when a phase could not be evaluated.
@@ -129,27 +101,23 @@ bool EquilibriumSolver::tpprops_two_phase() {
     result_.s = ig.s - std::log(p);
     result_.v = 0.0;
     struct Phase {
-        int root;
+        model::RootPreference root;
         double weight;
         const Vector* c;
-        double* Z;
-        ResidualRecord* rec;
-        Vector* lnphi;
+        PhaseResult* result;
     };
     const Phase phases[2] = {
-        {model::kRootLiquid, result_.one_minus_beta, &result_.x, &result_.Z1, &result_.rec1,
-         &result_.lnphi1},
-        {model::kRootVapour, result_.beta, &result_.y, &result_.Z2, &result_.rec2,
-         &result_.lnphi2}};
+        {model::RootPreference::liquid, result_.one_minus_beta, &result_.x, &result_.liquid},
+        {model::RootPreference::vapour, result_.beta, &result_.y, &result_.vapour}};
     for (const Phase& ph : phases) {
         if (!ctx_.evaluate(ph.c->data(), ph.root, kFeedRequest, phase_)) return false;
-        *ph.Z = phase_.res.Z;
-        *ph.rec = phase_.rec;
-        for (int i = 0; i < n; ++i) (*ph.lnphi)[i] = phase_.fug.lnphi[i];
+        PhaseResult& out = *ph.result;
+        out.Z = phase_.res.Z;
+        for (int i = 0; i < n; ++i) out.lnphi[i] = phase_.fug.lnphi[i];
         result_.v += ph.weight * phase_.res.Z * T / p;
-        result_.h += ph.weight * phase_.rec[3];
-        result_.s += ph.weight * (phase_.rec[4] - mixing_sum(n, *ph.c));
-        model::complete_record(ctx_.set(), ph.c->data(), T, p, *ph.rec);
+        result_.h += ph.weight * phase_.rec.h_r;
+        result_.s += ph.weight * (phase_.rec.s_r - model::mixing_term(n, ph.c->data()));
+        out.record = {phase_.rec, model::ideal_part(ctx_.set(), ph.c->data(), T, p)};
     }
     result_.u = result_.h - p * result_.v;
     return true;
@@ -166,19 +134,18 @@ void EquilibriumSolver::mixture_state(const model::ActiveSet& set, double T, dou
     result_.split_status = split_.status;
     if (split_.status == SplitStatus::ok) {
         if (!split_.two_phase) {
-            tpprops_one_phase();
+            tpprops_one_phase(ctx_.feed(), split_.feed_side);
             return;
         }
         if (tpprops_two_phase()) return;
         result_.split_status = SplitStatus::model_failed;
     }
-    result_.error = kErrorSplitFailed;
-    result_.sentinel = kSentinelSplitFailed;
+    result_.error = EquilibriumError::split_failed;
 }
 
-const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, int mode, double T,
-                                                  double p, const double* x) {
-    if (cache_hit(set, mode, T, p, x)) {
+const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, double T, double p,
+                                                  const double* x) {
+    if (cache_hit(set, T, p, x)) {
         result_ = stored_;
         result_.from_cache = true;
         return result_;
@@ -187,22 +154,22 @@ const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, i
     result_.T = T;
     result_.p = p;
     if (set.n <= 1) {
-        purestate(set, mode, T, p);
+        purestate(set, T, p);
     } else {
         mixture_state(set, T, p, x);
     }
-    if (result_.error == kErrorNone) cache_store(set, mode, x);
+    if (result_.error == EquilibriumError::none) cache_store(set, x);
     return result_;
 }
 
-const EquilibriumResult& tpequil(EquilibriumSolver& solver, int mode, double T, double p, int n,
+const EquilibriumResult& tpequil(EquilibriumSolver& solver, double T, double p, int n,
                                  const int* ids, const double* x) {
-    return solver.solve(solver.active_set(n, ids), mode, T, p, x);
+    return solver.solve(solver.active_set(n, ids), T, p, x);
 }
 
-const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveSet& set, int mode,
-                                 double T, double p, const double* x) {
-    return solver.solve(set, mode, T, p, x);
+const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveSet& set, double T,
+                                 double p, const double* x) {
+    return solver.solve(set, T, p, x);
 }
 
 }  // namespace ngtherm::equilibrium

@@ -7,23 +7,33 @@
 #include "equilibrium/solver_context.hpp"
 #include "equilibrium/tpsplit.hpp"
 #include "model/active_set.hpp"
+#include "model/phase_record.hpp"
 
 namespace ngtherm::equilibrium {
+
+enum class EquilibriumError {
+    none,          // one phase, or a converged split
+    split_failed,  // the stability test or the split failed, or a phase had no density
+};
+
+// One phase of the equilibrium state.
+struct PhaseResult {
+    double Z = 0.0;             // compressibility factor
+    model::PhaseRecord record;  // residual and ideal-gas parts
+    Vector lnphi{};             // ln phi by active position
+};
 
 // Everything a property routine, the flash or the C layer needs from one
 // equilibrium calculation. Caloric values are divided by R = 8.314472 J/(mol K).
 struct EquilibriumResult {
     double T = 0.0, p = 0.0;            // K, MPa (copies of the request)
-    double beta = 0.0;                  // molar fraction of phase 2 (vapour-like)
-    double one_minus_beta = 0.0;        // molar fraction of phase 1 (liquid-like)
-    Vector x{}, y{};                    // phase 1 and phase 2 compositions (the feed for one phase)
+    double beta = 0.0;                  // molar fraction of the vapour-like phase
+    double one_minus_beta = 0.0;        // molar fraction of the liquid-like phase
+    Vector x{}, y{};                    // liquid-like and vapour-like compositions (the feed for one phase)
     double h = 0.0, s = 0.0, u = 0.0;   // overall h/R [K], s/R, u/R = h/R - p v/R [K]
     double v = 0.0;                     // overall v/R = T Z / p [K/MPa]
-    double Z1 = 0.0, Z2 = 0.0;          // compressibility factors of phase 1 and 2
-    ResidualRecord rec1, rec2;          // phase records, slots 13 to 15 completed
-    Vector lnphi1{}, lnphi2{};          // ln phi of phase 1 and 2
-    int error = 0;                      // kErrorNone, kErrorSplitFailed, kErrorSingleRefused
-    double sentinel = 0.0;              // 0, kSentinelSplitFailed or kSentinelSingleComponent
+    PhaseResult liquid, vapour;         // for one phase both hold the feed's state
+    EquilibriumError error = EquilibriumError::none;
     // Diagnostics: status of the split and whether the cache answered.
     SplitStatus split_status = SplitStatus::ok;
     bool from_cache = false;
@@ -36,14 +46,14 @@ class EquilibriumSolver;
 
 // The equilibrium at (T, p) of n active components with ascending 0-based
 // model numbers `ids` and fractions x (not necessarily normalised; components
-// must have fractions >= 1e-8). mode must be 1 (T and p given). The result
-// stays valid until the next call on the same solver.
-const EquilibriumResult& tpequil(EquilibriumSolver& solver, int mode, double T, double p, int n,
+// must have fractions >= 1e-8). The result stays valid until the next call on
+// the same solver.
+const EquilibriumResult& tpequil(EquilibriumSolver& solver, double T, double p, int n,
                                  const int* ids, const double* x);
 
 // The same for an active set built by the caller; `set` must outlive the call.
-const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveSet& set, int mode,
-                                 double T, double p, const double* x);
+const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveSet& set, double T,
+                                 double p, const double* x);
 
 class EquilibriumSolver {
 public:
@@ -57,21 +67,19 @@ public:
 
 private:
     struct CacheKey {
-        int mode = 0;
         double T = 0.0, p = 0.0;
         int n = 0;
         std::array<int, model::kMaxComponents> ids{};
         Vector x{};
     };
 
-    bool cache_hit(const model::ActiveSet& set, int mode, double T, double p,
-                   const double* x) const;
-    void cache_store(const model::ActiveSet& set, int mode, const double* x);
-    const EquilibriumResult& solve(const model::ActiveSet& set, int mode, double T, double p,
+    bool cache_hit(const model::ActiveSet& set, double T, double p, const double* x) const;
+    void cache_store(const model::ActiveSet& set, const double* x);
+    const EquilibriumResult& solve(const model::ActiveSet& set, double T, double p,
                                    const double* x);
-    void purestate(const model::ActiveSet& set, int mode, double T, double p);
+    void purestate(const model::ActiveSet& set, double T, double p);
     void mixture_state(const model::ActiveSet& set, double T, double p, const double* x);
-    void tpprops_one_phase();
+    void tpprops_one_phase(const PhaseEvaluation& feed, model::Side side);
     bool tpprops_two_phase();
     const model::ActiveSet& active_set(int n, const int* ids);
 
@@ -85,10 +93,10 @@ private:
     model::ActiveSet own_set_;
     bool own_set_valid_ = false;
 
-    friend const EquilibriumResult& tpequil(EquilibriumSolver&, int, double, double, int,
-                                            const int*, const double*);
-    friend const EquilibriumResult& tpequil(EquilibriumSolver&, const model::ActiveSet&, int,
-                                            double, double, const double*);
+    friend const EquilibriumResult& tpequil(EquilibriumSolver&, double, double, int, const int*,
+                                            const double*);
+    friend const EquilibriumResult& tpequil(EquilibriumSolver&, const model::ActiveSet&, double,
+                                            double, const double*);
 };
 
 }  // namespace ngtherm::equilibrium

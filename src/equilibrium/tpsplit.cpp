@@ -36,8 +36,8 @@ Substitution ssstep(SolverContext& ctx, SplitWork& w, double& beta, int& steps) 
     Substitution st;
     ++steps;
     rrsolve(n, ctx.z().data(), w.lnK.data(), beta, w.x.data(), w.y.data());
-    const bool ok_l = ctx.evaluate(w.x.data(), model::kRootStable, kLnPhiRequest, w.liquid);
-    st.ok = ctx.evaluate(w.y.data(), model::kRootStable, kLnPhiRequest, w.vapour) && ok_l;
+    const bool ok_l = ctx.evaluate(w.x.data(), RootPreference::stable, kLnPhiRequest, w.liquid);
+    st.ok = ctx.evaluate(w.y.data(), RootPreference::stable, kLnPhiRequest, w.vapour) && ok_l;
     if (!st.ok) return st;
     for (int i = 0; i < n; ++i) {
         w.lnK_new[i] = w.liquid.fug.lnphi[i] - w.vapour.fug.lnphi[i];
@@ -209,7 +209,7 @@ SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
     SplitResult out;
     const PhaseEvaluation& feed = ctx.evaluate_feed();
     out.Z_feed = feed.res.Z;
-    out.feed_phase_flag = feed.res.phase_flag;
+    out.feed_side = feed.res.side;
     if (ctx.feed_failed()) {
         out.status = SplitStatus::model_failed;
         return out;

@@ -26,7 +26,7 @@ struct SplitResult {
     double beta = 0.0;        // vapour-like fraction
     Vector x{}, y{};          // liquid-like and vapour-like compositions
     double Z_feed = 0.0, Z1 = 0.0, Z2 = 0.0;
-    int feed_phase_flag = 0;  // phase flag of the feed's own evaluation
+    model::Side feed_side = model::Side::liquid_like;  // side of the feed's own evaluation
     // Diagnostics.
     int substitution_steps = 0;
     int newton_iterations = 0;

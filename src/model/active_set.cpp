@@ -13,6 +13,10 @@ constexpr double kMinusOneThird = -0.3333333333333333;
 // Peng-Robinson constants: Omega_a and Omega_b of the cubic.
 constexpr double kPrOmegaA = 0.45724;
 constexpr double kPrOmegaB = 0.0778;
+// Peng-Robinson m(omega) = kPrM0 + (kPrM1 + kPrM2 omega) omega.
+constexpr double kPrM0 = 0.37464;
+constexpr double kPrM1 = 1.54226;
+constexpr double kPrM2 = -0.26992;
 
 int departure_function(int i, int j, double& F) {
     for (const DeparturePair& p : kDeparturePairs) {
@@ -96,7 +100,7 @@ void make_active_set(std::span<const int> ids, ActiveSet& set) {
         set.molar_mass[k] = kComponents[i].molar_mass;
 
         const PengRobinsonData& pr = kPengRobinson[i];
-        set.pr_m[k] = 0.37464 + (1.54226 - 0.26992 * pr.omega) * pr.omega;
+        set.pr_m[k] = kPrM0 + (kPrM1 + kPrM2 * pr.omega) * pr.omega;
         set.pr_sqrt_a0[k] = std::sqrt(kPrOmegaA * kR * kR * pr.Tc * pr.Tc / pr.pc);
         set.pr_inv_sqrt_Tc[k] = 1.0 / std::sqrt(pr.Tc);
         set.pr_b[k] = kPrOmegaB * kR * pr.Tc / pr.pc;

@@ -18,7 +18,16 @@ constexpr double kSearchTolerance = 1e-7;      // relative change of the density
 constexpr double kAbsoluteBelow = 1e-8;        // below this density magnitude the change is absolute
 constexpr int kMaxStabiliseSteps = 50;         // steps that move a start or bound onto stable ground
 constexpr double kStabiliseFactor = 1.01;      // factor of one such step
-constexpr double kLowPressure = 1e-5;          // MPa: below this the bracket is simply 0.95 to 1.05
+constexpr double kLowPressure = 1e-5;          // MPa: below this the bracket is simply the low-pressure one
+// Bracket around the start, as factors of the start density.
+constexpr double kLowPressureBelow = 0.95;     // low pressure: the bracket is [0.95, 1.05] rho0
+constexpr double kLowPressureAbove = 1.05;
+constexpr double kLiquidBelow = 0.88;          // liquid-like start not moved: lower bound
+constexpr double kLiquidAbove = 1.08;          // liquid-like start: upper bound
+constexpr double kVapourBelow = 0.95;          // vapour-like start: lower bound
+constexpr double kVapourAbove = 1.05;          // vapour-like start not moved: upper bound
+constexpr double kSecondChanceBelow = 0.99;    // after a failed shape test: liquid-like lower bound
+constexpr double kSecondChanceAbove = 1.01;    // and vapour-like upper bound
 constexpr double kVanishingPressure = 1e-10;   // MPa: pressure "zero" at both bounds
 constexpr int kMaxVanishingRetries = 20;       // liquid candidate: widen the upper bound this often
 constexpr double kVanishingWiden = 1.02;
@@ -35,7 +44,6 @@ constexpr double kFallbackBottom = 1e-5;       // mol/dm3
 constexpr double kFallbackStepsPerInvB = 10.0; // scan steps = 10 / b
 constexpr int kMaxFallbackSteps = 100000;      // cap on those steps
 constexpr double kDistinctRoots = 1e-10;       // candidates closer than this are one root
-constexpr double kNoDensity = 1e-10;           // a result below this is no result
 
 bool change_converged(double x_new, double x_old) {
     const double change = std::fabs(x_new - x_old);
@@ -82,43 +90,45 @@ struct Candidate {
 };
 
 // Moves the start onto mechanically stable ground (dp/drho >= 0).
-int stabilise_start(const DensityFunctions& F, Candidate& c) {
+DensityStatus stabilise_start(const DensityFunctions& F, Candidate& c) {
     for (int step = 0; F.slope(c.rho0) < 0.0; ++step) {
-        if (step >= kMaxStabiliseSteps) return 5;
+        if (step >= kMaxStabiliseSteps) return DensityStatus::start_unstable;
         c.rho0 = c.liquid ? c.rho0 * kStabiliseFactor : c.rho0 / kStabiliseFactor;
         c.moved = true;
     }
-    return 0;
+    return DensityStatus::found;
 }
 
-int stabilise_lower(const DensityFunctions& F, Candidate& c) {
+DensityStatus stabilise_lower(const DensityFunctions& F, Candidate& c) {
     for (int step = 0; F.slope(c.lo) < 0.0; ++step) {
-        if (step >= kMaxStabiliseSteps) return 1;
+        if (step >= kMaxStabiliseSteps) return DensityStatus::lower_bound_unstable;
         c.lo *= kStabiliseFactor;
     }
     c.lo = std::min(c.lo, c.rho0);
-    return 0;
+    return DensityStatus::found;
 }
 
-int stabilise_upper(const DensityFunctions& F, Candidate& c) {
+DensityStatus stabilise_upper(const DensityFunctions& F, Candidate& c) {
     for (int step = 0; F.slope(c.hi) < 0.0; ++step) {
-        if (step >= kMaxStabiliseSteps) return 2;
+        if (step >= kMaxStabiliseSteps) return DensityStatus::upper_bound_unstable;
         c.hi /= kStabiliseFactor;
     }
     c.hi = std::max(c.hi, c.rho0);
-    return 0;
+    return DensityStatus::found;
 }
 
 // Both bounds at vanishing pressure: the vapour candidate gives up, the liquid
 // one widens its upper bound.
-int check_vanishing_pressure(const DensityFunctions& F, Candidate& c) {
-    if (F.pressure(c.lo) >= kVanishingPressure || F.pressure(c.hi) >= kVanishingPressure) return 0;
-    if (!c.liquid) return 3;
+DensityStatus check_vanishing_pressure(const DensityFunctions& F, Candidate& c) {
+    if (F.pressure(c.lo) >= kVanishingPressure || F.pressure(c.hi) >= kVanishingPressure) {
+        return DensityStatus::found;
+    }
+    if (!c.liquid) return DensityStatus::vanishing_pressure;
     for (int retry = 0; retry < kMaxVanishingRetries; ++retry) {
         c.hi *= kVanishingWiden;
-        if (F.pressure(c.hi) >= kVanishingPressure) return 0;
+        if (F.pressure(c.hi) >= kVanishingPressure) return DensityStatus::found;
     }
-    return 3;
+    return DensityStatus::vanishing_pressure;
 }
 
 // The bracket must look like one monotone branch: the secant slope lies between
@@ -139,28 +149,30 @@ bool shape_test(const DensityFunctions& F, double p, int root_count, Candidate& 
     return true;
 }
 
-int build_bracket(const DensityFunctions& F, double p, int root_count, Candidate& c) {
+// Each step either leaves the status at found or stops the bracket there.
+DensityStatus build_bracket(const DensityFunctions& F, double p, int root_count, Candidate& c) {
+    using enum DensityStatus;
     if (p < kLowPressure) {
-        c.lo = 0.95 * c.rho0;
-        c.hi = 1.05 * c.rho0;
-        return 0;
+        c.lo = kLowPressureBelow * c.rho0;
+        c.hi = kLowPressureAbove * c.rho0;
+        return found;
     }
-    if (int s = stabilise_start(F, c)) return s;
-    c.lo = c.liquid ? (c.moved ? c.rho0 : 0.88 * c.rho0) : 0.95 * c.rho0;
-    if (int s = stabilise_lower(F, c)) return s;
-    c.hi = c.liquid ? 1.08 * c.rho0 : (c.moved ? c.rho0 : 1.05 * c.rho0);
-    if (int s = stabilise_upper(F, c)) return s;
-    if (int s = check_vanishing_pressure(F, c)) return s;
-    if (shape_test(F, p, root_count, c)) return 0;
+    if (DensityStatus s = stabilise_start(F, c); s != found) return s;
+    c.lo = c.liquid ? (c.moved ? c.rho0 : kLiquidBelow * c.rho0) : kVapourBelow * c.rho0;
+    if (DensityStatus s = stabilise_lower(F, c); s != found) return s;
+    c.hi = c.liquid ? kLiquidAbove * c.rho0 : (c.moved ? c.rho0 : kVapourAbove * c.rho0);
+    if (DensityStatus s = stabilise_upper(F, c); s != found) return s;
+    if (DensityStatus s = check_vanishing_pressure(F, c); s != found) return s;
+    if (shape_test(F, p, root_count, c)) return found;
     // Second chance: a bound closer to the start on the side away from the other root.
     if (c.liquid) {
-        c.lo = 0.99 * c.rho0;
-        if (int s = stabilise_lower(F, c)) return s;
+        c.lo = kSecondChanceBelow * c.rho0;
+        if (DensityStatus s = stabilise_lower(F, c); s != found) return s;
     } else {
-        c.hi = 1.01 * c.rho0;
-        if (int s = stabilise_upper(F, c)) return s;
+        c.hi = kSecondChanceAbove * c.rho0;
+        if (DensityStatus s = stabilise_upper(F, c); s != found) return s;
     }
-    return shape_test(F, p, root_count, c) ? 0 : 4;
+    return shape_test(F, p, root_count, c) ? found : bracket_shape;
 }
 
 // Newton iteration on f = p(rho) - p from the start, safeguarded by the bracket
@@ -308,10 +320,11 @@ PengRobinsonRoots peng_robinson_roots(const ActiveSet& set, const CompositionSta
     return roots;
 }
 
-DensitySearchResult density_search(const DensityFunctions& F, double p, int preference,
+DensitySearchResult density_search(const DensityFunctions& F, double p, RootPreference preference,
                                    const PengRobinsonRoots& roots) {
     DensitySearchResult result;
-    bool use_liquid = preference != 2, use_vapour = preference != 1;
+    bool use_liquid = preference != RootPreference::vapour;
+    bool use_vapour = preference != RootPreference::liquid;
     if (roots.count == 1) {
         use_liquid = true;
         use_vapour = false;
@@ -322,7 +335,7 @@ DensitySearchResult density_search(const DensityFunctions& F, double p, int pref
         Candidate c;
         c.liquid = which == 0;
         c.rho0 = c.liquid ? roots.rho_max : roots.rho_min;
-        if (int s = build_bracket(F, p, roots.count, c)) {
+        if (DensityStatus s = build_bracket(F, p, roots.count, c); s != DensityStatus::found) {
             // The fallback decides; it keeps a liquid-like root already found
             // when only the liquid-like branch exists at p.
             result.status = s;
@@ -334,7 +347,7 @@ DensitySearchResult density_search(const DensityFunctions& F, double p, int pref
             double scanned[kMaxScanRoots];
             const int n = scan_bracket(F, p, c.lo, c.hi, scanned);
             if (n == 0) {
-                result.status = 6;
+                result.status = DensityStatus::no_root_in_scan;
                 result.rho = found[0];
                 return result;
             }
@@ -419,21 +432,22 @@ double density_fallback(const DensityFunctions& F, double p, const PengRobinsonR
 
     const double vapour_spinodal = scan_for_sign_change(slope, bottom, top, h);
     const double liquid_spinodal = scan_for_sign_change(slope, top, bottom, h);
-    // Which branches exist at p; a spinodal not found in this call counts as absent.
-    int branches = 0;  // 0 both, -1 vapour-like only, -2 liquid-like only
-    if (liquid_spinodal > 0.0 && F.pressure(liquid_spinodal) > p) branches = -1;
-    if (vapour_spinodal > 0.0 && p > F.pressure(vapour_spinodal)) branches = -2;
+    // Which branches exist at p, and so which root to take; a spinodal not
+    // found in this call counts as absent.
+    RootPreference take = RootPreference::stable;  // both branches exist
+    if (liquid_spinodal > 0.0 && F.pressure(liquid_spinodal) > p) take = RootPreference::vapour;
+    if (vapour_spinodal > 0.0 && p > F.pressure(vapour_spinodal)) take = RootPreference::liquid;
 
     const auto liquid_scan = [&]() {
         const double above = liquid_root_above(F, p, top, h);
         return above > 0.0 ? above : scan_for_sign_change(f, top, bottom, h, stable);
     };
-    if (branches == -2) {
+    if (take == RootPreference::liquid) {
         if (current > kNoDensity) return current;
         const double rho = liquid_scan();
         return rho > 0.0 ? rho : liquid_spinodal;
     }
-    if (branches == -1) {
+    if (take == RootPreference::vapour) {
         const double rho = scan_for_sign_change(f, bottom, top, h, stable);
         return rho > 0.0 ? rho : vapour_spinodal;
     }

@@ -62,12 +62,11 @@ struct DensitySearchResult {
     double rho = 0;    // chosen root; with a non-zero status the liquid-like root found before, or 0
     double other = 0;  // the other candidate of a two-candidate search
     double dg = 0;     // |g_r(vapour) - g_r(liquid)| / (1000 R T)
-    int status = 0;    // 0 found, 1 to 6 as documented in mixstate.hpp
+    DensityStatus status = DensityStatus::found;  // found, or where the search stopped
 };
 
-// The guided search. `preference` is 1 (liquid-like only), 2 (vapour-like only)
-// or 0 (both, lower residual Gibbs energy).
-DensitySearchResult density_search(const DensityFunctions& F, double p, int preference,
+// The guided search for the preferred root.
+DensitySearchResult density_search(const DensityFunctions& F, double p, RootPreference preference,
                                    const PengRobinsonRoots& roots);
 
 // The spinodal fallback, taken when the search failed. `current` is the

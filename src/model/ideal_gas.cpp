@@ -108,15 +108,17 @@ IdealMix idealmix(const ActiveSet& set, const double* x, double T) {
     return {T + s_h, 1.0 + lnT - s_G + s_h / T, 1.0 + s_cp};
 }
 
-void complete_record(const ActiveSet& set, const double* x, double T, double p, ResidualRecord& rec) {
-    const IdealMix ig = idealmix(set, x, T);
-    double mixing = 0.0;
-    for (int k = 0; k < set.n; ++k) {
-        if (x[k] > 0.0) mixing += x[k] * std::log(x[k]);
+double mixing_term(int n, const double* x) {
+    double sum = 0.0;
+    for (int k = 0; k < n; ++k) {
+        if (x[k] > 0.0) sum += x[k] * std::log(x[k]);
     }
-    rec[13] = ig.h;
-    rec[14] = ig.s - std::log(p) - mixing;
-    rec[15] = ig.cp;
+    return sum;
+}
+
+IdealGasPart ideal_part(const ActiveSet& set, const double* x, double T, double p) {
+    const IdealMix ig = idealmix(set, x, T);
+    return {ig.h, ig.s - std::log(p) - mixing_term(set.n, x), ig.cp};
 }
 
 }  // namespace ngtherm::model

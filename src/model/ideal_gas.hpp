@@ -6,7 +6,7 @@
 #include <array>
 
 #include "model/active_set.hpp"
-#include "model/mixstate.hpp"
+#include "model/phase_record.hpp"
 
 namespace ngtherm::model {
 
@@ -51,9 +51,11 @@ struct IdealMix {
 };
 IdealMix idealmix(const ActiveSet& set, const double* x, double T);
 
-// Writes slots 13 to 15 of a phase record: the ideal-gas values of the phase
-// composition x (active order, summing to 1) at (T, p) with the pressure and
-// mixing terms: h0/R, s0/R - ln p - sum x ln x, cp0/R.
-void complete_record(const ActiveSet& set, const double* x, double T, double p, ResidualRecord& rec);
+// The mixing term sum x_i ln x_i over the n fractions x (zero fractions add nothing).
+double mixing_term(int n, const double* x);
+
+// The ideal-gas part of a phase of composition x (active order, summing to 1)
+// at (T, p), with the pressure and mixing terms.
+IdealGasPart ideal_part(const ActiveSet& set, const double* x, double T, double p);
 
 }  // namespace ngtherm::model

@@ -11,41 +11,38 @@ namespace {
 // A phase is vapour-like when its reduced volume V' exceeds this many times the
 // Peng-Robinson co-volume b/R.
 constexpr double kVapourLikeCovolumes = 3.0;
-// Below this density the search result counts as "no density".
-constexpr double kNoDensity = 1e-10;
 
 struct StatePoint {
     double T, p, rho, delta, tau, Z, lnZ;
     HelmholtzDerivs ar;
 };
 
-void fill_record(const StatePoint& s, MixRequest req, double molar_mass, ResidualRecord& rec) {
+void fill_record(const StatePoint& s, MixRequest req, double molar_mass, ResidualProperties& rec) {
     const HelmholtzDerivs& d = s.ar;
     const double R = kR;
     const double da = s.delta * d.a_d;
     const double curvature = 1.0 + 2.0 * da + s.delta * s.delta * d.a_dd;
-    rec[8] = -R * R * s.rho * s.rho * s.T * curvature;
-    rec[10] = rec[8] / s.T;
-    rec[16] = molar_mass;
-    if (req.tp_derivatives >= 1) {
-        rec[3] = s.T * (da + s.tau * d.a_t);
-        rec[4] = s.tau * d.a_t - d.a + s.lnZ;
-        rec[11] = R * s.rho * (1.0 + da - s.delta * s.tau * d.a_dt);
+    rec.dpdV = -R * R * s.rho * s.rho * s.T * curvature;
+    rec.molar_mass = molar_mass;
+    if (req.derivatives >= TpDerivatives::first) {
+        rec.h_r = s.T * (da + s.tau * d.a_t);
+        rec.s_r = s.tau * d.a_t - d.a + s.lnZ;
+        rec.dpdT = R * s.rho * (1.0 + da - s.delta * s.tau * d.a_dt);
     }
-    if (req.tp_derivatives >= 2) {
+    if (req.derivatives >= TpDerivatives::second) {
         const double v = 1.0 + da - s.delta * s.tau * d.a_dt;
-        rec[5] = -s.tau * s.tau * d.a_tt - 1.0 + v * v / curvature;
-        rec[9] = rec[11] / (-rec[8]);
-        rec[6] = 1.0 / s.p - rec[9];
-        rec[7] = 1.0 / (R * s.rho) - s.T * rec[9];
-        rec[12] = -s.tau * s.tau * d.a_tt;
+        rec.cp_r = -s.tau * s.tau * d.a_tt - 1.0 + v * v / curvature;
+        rec.dVdT = rec.dpdT / (-rec.dpdV);
+        rec.inv_p_minus_dVdT = 1.0 / s.p - rec.dVdT;
+        rec.V_minus_TdVdT = 1.0 / (R * s.rho) - s.T * rec.dVdT;
+        rec.cv_r = -s.tau * s.tau * d.a_tt;
     }
 }
 
 void pure_fugacity(const StatePoint& s, MixRequest req, FugacitySet& fug) {
     const HelmholtzDerivs& d = s.ar;
     fug.lnphi[0] = d.a + s.delta * d.a_d - s.lnZ;
-    if (req.tp_derivatives >= 1) {
+    if (req.derivatives >= TpDerivatives::first) {
         fug.dlnphidT[0] = -(s.delta * d.a_d + s.tau * d.a_t) / s.T;
         fug.dlnphidp[0] = 1.0 / (kR * s.rho) / s.T - 1.0 / s.p;
     }
@@ -152,14 +149,15 @@ void composition_matrix(const ActiveSet& set, const CompositionState& comp, cons
 
 void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const TauCoefficients& tc,
                       const DeltaFactors& f, const StatePoint& s, MixRequest req,
-                      const ResidualRecord& rec, FugacitySet& fug) {
+                      const ResidualProperties& rec, FugacitySet& fug) {
     const int n = set.n;
     const double rr = comp.rho_r, Tr = comp.T_r;
     const HelmholtzDerivs& d = s.ar;
     ComponentSeries cs;
     component_series(set, tc, f, cs);
     ReducingDerivatives red;
-    if (req.fugacity >= 2) {
+    const bool matrix = req.fugacity == Fugacity::ln_phi_and_matrix;
+    if (matrix) {
         reducing_derivatives(set, comp.x.data(), true, red);
     } else {
         red.dT = comp.dT_r;
@@ -168,7 +166,7 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
     CompositionTerms c;
     composition_terms(set, comp, cs, red, s, c);
     for (int i = 0; i < n; ++i) fug.lnphi[i] = d.a + c.N[i] - s.lnZ;
-    if (req.fugacity < 2 && req.tp_derivatives < 1) return;
+    if (!matrix && req.derivatives == TpDerivatives::none) return;
 
     Vector P, dNdtau;
     for (int i = 0; i < n; ++i) {
@@ -177,15 +175,15 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
         P[i] = s.rho * kR * s.T * (1.0 + s.delta * d.a_d * (2.0 - qr) + s.delta * nda);
         dNdtau[i] = s.delta * d.a_dt * (1.0 - qr) + (d.a_t + s.tau * d.a_tt) * qT + (c.axt[i] - c.sxt);
     }
-    const double dpdV = rec[8];
-    if (req.tp_derivatives >= 1) {
+    const double dpdV = rec.dpdV;
+    if (req.derivatives >= TpDerivatives::first) {
         for (int i = 0; i < n; ++i) {
             const double Vi = -P[i] / dpdV;
             fug.dlnphidp[i] = Vi / s.T - 1.0 / s.p;
-            fug.dlnphidT[i] = -(s.tau / s.T) * (d.a_t + dNdtau[i]) + 1.0 / s.T - rec[11] * Vi / s.T;
+            fug.dlnphidT[i] = -(s.tau / s.T) * (d.a_t + dNdtau[i]) + 1.0 / s.T - rec.dpdT * Vi / s.T;
         }
     }
-    if (req.fugacity >= 2) composition_matrix(set, comp, cs, red, s, c, P, dNdtau, dpdV, fug);
+    if (matrix) composition_matrix(set, comp, cs, red, s, c, P, dNdtau, dpdV, fug);
 }
 
 }  // namespace
@@ -217,11 +215,12 @@ double pressure(const ActiveSet& set, const CompositionState& comp, double T, do
     return DensityFunctions(set, comp, tc, T).pressure(rho);
 }
 
-MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req, int root,
-                   double T, double p, FugacitySet* fug, ResidualRecord& rec) {
+MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req,
+                   RootPreference root, double T, double p, FugacitySet* fug,
+                   ResidualProperties& rec) {
     MixResult result;
     if (!(T > 0.0) || !(p > 0.0) || !std::isfinite(T) || !std::isfinite(p)) {
-        result.status = kDensityBadInput;
+        result.status = DensityStatus::bad_input;
         return result;
     }
     const double tau = comp.T_r / T;
@@ -229,13 +228,11 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     tau_coefficients(set, comp.series, tau, tc);
     const DensityFunctions F(set, comp, tc, T);
     const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
-    const DensitySearchResult search = density_search(F, p, root == kRootVapour ? 2 : root, roots);
+    const DensitySearchResult search = density_search(F, p, root, roots);
     double rho = search.rho;
-    if (rho < kNoDensity || search.status != 0) rho = density_fallback(F, p, roots, rho);
-    result.search_status = search.status;
-    result.other_rho = search.other;
+    if (rho < kNoDensity || search.status != DensityStatus::found) rho = density_fallback(F, p, roots, rho);
     if (!(rho > kNoDensity) || !std::isfinite(rho)) {
-        result.status = kDensityNotFound;
+        result.status = DensityStatus::not_found;
         return result;
     }
 
@@ -246,8 +243,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
 
     const double reduced_volume = 1.0 / (kR * rho);
     const double covolume = comp.pr_b / kR;
-    const int side = reduced_volume > kVapourLikeCovolumes * covolume ? -1 : 1;
-    result.phase_flag = side * (root != 0 ? root : 2);
+    result.side = reduced_volume > kVapourLikeCovolumes * covolume ? Side::vapour_like : Side::liquid_like;
     result.rho = rho;
     result.Z = s.Z;
     result.delta = s.delta;
@@ -255,7 +251,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     result.ar = s.ar;
 
     fill_record(s, req, comp.molar_mass, rec);
-    if (req.fugacity == 0 || fug == nullptr) return result;
+    if (req.fugacity == Fugacity::none || fug == nullptr) return result;
     if (set.n == 1) {
         pure_fugacity(s, req, *fug);
     } else {
@@ -266,8 +262,9 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     return result;
 }
 
-MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest req, int root, double T,
-                   double p, const double* x, FugacitySet* fug, ResidualRecord& rec) {
+MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest req,
+                   RootPreference root, double T, double p, const double* x, FugacitySet* fug,
+                   ResidualProperties& rec) {
     prepare_composition(set, x, scratch);
     return mixstate(set, scratch, req, root, T, p, fug, rec);
 }

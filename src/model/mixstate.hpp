@@ -1,37 +1,48 @@
 // The mixture state evaluator: one phase of known composition at given T and p.
 // It finds the density (Peng-Robinson start values and a guided search on the
-// GERG-2008 surface), and returns Z, the phase flag, the residual property
-// record and, on request, the fugacity set.
+// GERG-2008 surface), and returns Z, the side of the root found, the residual
+// properties and, on request, the fugacity set.
 #pragma once
 
 #include <array>
 
 #include "model/active_set.hpp"
+#include "model/phase_record.hpp"
 #include "model/term_series.hpp"
 
 namespace ngtherm::model {
 
-// Root preference of the density search.
-inline constexpr int kRootLiquid = 1;
-inline constexpr int kRootVapour = -1;
-inline constexpr int kRootStable = 0;  // both roots, lower residual Gibbs energy wins
-
-// What a call of mixstate computes besides density, Z and the phase flag.
-struct MixRequest {
-    int fugacity = 0;        // 0 none, 1 ln phi, 2 ln phi and the composition matrix
-    int tp_derivatives = 0;  // 0 none, 1 first order, 2 also second order
+// Which density root the search takes where there is more than one.
+enum class RootPreference {
+    stable,  // both roots; the lower residual Gibbs energy wins
+    liquid,  // the liquid-like root only
+    vapour,  // the vapour-like root only
 };
 
-// Residual property record, slots 1 to 16 (index 0 unused).
-//  3 h_r/R [K]            4 s_r/R at T, p       5 cp_r/R
-//  6 1/p - (dV'/dT)_p     7 V' - T (dV'/dT)_p   8 (dp/dV')_T [MPa^2/K]
-//  9 (dV'/dT)_p [1/MPa]  10 slot 8 / T         11 (dp/dT)_rho [MPa/K]
-// 12 cv_r/R              16 molar mass [kg/mol]
-// 13 to 15 belong to the caller (the ideal-gas values of the phase); 1 and 2 are unused.
-struct ResidualRecord {
-    std::array<double, 17> slot{};
-    double& operator[](int i) { return slot[i]; }
-    double operator[](int i) const { return slot[i]; }
+// Which side of the phase boundary a root lies on, by its reduced volume.
+enum class Side {
+    liquid_like,  // V' at most kVapourLikeCovolumes Peng-Robinson co-volumes
+    vapour_like,  // V' beyond that
+};
+
+// Fugacity coefficients a call of mixstate computes.
+enum class Fugacity {
+    none,               // no fugacities
+    ln_phi,             // ln phi_i (with their T and p derivatives on request)
+    ln_phi_and_matrix,  // also n d ln phi_i / d n_j
+};
+
+// Temperature and pressure derivatives a call of mixstate computes.
+enum class TpDerivatives {
+    none,    // only dp/dV' and the molar mass in the record
+    first,   // also h_r, s_r, dp/dT and the first derivatives of ln phi
+    second,  // also cp_r, cv_r and the volume derivatives
+};
+
+// What a call of mixstate computes besides density, Z and the side.
+struct MixRequest {
+    Fugacity fugacity = Fugacity::none;
+    TpDerivatives derivatives = TpDerivatives::none;
 };
 
 // Fugacity set of one phase, by active position.
@@ -57,32 +68,41 @@ struct CompositionState {
 // Normalises x (n fractions in active order) and prepares the composition.
 void prepare_composition(const ActiveSet& set, const double* x, CompositionState& c);
 
-// Density-search status: 0 found; 1 lower bound not stable after 50 steps;
-// 2 upper bound not stable; 3 pressure below 1e-10 at both bounds; 4 bracket
-// shape test failed twice; 5 start not stable; 6 no root in the scan.
-// 7: no density at all (the fallback found none either); 8: invalid T or p.
-inline constexpr int kDensityNotFound = 7;
-inline constexpr int kDensityBadInput = 8;
+// Outcome of the density search and of mixstate.
+enum class DensityStatus {
+    found,                 // a root of p(rho) = p on a stable branch
+    lower_bound_unstable,  // dp/drho < 0 at the lower bound after kMaxStabiliseSteps steps
+    upper_bound_unstable,  // dp/drho < 0 at the upper bound after kMaxStabiliseSteps steps
+    vanishing_pressure,    // p < kVanishingPressure at both bounds, widening included
+    bracket_shape,         // the bracket failed the shape test twice
+    start_unstable,        // dp/drho < 0 at the start after kMaxStabiliseSteps steps
+    no_root_in_scan,       // Newton failed and the bracket scan found no sign change
+    not_found,             // no density at all: the fallback found none either
+    bad_input,             // T or p not positive and finite
+};
+
+// A density below this, in mol/dm3, is no result.
+inline constexpr double kNoDensity = 1e-10;
 
 struct MixResult {
     double rho = 0;     // mol/dm3
     double Z = 0;
-    int phase_flag = 0;
-    int search_status = 0;  // status of the guided search (fallback taken when non-zero)
-    int status = 0;         // 0 usable result, kDensityNotFound, kDensityBadInput
-    double other_rho = 0;   // the other candidate root of a two-candidate search
+    Side side = Side::liquid_like;
+    DensityStatus status = DensityStatus::found;  // found, not_found or bad_input
     double delta = 0, tau = 0;
     HelmholtzDerivs ar;     // residual Helmholtz derivatives at the result
-    bool ok() const { return status == 0; }
+    bool ok() const { return status == DensityStatus::found; }
 };
 
-// Evaluates a prepared composition. `fug` may be null when request.fugacity is 0.
+// Evaluates a prepared composition. `fug` may be null when request.fugacity is none.
 MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest request,
-                   int root, double T, double p, FugacitySet* fug, ResidualRecord& rec);
+                   RootPreference root, double T, double p, FugacitySet* fug,
+                   ResidualProperties& rec);
 
 // Prepares `x` into `scratch` and evaluates it.
-MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest request, int root,
-                   double T, double p, const double* x, FugacitySet* fug, ResidualRecord& rec);
+MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest request,
+                   RootPreference root, double T, double p, const double* x, FugacitySet* fug,
+                   ResidualProperties& rec);
 
 // Pressure [MPa] of a prepared composition at (T, rho): used by tests and tools.
 double pressure(const ActiveSet& set, const CompositionState& comp, double T, double rho);

@@ -24,11 +24,4 @@ inline constexpr double kSentinelNegativeSoundSquare = -96666.0;
 inline constexpr double kSentinelSplitFailed = -97777.0;
 inline constexpr double kSentinelTraceFailed = -98888.0;
 
-// Sentinels of state-variable ranges that only other input modes than
-// (T, p) produce; they have no status code.
-inline constexpr double kSentinelVolumeRange = -99993.0;
-inline constexpr double kSentinelEnthalpyRange = -99994.0;
-inline constexpr double kSentinelEntropyRange = -99995.0;
-inline constexpr double kSentinelEnergyRange = -99996.0;
-
 }  // namespace ngtherm

@@ -27,15 +27,14 @@ void fail(double sentinel, FlashValues& v) {
 FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& x, double T,
                      double p) {
     FlashValues v;
-    const MixtureSetup setup = set_mixture(kModeTemperaturePressure, T, p, x);
-    if (setup.error != MixtureError::kNone) {
+    const MixtureSetup setup = set_mixture(T, p, x);
+    if (setup.error != MixtureError::none) {
         fail(setup.sentinel, v);
     } else {
         const equilibrium::EquilibriumResult& r =
-            equilibrium::tpequil(solver, kModeTemperaturePressure, T, p, setup.n,
-                                 setup.list.data(), setup.x.data());
-        if (r.error != equilibrium::kErrorNone) {
-            fail(r.sentinel, v);
+            equilibrium::tpequil(solver, T, p, setup.n, setup.list.data(), setup.x.data());
+        if (r.error != equilibrium::EquilibriumError::none) {
+            fail(equilibrium_sentinel(r.error), v);
         } else {
             const bool two_phase = r.two_phase();
             for (int i = 0; i < setup.n; ++i) {
@@ -48,8 +47,8 @@ FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& 
     // The liquid's mass fraction of the feed times the feed's normal density.
     const double M_L = molar_mass(v.x);
     const double M_F = setup.M * kGramsPerKilogram;
-    const double rho_n = rho_tp(solver, kNormalTemperature, kNormalPressure, x,
-                                            kSelectorOverall, kBasisMass);
+    const double rho_n =
+        rho_tp(solver, kNormalTemperature, kNormalPressure, x, Selector::overall, Basis::mass);
     v.liquid_content = M_L * (1.0 - v.beta) / M_F * kMilligramsPerKilogram * rho_n;
     return v;
 }

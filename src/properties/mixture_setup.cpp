@@ -36,24 +36,23 @@ bool gather_active(const Composition& x, MixtureSetup& setup, double& sum) {
 
 }  // namespace
 
-MixtureSetup set_mixture(int mode, double T, double p, const Composition& x) {
+MixtureSetup set_mixture(double T, double p, const Composition& x) {
     MixtureSetup setup;
     double sum = 0.0;
     if (!gather_active(x, setup, sum)) {
-        fail(setup, MixtureError::kFraction, kSentinelBadFraction);
+        fail(setup, MixtureError::fraction, kSentinelBadFraction);
     } else if (!(std::fabs(1.0 - sum) <= kFractionSumTolerance)) {
-        fail(setup, MixtureError::kSum, kSentinelFractionSum);
-    } else if (mode != kModeTemperaturePressure ||
-               !in_closed_range(T, kStateTemperatureMin, kStateTemperatureMax)) {
-        fail(setup, MixtureError::kFirstVariable, kSentinelTemperatureRange);
+        fail(setup, MixtureError::sum, kSentinelFractionSum);
+    } else if (!in_closed_range(T, kStateTemperatureMin, kStateTemperatureMax)) {
+        fail(setup, MixtureError::temperature, kSentinelTemperatureRange);
     } else if (!in_closed_range(p, kStatePressureMin, kStatePressureMax)) {
-        fail(setup, MixtureError::kSecondVariable, kSentinelPressureRange);
+        fail(setup, MixtureError::pressure, kSentinelPressureRange);
     }
     return setup;
 }
 
-double gas_constant(int basis, double M) {
-    return basis == kBasisMolar ? kRMolar : model::kR / M;
+double gas_constant(Basis basis, double M) {
+    return basis == Basis::molar ? kRMolar : model::kR / M;
 }
 
 }  // namespace ngtherm::properties

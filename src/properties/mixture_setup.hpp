@@ -10,10 +10,6 @@
 
 namespace ngtherm::properties {
 
-// Input mode of a calculation: the pair of state variables it starts from.
-// Only temperature and pressure are supported.
-inline constexpr int kModeTemperaturePressure = 1;
-
 // Closed ranges of the state variables admitted by set_mixture.
 inline constexpr double kStateTemperatureMin = 2.1768;  // K
 inline constexpr double kStateTemperatureMax = 5000.0;  // K
@@ -24,11 +20,11 @@ inline constexpr double kStatePressureMax = 2500.0;     // MPa
 inline constexpr double kFractionSumTolerance = 1e-6;
 
 enum class MixtureError : std::int32_t {
-    kNone = 0,
-    kFirstVariable = 1,   // temperature out of range, or an unsupported mode
-    kSecondVariable = 2,  // pressure out of range
-    kFraction = 3,        // a mole fraction below 0, above 1 or not finite
-    kSum = 4,             // the kept fractions do not sum to 1
+    none,         // every check passed
+    temperature,  // temperature out of range or not finite
+    pressure,     // pressure out of range or not finite
+    fraction,     // a mole fraction below 0, above 1 or not finite
+    sum,          // the kept fractions do not sum to 1
 };
 
 // The active components of a mixture and its molar mass.
@@ -37,7 +33,7 @@ struct MixtureSetup {
     std::array<int, kComponentCount> list{};     // 0-based model numbers, ascending
     std::array<double, kComponentCount> x{};     // their fractions, not renormalised
     double M = 0.0;                              // kg/mol, sum of x_i M_i over the list
-    MixtureError error = MixtureError::kNone;
+    MixtureError error = MixtureError::none;
     double sentinel = 0.0;                       // 0 on success, else the sentinel
 };
 
@@ -48,23 +44,24 @@ struct MixtureSetup {
 // admitted state ranges.
 //
 // Failures, in the order tested (the first one wins):
-// - a fraction below 0, above 1 or not finite: kFraction, kSentinelBadFraction;
+// - a fraction below 0, above 1 or not finite: fraction, kSentinelBadFraction;
 //   n, list, x and M hold what was gathered before that component;
-// - |1 - sum of kept fractions| > kFractionSumTolerance: kSum, kSentinelFractionSum;
-// - mode other than kModeTemperaturePressure, or T outside
-//   [kStateTemperatureMin, kStateTemperatureMax] or not finite:
-//   kFirstVariable, kSentinelTemperatureRange;
+// - |1 - sum of kept fractions| > kFractionSumTolerance: sum, kSentinelFractionSum;
+// - T outside [kStateTemperatureMin, kStateTemperatureMax] or not finite:
+//   temperature, kSentinelTemperatureRange;
 // - p outside [kStatePressureMin, kStatePressureMax] or not finite:
-//   kSecondVariable, kSentinelPressureRange.
+//   pressure, kSentinelPressureRange.
 // In the last three cases the list and M are complete.
-MixtureSetup set_mixture(int mode, double T, double p, const Composition& x);
+MixtureSetup set_mixture(double T, double p, const Composition& x);
 
-// Basis flag: 0 molar, anything else mass.
-inline constexpr int kBasisMolar = 0;
-inline constexpr int kBasisMass = 1;
+// The basis of the caloric values and the density.
+enum class Basis {
+    molar,  // J/mol, J/(mol K), mol/dm3
+    mass,   // kJ/kg, kJ/(kg K), kg/m3
+};
 
 // The gas constant the properties are expressed with: 8.314472 J/(mol K) on
 // the molar basis, 0.008314472 / M kJ/(kg K) on the mass basis (M in kg/mol).
-double gas_constant(int basis, double M);
+double gas_constant(Basis basis, double M);
 
 }  // namespace ngtherm::properties

@@ -4,29 +4,75 @@
 #include <limits>
 
 namespace ngtherm::properties {
+namespace {
 
-PhaseProperties phase_properties(const model::ResidualRecord& r, double Z, double T, double p,
-                                 bool* w_squared_negative) {
-    const double R = kRMolar;
-    const double M = r[16];
-    const double V = T * Z / p;  // V' = v/R, K/MPa
-    const double cv_R = r[15] - 1.0 + r[12];
-    const double cp_R = r[5] + r[15];
-    const double gamma = cp_R / cv_R;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// J per kJ: R / 1000 turns v/R in K/MPa into a volume in the basis unit.
+constexpr double kPerKilo = 1000.0;
+
+// cp and cv of the whole of a two-phase state, weighted by the molar or mass
+// fraction of each phase.
+void mix_phases(const equilibrium::EquilibriumResult& eq, Basis basis, PhaseProperties& whole) {
+    double w1 = eq.one_minus_beta;
+    double w2 = eq.beta;
+    const double M1 = eq.liquid.record.residual.molar_mass;
+    const double M2 = eq.vapour.record.residual.molar_mass;
+    if (basis == Basis::mass) {
+        w2 = eq.beta / (eq.one_minus_beta * M1 / M2 + eq.beta);
+        w1 = 1.0 - w2;
+    }
+    const PhaseProperties liquid = phase_properties(eq, eq.liquid, basis);
+    const PhaseProperties vapour = phase_properties(eq, eq.vapour, basis);
+    whole.cp = w1 * liquid.cp + w2 * vapour.cp;
+    whole.cv = w1 * liquid.cv + w2 * vapour.cv;
+    whole.w = whole.kappa = whole.jt = kNaN;
+}
+
+}  // namespace
+
+PhaseProperties phase_properties(const model::PhaseRecord& rec, double Z, double V, double T,
+                                 double p, Basis basis, bool* w_squared_negative) {
+    const model::ResidualProperties& r = rec.residual;
+    const model::IdealGasPart& ig = rec.ideal;
+    const double R = gas_constant(basis, r.molar_mass);
+    const double cp_R = r.cp_r + ig.cp0;
+    const double cv_R = ig.cp0 - 1.0 + r.cv_r;
     PhaseProperties out;
     out.Z = Z;
-    out.rho = 1.0 / (model::kR * V);
-    out.h = R * (r[3] + r[13]);
-    out.s = R * (r[4] + r[14]);
-    out.u = R * (r[3] + r[13] - T * Z);
-    out.cp = R * cp_R;
+    out.rho = 1.0 / ((R / kPerKilo) * V);
+    out.u = R * (r.h_r + ig.h0 - T * Z);
+    out.h = R * (r.h_r + ig.h0);
+    out.s = R * (r.s_r + ig.s0);
     out.cv = R * cv_R;
-    const double w2 = -V * V * gamma * r[8] * kRMolar / M;
+    out.cp = R * cp_R;
+    const double w2 = -V * V * (cp_R / cv_R) * r.dpdV * kRMolar / r.molar_mass;
     if (w_squared_negative) *w_squared_negative = w2 < 0.0;
-    out.w = w2 < 0.0 ? std::numeric_limits<double>::quiet_NaN() : std::sqrt(w2);
-    out.kappa = -V * gamma * r[8] / p;
-    out.jt = -r[7] / (cv_R + T * r[9] * r[11]);
+    out.w = w2 >= 0.0 ? std::sqrt(w2) : kNaN;
+    out.kappa = -V * (cp_R / cv_R) * r.dpdV / p;
+    out.jt = -r.V_minus_TdVdT / (cv_R + T * r.dVdT * r.dpdT);
     return out;
+}
+
+PhaseProperties phase_properties(const equilibrium::EquilibriumResult& eq,
+                                 const equilibrium::PhaseResult& phase, Basis basis) {
+    return phase_properties(phase.record, phase.Z, eq.T * phase.Z / eq.p, eq.T, eq.p, basis);
+}
+
+PhaseProperties overall_properties(const equilibrium::EquilibriumResult& eq, double M, Basis basis) {
+    const double Z = eq.p * eq.v / eq.T;
+    PhaseProperties whole;
+    if (eq.two_phase()) {
+        mix_phases(eq, basis, whole);
+    } else {
+        whole = phase_properties(eq.liquid.record, Z, eq.v, eq.T, eq.p, basis);
+    }
+    const double R = gas_constant(basis, M);
+    whole.Z = Z;
+    whole.rho = 1.0 / ((R / kPerKilo) * eq.v);
+    whole.u = R * eq.u;
+    whole.h = R * eq.h;
+    whole.s = R * eq.s;
+    return whole;
 }
 
 }  // namespace ngtherm::properties

@@ -159,7 +159,12 @@ TEST(StateCommand, JsonReadsBackBitExactlyAsTheLibraryValues) {
         expect_same_bits(json, "w", m.w);
         expect_same_bits(json, "kappa", m.kappa);
         expect_same_bits(json, "jt", m.jt);
-        EXPECT_EQ(json.at("phase_flag").get<int>(), s.phase_flag);
+        // The flag keeps its old reading: the side (+1 liquid-like), negated with
+        // the vapour preference and doubled with the stable one.
+        const int side = s.side == Side::liquid_like ? 1 : -1;
+        const Root root = root_of(c.root);
+        const int flag = root == Root::liquid ? side : root == Root::vapour ? -side : 2 * side;
+        EXPECT_EQ(json.at("phase_flag").get<int>(), flag);
     }
 }
 

@@ -75,7 +75,7 @@ TEST(FlashExport, OnePhaseLiquidHoldsTheFeedsWholeNormalDensityAsLiquid) {
     Composition x{};
     api::sort_composition(c.composition.data(), ExternalPercentages{}.data(), x);
     const double rho_n = properties::rho_tp(ws.solver, properties::kNormalTemperature, properties::kNormalPressure, x,
-                                            properties::kSelectorOverall, properties::kBasisMass);
+                                            properties::Selector::overall, properties::Basis::mass);
     EXPECT_EQ(out.results[2], properties::kMilligramsPerKilogram * rho_n);
     EXPECT_NEAR(out.results[2], 8.0e5, 1.5e5) << "about 0.8 kg of liquid per normal m3";
 }
@@ -154,11 +154,11 @@ TEST_P(FlashReferenceSplit, SplitHasEqualFugacitiesTheReferenceFractionsAndItsLi
 
     const test::ModelSetup liquid(x), vapour(y);
     model::FugacitySet fx, fy;
-    model::ResidualRecord rec;
+    model::ResidualProperties rec;
     model::CompositionState scratch;
-    ASSERT_TRUE(model::mixstate(liquid.set, scratch, {1, 0}, model::kRootLiquid, c.T, c.p,
+    ASSERT_TRUE(model::mixstate(liquid.set, scratch, {model::Fugacity::ln_phi, model::TpDerivatives::none}, model::RootPreference::liquid, c.T, c.p,
                                 liquid.x.data(), &fx, rec).ok());
-    ASSERT_TRUE(model::mixstate(vapour.set, scratch, {1, 0}, model::kRootVapour, c.T, c.p,
+    ASSERT_TRUE(model::mixstate(vapour.set, scratch, {model::Fugacity::ln_phi, model::TpDerivatives::none}, model::RootPreference::vapour, c.T, c.p,
                                 vapour.x.data(), &fy, rec).ok());
     for (int i = 0; i < liquid.set.n; ++i) {
         EXPECT_NEAR(std::log(liquid.x[i]) + fx.lnphi[i], std::log(vapour.x[i]) + fy.lnphi[i], 1e-8) << i;
@@ -166,10 +166,10 @@ TEST_P(FlashReferenceSplit, SplitHasEqualFugacitiesTheReferenceFractionsAndItsLi
 
     double M_L = 0.0;
     for (int m = 0; m < kComponentCount; ++m) M_L += x[m] * component_molar_mass(m) * 1000.0;
-    const properties::MixtureSetup setup = properties::set_mixture(1, c.T, c.p, feed);
+    const properties::MixtureSetup setup = properties::set_mixture(c.T, c.p, feed);
     const double rho_n = properties::rho_tp(api::thread_workspace().solver, properties::kNormalTemperature,
-                                            properties::kNormalPressure, feed, properties::kSelectorOverall,
-                                            properties::kBasisMass);
+                                            properties::kNormalPressure, feed, properties::Selector::overall,
+                                            properties::Basis::mass);
     const double expected = M_L * (1.0 - beta) / (setup.M * 1000.0) * 1e6 * rho_n;
     EXPECT_NEAR(out.results[2], expected, 1e-9 * expected);
     EXPECT_GT(out.results[2], 0.0);

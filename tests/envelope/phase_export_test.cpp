@@ -107,8 +107,8 @@ TEST(PhaseExport, BadTraceSettingsGiveTheirSentinelTable) {
 }
 
 TEST(PhaseExport, TraceParameterBoundsAreInclusive) {
-    for (const TraceSettings& t : {TraceSettings{.beta = 0.0, .p_min = 0.0001, .p_max = 0.0001, .T_min = 50.0, .initial_step = 0.01},
-                                     TraceSettings{.beta = 1.0, .p_min = 2.5, .p_max = 1000.0, .T_min = 550.0, .initial_step = 1.0}}) {
+    for (const TraceSettings& t : {TraceSettings{.beta = 0.0, .p_min = 0.0001, .p_max = 0.0001, .T_min = 50.0, .initial_step = 0.01, .point_limit = kEnvelopePoints, .temperatures = {}, .pressures = {}, .tuning = {}},
+                                     TraceSettings{.beta = 1.0, .p_min = 2.5, .p_max = 1000.0, .T_min = 550.0, .initial_step = 1.0, .point_limit = kEnvelopePoints, .temperatures = {}, .pressures = {}, .tuning = {}}}) {
         EXPECT_EQ(check_trace_parameters(t), 0.0);
     }
 }

@@ -76,13 +76,13 @@ double equilibrium_residual(const TracerFeed& feed, const TracePoint& point) {
     const int n = feed.set.n;
     model::CompositionState scratch;
     model::FugacitySet fx, fy;
-    model::ResidualRecord rec;
+    model::ResidualProperties rec;
     double best = std::numeric_limits<double>::infinity();
-    for (const int root_x : {model::kRootLiquid, model::kRootVapour}) {
-        for (const int root_y : {model::kRootVapour, model::kRootLiquid}) {
-            const auto rx = model::mixstate(feed.set, scratch, {1, 0}, root_x, point.T, point.p,
+    for (const model::RootPreference root_x : {model::RootPreference::liquid, model::RootPreference::vapour}) {
+        for (const model::RootPreference root_y : {model::RootPreference::vapour, model::RootPreference::liquid}) {
+            const auto rx = model::mixstate(feed.set, scratch, {model::Fugacity::ln_phi, model::TpDerivatives::none}, root_x, point.T, point.p,
                                             point.x.data(), &fx, rec);
-            const auto ry = model::mixstate(feed.set, scratch, {1, 0}, root_y, point.T, point.p,
+            const auto ry = model::mixstate(feed.set, scratch, {model::Fugacity::ln_phi, model::TpDerivatives::none}, root_y, point.T, point.p,
                                             point.y.data(), &fy, rec);
             if (!rx.ok() || !ry.ok()) continue;
             double worst = 0.0;

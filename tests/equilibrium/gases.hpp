@@ -38,7 +38,7 @@ inline Feed make_feed(std::string name, std::initializer_list<std::pair<Componen
 }
 
 inline const EquilibriumResult& solve(EquilibriumSolver& solver, const Feed& f, double T, double p) {
-    return tpequil(solver, 1, T, p, f.n(), f.ids.data(), f.x.data());
+    return tpequil(solver, T, p, f.n(), f.ids.data(), f.x.data());
 }
 
 using C = Component;

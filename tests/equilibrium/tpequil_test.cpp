@@ -49,7 +49,7 @@ TEST_P(OnePhase, LeanGasAtPipelineConditionsStaysOnePhaseAndEqualsTheFeedState) 
     const StatePoint& c = GetParam();
     EquilibriumSolver solver;
     const EquilibriumResult& r = solve(solver, c.feed, c.T, c.p);
-    ASSERT_EQ(r.error, kErrorNone);
+    ASSERT_EQ(r.error, EquilibriumError::none);
     EXPECT_LE(r.beta * (1.0 - r.beta), 0.0);
     EXPECT_EQ(r.beta, 1.0) << "a gas at pipeline conditions is vapour-like";
     EXPECT_EQ(r.u, r.h - c.p * r.v);
@@ -81,8 +81,8 @@ model::Vector feed_lnphi(const Feed& f, double T, double p) {
     const model::ActiveSet set = active_set(f);
     model::CompositionState comp;
     model::FugacitySet fug;
-    model::ResidualRecord rec;
-    model::mixstate(set, comp, model::MixRequest{1, 0}, model::kRootStable, T, p, f.x.data(), &fug,
+    model::ResidualProperties rec;
+    model::mixstate(set, comp, model::MixRequest{model::Fugacity::ln_phi, model::TpDerivatives::none}, model::RootPreference::stable, T, p, f.x.data(), &fug,
                     rec);
     return fug.lnphi;
 }
@@ -99,20 +99,20 @@ TEST_P(TwoPhase, SplitHasEqualFugacitiesMaterialBalanceAndLowerGibbsEnergy) {
     const StatePoint& c = GetParam();
     EquilibriumSolver solver;
     const EquilibriumResult& r = solve(solver, c.feed, c.T, c.p);
-    ASSERT_EQ(r.error, kErrorNone);
+    ASSERT_EQ(r.error, EquilibriumError::none);
     ASSERT_TRUE(r.two_phase());
-    EXPECT_GT(r.Z2, r.Z1);
+    EXPECT_GT(r.vapour.Z, r.liquid.Z);
     const int n = c.feed.n();
     for (int i = 0; i < n; ++i) {
-        const double lnf_liquid = std::log(r.x[i]) + r.lnphi1[i];
-        const double lnf_vapour = std::log(r.y[i]) + r.lnphi2[i];
+        const double lnf_liquid = std::log(r.x[i]) + r.liquid.lnphi[i];
+        const double lnf_vapour = std::log(r.y[i]) + r.vapour.lnphi[i];
         EXPECT_NEAR(lnf_liquid, lnf_vapour, 1e-7) << "component " << c.feed.ids[i];
         EXPECT_NEAR((1.0 - r.beta) * r.x[i] + r.beta * r.y[i], c.feed.x[i], 1e-12);
     }
     model::Vector z{};
     for (int i = 0; i < n; ++i) z[i] = c.feed.x[i];
-    const double g_split = (1.0 - r.beta) * gibbs_sum(n, r.x, r.lnphi1) +
-                           r.beta * gibbs_sum(n, r.y, r.lnphi2);
+    const double g_split = (1.0 - r.beta) * gibbs_sum(n, r.x, r.liquid.lnphi) +
+                           r.beta * gibbs_sum(n, r.y, r.vapour.lnphi);
     EXPECT_LT(g_split, gibbs_sum(n, z, feed_lnphi(c.feed, c.T, c.p)) - 1e-8);
 }
 
@@ -123,12 +123,14 @@ TEST_P(TwoPhase, OverallValuesAreThePhaseWeightedSums) {
     ASSERT_TRUE(r.two_phase());
     const double w1 = r.one_minus_beta, w2 = r.beta;
     EXPECT_EQ(r.u, r.h - c.p * r.v);
-    EXPECT_NEAR(r.v, (w1 * r.Z1 + w2 * r.Z2) * c.T / c.p, 1e-12 * r.v);
+    EXPECT_NEAR(r.v, (w1 * r.liquid.Z + w2 * r.vapour.Z) * c.T / c.p, 1e-12 * r.v);
     // The feed's ideal part equals the weighted ideal parts of the phases, and
-    // each phase's slot 14 carries its own mixing term.
-    EXPECT_NEAR(r.h, w1 * (r.rec1[3] + r.rec1[13]) + w2 * (r.rec2[3] + r.rec2[13]),
+    // each phase's ideal entropy carries its own mixing term.
+    const model::PhaseRecord& l = r.liquid.record;
+    const model::PhaseRecord& v = r.vapour.record;
+    EXPECT_NEAR(r.h, w1 * (l.residual.h_r + l.ideal.h0) + w2 * (v.residual.h_r + v.ideal.h0),
                 1e-9 * (1.0 + std::fabs(r.h)));
-    EXPECT_NEAR(r.s, w1 * (r.rec1[4] + r.rec1[14]) + w2 * (r.rec2[4] + r.rec2[14]), 1e-11);
+    EXPECT_NEAR(r.s, w1 * (l.residual.s_r + l.ideal.s0) + w2 * (v.residual.s_r + v.ideal.s0), 1e-11);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -142,6 +144,23 @@ INSTANTIATE_TEST_SUITE_P(
                       StatePoint{testing::condensate_gas(), 250.0, 5.0},
                       StatePoint{testing::condensate_gas(), 300.0, 2.0}),
     [](const auto& info) { return info.param.feed.name + "_" + std::to_string(info.index); });
+
+// Near the critical point of the mixture the phases differ little, and a loose
+// fugacity test would pass a split that has not converged. The split stops at
+// a gradient of kSplitGradientTolerance; here that leaves about 4e-9 in ln f.
+TEST(NearCriticalSplit, MethanePropaneAt230KAnd8MPaHasEqualFugacitiesTo1e8) {
+    const Feed feed = testing::make_feed("ch4_c3h8_90", {{Component::CH4, 90}, {Component::C3H8, 10}});
+    EquilibriumSolver solver;
+    const EquilibriumResult& r = solve(solver, feed, 230.0, 8.0);
+    ASSERT_EQ(r.error, EquilibriumError::none);
+    ASSERT_TRUE(r.two_phase());
+    EXPECT_NEAR(r.beta, 0.794, 0.005);
+    for (int i = 0; i < feed.n(); ++i) {
+        EXPECT_NEAR(std::log(r.x[i]) + r.liquid.lnphi[i], std::log(r.y[i]) + r.vapour.lnphi[i], 1e-8)
+            << "component " << feed.ids[i];
+        EXPECT_NEAR(r.one_minus_beta * r.x[i] + r.beta * r.y[i], feed.x[i], 1e-12);
+    }
+}
 
 // Two flash results of an independent implementation, beta, x and y to ~1e-10.
 TEST(ReferenceSplit, MatchesBetaCompositionsAndZOfTheReferenceFlashes) {
@@ -160,7 +179,7 @@ TEST(ReferenceSplit, MatchesBetaCompositionsAndZOfTheReferenceFlashes) {
         }
         EquilibriumSolver solver;
         const EquilibriumResult& r = solve(solver, feed, c["T_K"].get<double>(), c["p_MPa"].get<double>());
-        ASSERT_EQ(r.error, kErrorNone) << name;
+        ASSERT_EQ(r.error, EquilibriumError::none) << name;
         ASSERT_TRUE(r.two_phase()) << name;
         EXPECT_NEAR(r.beta, c["beta"].get<double>(), 1e-9) << name;
         for (int i = 0; i < feed.n(); ++i) {
@@ -168,8 +187,8 @@ TEST(ReferenceSplit, MatchesBetaCompositionsAndZOfTheReferenceFlashes) {
             EXPECT_NEAR(r.x[i], c["x"][id].get<double>(), 1e-8) << name << " x " << id;
             EXPECT_NEAR(r.y[i], c["y"][id].get<double>(), 1e-8) << name << " y " << id;
         }
-        EXPECT_NEAR(r.Z1, c["liquid"]["Z"].get<double>(), 1e-8) << name;
-        EXPECT_NEAR(r.Z2, c["vapour"]["Z"].get<double>(), 1e-8) << name;
+        EXPECT_NEAR(r.liquid.Z, c["liquid"]["Z"].get<double>(), 1e-8) << name;
+        EXPECT_NEAR(r.vapour.Z, c["vapour"]["Z"].get<double>(), 1e-8) << name;
     }
 }
 
@@ -185,7 +204,7 @@ TEST(DewLine, SplitPersistsAndBetaVariesContinuouslyOnAFineTemperatureGrid) {
     for (int k = 0; k <= 600; ++k) {
         const double T = 240.0 + 0.1 * k;
         const EquilibriumResult& r = solve(solver, feed, T, 4.0);
-        ASSERT_EQ(r.error, kErrorNone) << "T = " << T;
+        ASSERT_EQ(r.error, EquilibriumError::none) << "T = " << T;
         const bool two = r.two_phase();
         if (k == 0) {
             ASSERT_TRUE(two);
@@ -216,32 +235,24 @@ TEST(SingleComponent, TakesBetaFromThePhaseFlagAndHasNoMixingTermInSlot14) {
                          Case{150.0, 0.5, 1.0}}) {
         EquilibriumSolver solver;
         const EquilibriumResult& r = solve(solver, methane, c.T, c.p);
-        ASSERT_EQ(r.error, kErrorNone);
+        ASSERT_EQ(r.error, EquilibriumError::none);
         EXPECT_EQ(r.beta, c.beta) << "T = " << c.T << ", p = " << c.p;
         EXPECT_EQ(r.one_minus_beta, 1.0 - c.beta);
         const model::IdealMix ig = model::idealmix(set, &one, c.T);
-        EXPECT_DOUBLE_EQ(r.rec1[14], ig.s - std::log(c.p));
-        EXPECT_DOUBLE_EQ(r.rec1[13], ig.h);
+        EXPECT_DOUBLE_EQ(r.liquid.record.ideal.s0, ig.s - std::log(c.p));
+        EXPECT_DOUBLE_EQ(r.liquid.record.ideal.h0, ig.h);
         EXPECT_EQ(r.u, r.h - c.p * r.v);
-        EXPECT_DOUBLE_EQ(r.v, r.Z1 * c.T / c.p);
+        EXPECT_DOUBLE_EQ(r.v, r.liquid.Z * c.T / c.p);
     }
-}
-
-TEST(SingleComponent, IsRefusedForAnInputModeOtherThanTemperatureAndPressure) {
-    const Feed methane = testing::make_feed("ch4", {{Component::CH4, 100}});
-    EquilibriumSolver solver;
-    const EquilibriumResult& r = tpequil(solver, 2, 300.0, 5.0, 1, methane.ids.data(), methane.x.data());
-    EXPECT_EQ(r.error, kErrorSingleRefused);
-    EXPECT_EQ(r.sentinel, kSentinelSingleComponent);
-    EXPECT_EQ(solver.evaluations(), 0);
 }
 
 // ---- cache -----------------------------------------------------------------------
 
 bool same_bits(const EquilibriumResult& a, const EquilibriumResult& b) {
     return a.beta == b.beta && a.h == b.h && a.s == b.s && a.u == b.u && a.v == b.v &&
-           a.Z1 == b.Z1 && a.Z2 == b.Z2 && a.x == b.x && a.y == b.y && a.lnphi1 == b.lnphi1 &&
-           a.lnphi2 == b.lnphi2 && a.rec1.slot == b.rec1.slot && a.rec2.slot == b.rec2.slot;
+           a.liquid.Z == b.liquid.Z && a.vapour.Z == b.vapour.Z && a.x == b.x && a.y == b.y &&
+           a.liquid.lnphi == b.liquid.lnphi && a.vapour.lnphi == b.vapour.lnphi &&
+           a.liquid.record == b.liquid.record && a.vapour.record == b.vapour.record;
 }
 
 TEST(Cache, AnswersAnIdenticalRepeatWithoutModelEvaluations) {
@@ -271,7 +282,7 @@ TEST(Cache, MissesOnATemperatureChangeOf2e12AndHitsOn1e13) {
     evaluations = solver.evaluations();
     std::vector<double> x = feed.x;
     x[0] += 2e-12;
-    tpequil(solver, 1, 300.0 + 2e-12, 5.0, feed.n(), feed.ids.data(), x.data());
+    tpequil(solver, 300.0 + 2e-12, 5.0, feed.n(), feed.ids.data(), x.data());
     EXPECT_GT(solver.evaluations(), evaluations) << "a fraction change of 2e-12 misses";
 }
 
@@ -292,8 +303,7 @@ TEST(Cache, FailedCallLeavesThePreviousEntryInPlace) {
     const EquilibriumResult good = solve(solver, feed, 240.0, 4.0);
     // No density exists at a negative pressure: the split fails.
     const EquilibriumResult& bad = solve(solver, feed, 240.0, -1.0);
-    EXPECT_EQ(bad.error, kErrorSplitFailed);
-    EXPECT_EQ(bad.sentinel, kSentinelSplitFailed);
+    EXPECT_EQ(bad.error, EquilibriumError::split_failed);
     const long evaluations = solver.evaluations();
     const EquilibriumResult& again = solve(solver, feed, 240.0, 4.0);
     EXPECT_TRUE(again.from_cache);

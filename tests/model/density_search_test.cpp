@@ -16,7 +16,7 @@ struct Search {
     Search(const Composition& x, double T_) : m(x), T(T_) { tau_coefficients(m.set, m.comp.series, m.comp.T_r / T, tc); }
     DensityFunctions functions() const { return DensityFunctions(m.set, m.comp, tc, T); }
     PengRobinsonRoots roots(double p) const { return peng_robinson_roots(m.set, m.comp, T, p); }
-    DensitySearchResult search(double p, int preference) const {
+    DensitySearchResult search(double p, RootPreference preference) const {
         return density_search(functions(), p, preference, roots(p));
     }
 };
@@ -27,9 +27,11 @@ TEST(DensitySearch, FindsLiquidVapourAndLowerGibbsRootWhereBothExist) {
     const Search s(test::composition({{"CO2", 1.0}}), 270.0);
     const double p = 2.0;
     ASSERT_EQ(s.roots(p).count, 2);
-    const DensitySearchResult liquid = s.search(p, 1), vapour = s.search(p, 2), stable = s.search(p, 0);
-    ASSERT_EQ(liquid.status, 0);
-    ASSERT_EQ(vapour.status, 0);
+    const DensitySearchResult liquid = s.search(p, RootPreference::liquid);
+    const DensitySearchResult vapour = s.search(p, RootPreference::vapour);
+    const DensitySearchResult stable = s.search(p, RootPreference::stable);
+    ASSERT_EQ(liquid.status, DensityStatus::found);
+    ASSERT_EQ(vapour.status, DensityStatus::found);
     EXPECT_GT(liquid.rho, 20.0);
     EXPECT_LT(vapour.rho, 2.0);
     for (double rho : {liquid.rho, vapour.rho}) {
@@ -45,8 +47,8 @@ TEST(DensitySearch, FindsLiquidVapourAndLowerGibbsRootWhereBothExist) {
 TEST(DensitySearch, PicksTheLiquidWhereItHasTheLowerGibbsEnergy) {
     const Search s(test::composition({{"CO2", 1.0}}), 270.0);
     const double p = 3.5;  // above saturation: the liquid is stable
-    const DensitySearchResult r = s.search(p, 0);
-    ASSERT_EQ(r.status, 0);
+    const DensitySearchResult r = s.search(p, RootPreference::stable);
+    ASSERT_EQ(r.status, DensityStatus::found);
     EXPECT_GT(r.rho, 20.0);
 }
 
@@ -54,20 +56,20 @@ TEST(DensitySearch, SupercriticalGasHasOneStartAndOneRoot) {
     const Search s(test::natural_gas_11(), 300.0);
     for (double p : {0.1, 5.0, 30.0, 100.0}) {
         ASSERT_EQ(s.roots(p).count, 1) << p;
-        const DensitySearchResult r = s.search(p, 0);
-        ASSERT_EQ(r.status, 0) << p;
+        const DensitySearchResult r = s.search(p, RootPreference::stable);
+        ASSERT_EQ(r.status, DensityStatus::found) << p;
         EXPECT_NEAR(s.functions().pressure(r.rho), p, 1e-9 * p);
         EXPECT_EQ(r.other, 0.0);
         // The vapour preference is ignored when the cubic has a single root.
-        EXPECT_EQ(s.search(p, 2).rho, r.rho);
+        EXPECT_EQ(s.search(p, RootPreference::vapour).rho, r.rho);
     }
 }
 
 TEST(DensitySearch, VeryLowPressureUsesTheSimpleBracketAndStillConverges) {
     const Search s(test::natural_gas_11(), 300.0);
     for (double p : {1e-6, 3e-8}) {
-        const DensitySearchResult r = s.search(p, 0);
-        ASSERT_EQ(r.status, 0);
+        const DensitySearchResult r = s.search(p, RootPreference::stable);
+        ASSERT_EQ(r.status, DensityStatus::found);
         EXPECT_NEAR(r.rho, p / (kR * 300.0), 1e-6 * r.rho);
     }
 }
@@ -83,8 +85,8 @@ TEST(DensitySearch, FallbackFindsTheSameRootsAsTheGuidedSearch) {
                           {test::composition({{"CH4", 0.3}, {"C3H8", 0.7}}), 230.0, 3.0}};
     for (const Case& c : cases) {
         const Search s(c.x, c.T);
-        const DensitySearchResult r = s.search(c.p, 0);
-        ASSERT_EQ(r.status, 0);
+        const DensitySearchResult r = s.search(c.p, RootPreference::stable);
+        ASSERT_EQ(r.status, DensityStatus::found);
         const double fallback = density_fallback(s.functions(), c.p, s.roots(c.p), 0.0);
         EXPECT_NEAR(fallback, r.rho, 1e-6 * r.rho) << c.T << " " << c.p;
     }
@@ -98,13 +100,13 @@ TEST(DensitySearch, HeavyLiquidBeyondThePengRobinsonLimitIsFoundForEveryPreferen
     for (double methane : {0.0, 0.003, 0.006, 0.01}) {
         const test::ModelSetup m(methane > 0 ? test::composition({{"CH4", methane}, {"nC10", 1 - methane}})
                                              : test::composition({{"nC10", 1.0}}));
-        ResidualRecord rec;
+        ResidualProperties rec;
         CompositionState scratch;
-        const double liquid = mixstate(m.set, scratch, {}, kRootLiquid, 275.0, 0.1, m.x.data(), nullptr, rec).rho;
+        const double liquid = mixstate(m.set, scratch, {}, RootPreference::liquid, 275.0, 0.1, m.x.data(), nullptr, rec).rho;
         EXPECT_NEAR(liquid, 5.23, 0.05) << methane;
-        for (int root : {kRootStable, kRootVapour}) {
+        for (RootPreference root : {RootPreference::stable, RootPreference::vapour}) {
             EXPECT_NEAR(mixstate(m.set, scratch, {}, root, 275.0, 0.1, m.x.data(), nullptr, rec).rho, liquid,
-                        1e-6 * liquid) << methane << " " << root;
+                        1e-6 * liquid) << methane << " " << static_cast<int>(root);
         }
     }
 }
@@ -114,15 +116,15 @@ TEST(DensitySearch, MixStateFallsBackWhenTheSearchRejectsItsRoot) {
     // phase composition has roots on both branches; every outcome must be a
     // mechanically stable density that reproduces the pressure.
     const test::ModelSetup m(test::composition({{"CH4", 0.6}, {"C3H8", 0.4}}));
-    ResidualRecord rec;
+    ResidualProperties rec;
     CompositionState scratch;
     for (double T = 180.0; T <= 320.0; T += 10.0) {
         for (double p : {0.5, 2.0, 5.0, 9.0}) {
-            for (int root : {kRootLiquid, kRootVapour, kRootStable}) {
+            for (RootPreference root : {RootPreference::liquid, RootPreference::vapour, RootPreference::stable}) {
                 const MixResult r = mixstate(m.set, scratch, {}, root, T, p, m.x.data(), nullptr, rec);
-                ASSERT_TRUE(r.ok()) << T << " " << p << " " << root;
-                EXPECT_NEAR(pressure(m.set, m.comp, T, r.rho), p, 1e-6 * p) << T << " " << p << " " << root;
-                EXPECT_LT(rec[8], 0.0);
+                ASSERT_TRUE(r.ok()) << T << " " << p << " " << static_cast<int>(root);
+                EXPECT_NEAR(pressure(m.set, m.comp, T, r.rho), p, 1e-6 * p) << T << " " << p << " " << static_cast<int>(root);
+                EXPECT_LT(rec.dpdV, 0.0);
             }
         }
     }

@@ -13,11 +13,11 @@ namespace {
 struct Evaluation {
     MixResult result;
     FugacitySet fug;
-    ResidualRecord rec;
+    ResidualProperties rec;
 };
 
-Evaluation evaluate(const test::ModelSetup& m, const std::vector<double>& x, double T, double p, int root,
-                    MixRequest req = {2, 2}) {
+Evaluation evaluate(const test::ModelSetup& m, const std::vector<double>& x, double T, double p, RootPreference root,
+                    MixRequest req = {Fugacity::ln_phi_and_matrix, TpDerivatives::second}) {
     Evaluation e;
     CompositionState scratch;
     e.result = mixstate(m.set, scratch, req, root, T, p, x.data(), &e.fug, e.rec);
@@ -28,17 +28,17 @@ struct FugacityCase {
     const char* name;
     Composition x;
     double T, p;
-    int root;
+    RootPreference root;
 };
 
 std::vector<FugacityCase> fugacity_cases() {
     return {
-        {"published mixture, dense gas", test::published_mixture(), 400.0, 50.0, kRootStable},
-        {"natural gas, pipeline", test::natural_gas_11(), 280.0, 7.0, kRootStable},
-        {"methane-propane, liquid", test::composition({{"CH4", 0.3}, {"C3H8", 0.7}}), 230.0, 3.0, kRootLiquid},
-        {"methane-propane, vapour", test::composition({{"CH4", 0.95}, {"C3H8", 0.05}}), 230.0, 3.0, kRootVapour},
+        {"published mixture, dense gas", test::published_mixture(), 400.0, 50.0, RootPreference::stable},
+        {"natural gas, pipeline", test::natural_gas_11(), 280.0, 7.0, RootPreference::stable},
+        {"methane-propane, liquid", test::composition({{"CH4", 0.3}, {"C3H8", 0.7}}), 230.0, 3.0, RootPreference::liquid},
+        {"methane-propane, vapour", test::composition({{"CH4", 0.95}, {"C3H8", 0.05}}), 230.0, 3.0, RootPreference::vapour},
         {"hydrogen blend", test::composition({{"CH4", 0.7}, {"H2", 0.2}, {"CO2", 0.05}, {"N2", 0.05}}), 300.0, 10.0,
-         kRootStable},
+         RootPreference::stable},
     };
 }
 
@@ -93,33 +93,32 @@ TEST(MixState, FugacityDerivativesAgreeWithCentralDifferences) {
     }
 }
 
-TEST(MixState, RecordSlotsAgreeWithDifferencesOfTheState) {
+TEST(MixState, ResidualPropertiesAgreeWithDifferencesOfTheState) {
     const test::ModelSetup m(test::natural_gas_11());
     const double T = 260.0, p = 8.0;
-    const Evaluation e = evaluate(m, m.x, T, p, kRootStable, {0, 2});
+    const Evaluation e = evaluate(m, m.x, T, p, RootPreference::stable, {Fugacity::none, TpDerivatives::second});
     const double V = 1.0 / (kR * e.result.rho);
     const double h = 1e-4;
-    const Evaluation up = evaluate(m, m.x, T + h, p, kRootStable, {0, 2});
-    const Evaluation dn = evaluate(m, m.x, T - h, p, kRootStable, {0, 2});
+    const Evaluation up = evaluate(m, m.x, T + h, p, RootPreference::stable, {Fugacity::none, TpDerivatives::second});
+    const Evaluation dn = evaluate(m, m.x, T - h, p, RootPreference::stable, {Fugacity::none, TpDerivatives::second});
     const double dVdT = (1.0 / (kR * up.result.rho) - 1.0 / (kR * dn.result.rho)) / (2 * h);
-    EXPECT_NEAR(e.rec[9], dVdT, 1e-6 * std::fabs(dVdT));
-    EXPECT_NEAR(e.rec[7], V - T * dVdT, 1e-6 * std::fabs(V));
+    EXPECT_NEAR(e.rec.dVdT, dVdT, 1e-6 * std::fabs(dVdT));
+    EXPECT_NEAR(e.rec.V_minus_TdVdT, V - T * dVdT, 1e-6 * std::fabs(V));
     // cp_r/R from the enthalpy: d(h_r/R)/dT = cp_r/R.
-    EXPECT_NEAR(e.rec[5], (up.rec[3] - dn.rec[3]) / (2 * h), 1e-6 * (1 + std::fabs(e.rec[5])));
+    EXPECT_NEAR(e.rec.cp_r, (up.rec.h_r - dn.rec.h_r) / (2 * h), 1e-6 * (1 + std::fabs(e.rec.cp_r)));
     // (dp/dV')_T and (dp/dT)_rho from the pressure function.
     const double rho = e.result.rho, dr = 1e-6 * rho;
     const double dpdrho = (pressure(m.set, m.comp, T, rho + dr) - pressure(m.set, m.comp, T, rho - dr)) / (2 * dr);
-    EXPECT_NEAR(e.rec[8], -kR * rho * rho * dpdrho, 1e-7 * std::fabs(e.rec[8]));
-    EXPECT_NEAR(e.rec[10], e.rec[8] / T, 1e-15 * std::fabs(e.rec[10]));
+    EXPECT_NEAR(e.rec.dpdV, -kR * rho * rho * dpdrho, 1e-7 * std::fabs(e.rec.dpdV));
     const double dpdT = (pressure(m.set, m.comp, T + h, rho) - pressure(m.set, m.comp, T - h, rho)) / (2 * h);
-    EXPECT_NEAR(e.rec[11], dpdT, 1e-7 * std::fabs(dpdT));
-    EXPECT_NEAR(e.rec[16], m.comp.molar_mass, 0.0);
+    EXPECT_NEAR(e.rec.dpdT, dpdT, 1e-7 * std::fabs(dpdT));
+    EXPECT_NEAR(e.rec.molar_mass, m.comp.molar_mass, 0.0);
 }
 
 TEST(MixState, FractionsAreNormalisedBeforeUse) {
     const test::ModelSetup m(test::composition({{"CH4", 0.5}, {"C2H6", 0.5}}));
-    const Evaluation a = evaluate(m, {0.5, 0.6}, 250.0, 5.0, kRootStable);
-    const Evaluation b = evaluate(m, {0.5 / 1.1, 0.6 / 1.1}, 250.0, 5.0, kRootStable);
+    const Evaluation a = evaluate(m, {0.5, 0.6}, 250.0, 5.0, RootPreference::stable);
+    const Evaluation b = evaluate(m, {0.5 / 1.1, 0.6 / 1.1}, 250.0, 5.0, RootPreference::stable);
     EXPECT_NEAR(a.result.rho, b.result.rho, 1e-13 * b.result.rho);
     EXPECT_NEAR(a.fug.lnphi[1], b.fug.lnphi[1], 1e-13);
     EXPECT_NEAR(a.fug.dlnphidn[0][1], b.fug.dlnphidn[0][1], 1e-12);
@@ -130,7 +129,7 @@ TEST(MixState, OneComponentUsesThePureFluidFormulasAndWritesNoMatrix) {
     Evaluation e;
     e.fug.dlnphidn[0][0] = 42.0;
     CompositionState scratch;
-    e.result = mixstate(m.set, scratch, {2, 2}, kRootStable, 200.0, 3.0, m.x.data(), &e.fug, e.rec);
+    e.result = mixstate(m.set, scratch, {Fugacity::ln_phi_and_matrix, TpDerivatives::second}, RootPreference::stable, 200.0, 3.0, m.x.data(), &e.fug, e.rec);
     const HelmholtzDerivs& d = e.result.ar;
     const double delta = e.result.delta, tau = e.result.tau;
     EXPECT_NEAR(e.fug.lnphi[0], d.a + delta * d.a_d - std::log(e.result.Z), 1e-15);
@@ -139,49 +138,38 @@ TEST(MixState, OneComponentUsesThePureFluidFormulasAndWritesNoMatrix) {
     EXPECT_EQ(e.fug.dlnphidn[0][0], 42.0);
 }
 
-TEST(MixState, WithoutTemperatureDerivativesOnlyTheAlwaysSlotsAreWritten) {
-    const test::ModelSetup m(test::natural_gas_11());
-    ResidualRecord rec;
-    rec.slot.fill(-5.0);
-    FugacitySet fug;
-    fug.dlnphidT.fill(-5.0);
-    CompositionState scratch;
-    mixstate(m.set, scratch, {1, 0}, kRootStable, 300.0, 5.0, m.x.data(), &fug, rec);
-    for (int slot : {1, 2, 3, 4, 5, 6, 7, 9, 11, 12, 13, 14, 15}) EXPECT_EQ(rec[slot], -5.0) << slot;
-    for (int slot : {8, 10, 16}) EXPECT_NE(rec[slot], -5.0) << slot;
-    EXPECT_EQ(fug.dlnphidT[0], -5.0);
-}
-
-TEST(MixState, PhaseFlagCarriesTheRootPreferenceAndTheSide) {
+TEST(MixState, SideFollowsTheRootFoundWhateverThePreference) {
     const test::ModelSetup m(test::composition({{"CO2", 1.0}}));
-    ResidualRecord rec;
+    ResidualProperties rec;
     CompositionState scratch;
-    auto flag = [&](int root, double p) { return mixstate(m.set, scratch, {}, root, 270.0, p, m.x.data(), nullptr, rec).phase_flag; };
+    auto side = [&](RootPreference root, double p) {
+        return mixstate(m.set, scratch, {}, root, 270.0, p, m.x.data(), nullptr, rec).side;
+    };
     // 270 K: 2 MPa is below and 20 MPa above the saturation pressure of about 3.2 MPa.
-    EXPECT_EQ(flag(kRootStable, 2.0), -2);
-    EXPECT_EQ(flag(kRootStable, 20.0), 2);
-    EXPECT_EQ(flag(kRootLiquid, 2.0), 1);   // the metastable liquid root
-    EXPECT_EQ(flag(kRootVapour, 2.0), 1);   // vapour-like state with the vapour preference
-    EXPECT_EQ(flag(kRootVapour, 20.0), -1); // only a liquid-like root exists
+    EXPECT_EQ(side(RootPreference::stable, 2.0), Side::vapour_like);
+    EXPECT_EQ(side(RootPreference::stable, 20.0), Side::liquid_like);
+    EXPECT_EQ(side(RootPreference::liquid, 2.0), Side::liquid_like);  // the metastable liquid root
+    EXPECT_EQ(side(RootPreference::vapour, 2.0), Side::vapour_like);
+    EXPECT_EQ(side(RootPreference::vapour, 20.0), Side::liquid_like);  // only a liquid-like root exists
 }
 
 TEST(MixState, IdealGasLimitAtVeryLowPressure) {
     const test::ModelSetup m(test::natural_gas_11());
     const double p = 1e-9;
-    const Evaluation e = evaluate(m, m.x, 300.0, p, kRootStable);
+    const Evaluation e = evaluate(m, m.x, 300.0, p, RootPreference::stable);
     ASSERT_TRUE(e.result.ok());
     EXPECT_NEAR(e.result.Z, 1.0, 1e-10);
     for (int i = 0; i < m.set.n; ++i) EXPECT_NEAR(e.fug.lnphi[i], 0.0, 1e-9);
     // 1/p - (dV'/dT)_p stays finite while both terms grow as 1/p.
-    EXPECT_LT(std::fabs(e.rec[6]), 1e-8 / p);
+    EXPECT_LT(std::fabs(e.rec.inv_p_minus_dVdT), 1e-8 / p);
 }
 
 TEST(MixState, InvalidTemperatureOrPressureIsReportedNotEvaluated) {
     const test::ModelSetup m(test::natural_gas_11());
-    ResidualRecord rec;
+    ResidualProperties rec;
     CompositionState scratch;
     for (auto [T, p] : {std::pair{-1.0, 1.0}, {300.0, -2.0}, {NAN, 1.0}, {300.0, INFINITY}, {0.0, 1.0}}) {
-        EXPECT_EQ(mixstate(m.set, scratch, {}, 0, T, p, m.x.data(), nullptr, rec).status, kDensityBadInput);
+        EXPECT_EQ(mixstate(m.set, scratch, {}, RootPreference::stable, T, p, m.x.data(), nullptr, rec).status, DensityStatus::bad_input);
     }
 }
 

@@ -56,9 +56,9 @@ TEST(SinglePhaseState, AgreesWithTheReferenceValuesOfEveryGasAndState) {
             EXPECT_NEAR(s.props.s, st["s_J_per_mol_K"].get<double>(), 1e-9) << where;
 
             model::FugacitySet fug;
-            model::ResidualRecord rec;
+            model::ResidualProperties rec;
             model::CompositionState scratch;
-            model::mixstate(m.set, scratch, {1, 0}, model::kRootStable, T, p, m.x.data(), &fug, rec);
+            model::mixstate(m.set, scratch, {model::Fugacity::ln_phi, model::TpDerivatives::none}, model::RootPreference::stable, T, p, m.x.data(), &fug, rec);
             for (int k = 0; k < m.set.n; ++k) {
                 const std::string id(component_id(m.set.id[k]));
                 EXPECT_NEAR(fug.lnphi[k], st["ln_phi"][id].get<double>(), 1e-11) << where << " " << id;
@@ -74,11 +74,11 @@ TEST(SinglePhaseState, RootChoiceSelectsTheRequestedBranch) {
     const PhaseState liquid = single_phase_state(co2, 270.0, 2.0, Root::liquid);
     const PhaseState vapour = single_phase_state(co2, 270.0, 2.0, Root::vapour);
     const PhaseState stable = single_phase_state(co2, 270.0, 2.0, Root::stable);
-    EXPECT_TRUE(liquid.liquid_like);
-    EXPECT_FALSE(vapour.liquid_like);
+    EXPECT_EQ(liquid.side, Side::liquid_like);
+    EXPECT_EQ(vapour.side, Side::vapour_like);
     EXPECT_EQ(stable.props.rho, vapour.props.rho);
     EXPECT_GT(liquid.props.rho, 10.0 * vapour.props.rho);
-    EXPECT_EQ(stable.phase_flag, -2);
+    EXPECT_EQ(stable.side, Side::vapour_like);
 }
 
 TEST(SinglePhaseState, InternalEnergyIsEnthalpyMinusRTZ) {
