@@ -44,13 +44,17 @@ constexpr int kEnvelopeCells = kEnvelopeRows * 24;
 constexpr int kCharacteristics = 8;
 constexpr int kGuardCells = 8;        // on either side of every output array
 
-// Wall-clock bounds per call under AddressSanitizer, UndefinedBehaviorSanitizer
-// and coverage instrumentation. The slowest property and flash calls measured
-// take about 5 ms (two-phase states of 21-component gases, cache missed) and the
-// slowest envelope traces about 60 ms; the bounds leave room for a host whose
-// other core is busy, and stay far below what a hang or an iteration that runs
-// away would take.
-constexpr double kPropertyBoundMs = 50.0;
+// Wall-clock bound per equilibrium evaluation under AddressSanitizer,
+// UndefinedBehaviorSanitizer and coverage instrumentation, and the number of
+// evaluations an export makes. The slowest evaluations measured are the ones
+// that end in status 206: about 15 ms each (about 1 ms in a Release build), and
+// a failed evaluation is not cached, so gerg2008 repeats it in every slot. The
+// slowest envelope traces measured take about 100 ms. The bounds leave room
+// for a host whose other cores are busy; a call over its bound is timed once
+// more and fails only when it is slow both times.
+constexpr double kEvaluationBoundMs = 50.0;
+constexpr int kGerg2008Evaluations = 12;  // Z three times (state, reference, state) and nine slots
+constexpr int kRatioEvaluations = 2;      // gerg2008_k: Z at the state and at the reference
 constexpr double kPhaseBoundMs = 500.0;
 
 // Every status code of the C interface.
@@ -556,14 +560,33 @@ void report_difference(const Outputs& a, const Outputs& b) {
     print_difference("characteristic", a.characteristic, b.characteristic);
 }
 
-void timed_call(const Input& in, const Arguments& a, Outputs& out) {
+double bound_ms(int function) {
+    switch (function) {
+        case 0: return kGerg2008Evaluations * kEvaluationBoundMs;
+        case 2: return kRatioEvaluations * kEvaluationBoundMs;
+        case 13: return kPhaseBoundMs;
+        default: return kEvaluationBoundMs;
+    }
+}
+
+double call_ms(const Input& in, const Arguments& a, Outputs& out) {
     const auto start = std::chrono::steady_clock::now();
     call(in, a, out);
-    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-    const double bound = in.function == 13 ? kPhaseBoundMs : kPropertyBoundMs;
-    if (took.count() > bound) {
-        std::fprintf(stderr, "call took %.1f ms, bound %.0f ms\n", took.count(), bound);
-        fail("call took longer than its bound", static_cast<long>(took.count()));
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+void flush_cache();
+
+void timed_call(const Input& in, const Arguments& a, Outputs& out) {
+    const double bound = bound_ms(in.function);
+    const double took = call_ms(in, a, out);
+    if (took <= bound) return;
+    Outputs again(in);
+    flush_cache();
+    const double retook = call_ms(in, a, again);
+    if (retook > bound) {
+        std::fprintf(stderr, "call took %.1f ms and %.1f ms, bound %.0f ms\n", took, retook, bound);
+        fail("call took longer than its bound", static_cast<long>(retook));
     }
 }
 
