@@ -6,7 +6,6 @@ namespace ngtherm::api {
 namespace {
 
 // Percent to fraction: a division, so that 100 mol-% gives exactly 1.
-constexpr double kPercent = 100.0;
 
 }  // namespace
 

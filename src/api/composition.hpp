@@ -40,6 +40,9 @@ constexpr Component model_component(ExternalPosition e) {
 
 // kExternalToModel[e] is the 0-based model number of the component at 0-based
 // external position e.
+// Mole percent per mole fraction.
+inline constexpr double kPercent = 100.0;
+
 inline constexpr std::array<int, kComponentCount> kExternalToModel = [] {
     std::array<int, kComponentCount> to_model{};
     for (int e = 0; e < kComponentCount; ++e) {

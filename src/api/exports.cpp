@@ -2,17 +2,16 @@
 // the frame of its export.
 #include "ngtherm/exports.hpp"
 
-#include <limits>
 
 #include "api/composition.hpp"
 #include "api/frames.hpp"
 #include "api/status_codes.hpp"
+#include "properties/phase_formulas.hpp"
 
 namespace ngtherm {
 namespace {
 
-constexpr double kPercent = 100.0;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+using properties::kNaN;
 
 static_assert(kExportPropertyCount == api::kPropertyCount);
 
@@ -21,7 +20,7 @@ static_assert(kExportPropertyCount == api::kPropertyCount);
 ExternalPercentages external_percentages(const Composition& fractions) {
     ExternalPercentages percent{};
     for (int e = 0; e < kComponentCount; ++e) {
-        percent[e] = fractions[api::kExternalToModel[e]] * kPercent;
+        percent[e] = fractions[api::kExternalToModel[e]] * api::kPercent;
     }
     return percent;
 }

@@ -23,7 +23,6 @@ constexpr struct {
     double property, flash, phase;
 } kSentinelUnexpected{kSentinelSplitFailed, kSentinelSplitFailed, kSentinelTraceFailed};
 
-constexpr double kPercent = 100.0;
 
 // Crossings of the caller's value; more than three make both values 0.
 constexpr int kMaxReportedCrossings = 3;

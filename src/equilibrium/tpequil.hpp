@@ -69,7 +69,7 @@ private:
     struct CacheKey {
         double T = 0.0, p = 0.0;
         int n = 0;
-        std::array<int, model::kMaxComponents> ids{};
+        std::array<int, kComponentCount> ids{};
         Vector x{};
     };
 

@@ -88,7 +88,7 @@ void collect_shapes(ActiveSet& set) {
 }  // namespace
 
 void make_active_set(std::span<const int> ids, ActiveSet& set) {
-    assert(!ids.empty() && ids.size() <= static_cast<size_t>(kMaxComponents));
+    assert(!ids.empty() && ids.size() <= static_cast<size_t>(kComponentCount));
     set = ActiveSet{};
     set.n = static_cast<int>(ids.size());
     for (int k = 0; k < set.n; ++k) {

@@ -12,7 +12,6 @@
 
 namespace ngtherm::model {
 
-inline constexpr int kMaxComponents = kComponentCount;
 inline constexpr int kPureShapeCount = static_cast<int>(kPureShapes.size());
 inline constexpr int kDepShapeCount = static_cast<int>(kDepShapes.size());
 inline constexpr int kPureGroupCount = static_cast<int>(kPureDeltaGroups.size());
@@ -20,7 +19,7 @@ inline constexpr int kDepGroupCount = static_cast<int>(kDepDeltaGroups.size());
 inline constexpr int kDepExponentialCount = static_cast<int>(kDepExponentials.size());
 inline constexpr int kDepartureFunctionCount = static_cast<int>(kDepartureSeries.size());
 
-static_assert(kMaxComponents == numerics::kMaxDimension);
+static_assert(kComponentCount == numerics::kMaxDimension);
 using numerics::IndexList;
 using numerics::Matrix;
 using numerics::Vector;
@@ -38,8 +37,8 @@ struct PairData {
 
 struct ActiveSet {
     int n = 0;
-    std::array<int, kMaxComponents> id{};  // 0-based model numbers, ascending
-    std::array<std::array<PairData, kMaxComponents>, kMaxComponents> pair{};  // [k][l], k < l
+    std::array<int, kComponentCount> id{};  // 0-based model numbers, ascending
+    std::array<std::array<PairData, kComponentCount>, kComponentCount> pair{};  // [k][l], k < l
 
     Vector Tc{}, inv_rhoc{}, molar_mass{};  // GERG-2008 reducing values, kg/mol
 

@@ -9,8 +9,6 @@
 namespace ngtherm {
 namespace {
 
-static_assert(model::kComponentCount == kComponentCount);
-
 // A spelling accepted besides the id and the English name of a component.
 struct Alias {
     std::string_view spelling;

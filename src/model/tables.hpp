@@ -6,9 +6,11 @@
 #include <array>
 #include <cstdint>
 
+#include "ngtherm/components.hpp"
+
 namespace ngtherm::model {
 
-inline constexpr int kComponentCount = 21;
+// The tables cover the 21 components of ngtherm::kComponentCount.
 
 struct ComponentData {
     const char* id;     // short id, e.g. "nC4"

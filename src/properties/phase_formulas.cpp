@@ -6,7 +6,6 @@
 namespace ngtherm::properties {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // J per kJ: R / 1000 turns v/R in K/MPa into a volume in the basis unit.
 constexpr double kPerKilo = 1000.0;
 

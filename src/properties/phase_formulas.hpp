@@ -3,6 +3,8 @@
 // two-phase state.
 #pragma once
 
+#include <limits>
+
 #include "equilibrium/tpequil.hpp"
 #include "model/phase_record.hpp"
 #include "ngtherm/state.hpp"
@@ -11,6 +13,8 @@
 namespace ngtherm::properties {
 
 // Molar gas constant in J/(mol K), used by the speed of sound on every basis.
+// The value of a property that a state does not have (w, kappa and jt of two phases).
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double kRMolar = model::kR * 1000.0;
 
 // The properties of one phase with compressibility factor Z and v/R = V
