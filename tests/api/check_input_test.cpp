@@ -21,7 +21,7 @@
 namespace ngtherm::api {
 namespace {
 
-using Percentages = ExternalPercentages;
+using Percentages = std::array<double, kComponentCount>;
 using Ext = int;
 #define NGTHERM_POSITION(name, component) constexpr int name = index(ExternalPosition::component);
 NGTHERM_POSITION(kCH4, CH4) NGTHERM_POSITION(kN2, N2) NGTHERM_POSITION(kCO2, CO2) NGTHERM_POSITION(kC2H6, C2H6)

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "model/gerg_data.hpp"
+#include "model/sentinels.hpp"
 #include "properties/mixture_setup.hpp"
 
 namespace ngtherm::api {
@@ -32,7 +33,7 @@ TEST(ComponentOrder, MapsEveryExternalPositionToTheSameComponentInModelOrder) {
 }
 
 TEST(SortComposition, DividesByOneHundredInModelOrder) {
-    ExternalPercentages in{}, echo{};
+    std::array<double, kComponentCount> in{}, echo{};
     for (int e = 0; e < kComponentCount; ++e) in[e] = 45.9 + e;
     Composition x{};
     sort_composition(in.data(), echo.data(), x);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "api/composition.hpp"
 #include "api/status_codes.hpp"
 #include "ngtherm/equilibrium.hpp"
 #include "ngtherm/exports.hpp"
@@ -80,7 +81,7 @@ TEST_P(EveryExport, FailedInputCheckReportsItsCodeAndWritesNoResult) {
     const Export& e = GetParam();
     Call bad_sum;
     bad_sum.c[kCH4] -= 1.0;
-    for (const auto& [in, code] : {std::pair{bad_sum, api::kStatusBadSum}, std::pair{at(5.0, 249.99, 1), 181}}) {
+    for (const auto& [in, code] : {std::pair{bad_sum, api::kStatusBadSum}, std::pair{at(5.0, 249.99, 1), std::int16_t{181}}}) {
         const Outcome o = call(e, in);
         for (const std::int16_t s : o.status) EXPECT_EQ(s, code);
         // phase clears its table, count and values; the others leave theirs alone.
@@ -108,7 +109,7 @@ TEST_P(EveryExport, ChecksARangeSetAboveTwoAsTwoAndWritesItBackAndRejectsANegati
 
 TEST_P(EveryExport, ReportsSuccessAsMinusOneWithRangeSetZeroExceptGerg2008) {
     const Export& e = GetParam();
-    if (e.shape == Shape::PHASE) GTEST_SKIP() << "phase reports a status per characteristic value";
+    if (e.shape == Shape::PHASE) return;  // phase reports a status per characteristic value
     for (std::int16_t range : {0, 1, 2}) {
         const Outcome o = call(e, at(5.0, 300.0, range));
         for (const std::int16_t s : o.status) EXPECT_EQ(s, range == 0 && e.shape != Shape::ALL_PROPERTIES ? -1 : 0);
@@ -186,7 +187,9 @@ TEST(PropertyExports, FailedSetUpGivesItsSentinelAndCodeInEverySlot) {
         const Outcome o = call(e, over_one);
         for (int k = 0; k < static_cast<int>(o.out.size()); ++k) {
             EXPECT_EQ(o.status[k], 192) << e.name;
-            if ((e.shape == Shape::PROPERTY ? e.slot : k) != kSlotK) EXPECT_EQ(o.out[k], kSentinelBadFraction);
+            if ((e.shape == Shape::PROPERTY ? e.slot : k) != kSlotK) {
+                EXPECT_EQ(o.out[k], kSentinelBadFraction);
+            }
         }
     }
 }
@@ -233,7 +236,9 @@ TEST(CppMirror, GivesTheBitsOfTheCExportsAndNotANumberAfterAFailedCheck) {
             EXPECT_TRUE(failed ? std::isnan(f.vapour[e]) : same_bits(f.vapour[e], o.out[24 + e]));
         }
         EXPECT_TRUE(failed ? std::isnan(f.beta) : same_bits(f.beta, o.out[0]));
-        if (!failed) EXPECT_TRUE(same_bits(f.liquid_fraction, o.out[1]) && same_bits(f.liquid_content, o.out[2]));
+        if (!failed) {
+            EXPECT_TRUE(same_bits(f.liquid_fraction, o.out[1]) && same_bits(f.liquid_content, o.out[2]));
+        }
     }
 }
 

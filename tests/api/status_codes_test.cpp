@@ -9,6 +9,8 @@
 #include <regex>
 #include <string>
 
+#include "api/check_input.hpp"
+
 namespace ngtherm::api {
 namespace {
 
@@ -55,7 +57,7 @@ TEST(StatusCodes, EveryDocumentedSentinelGivesItsCodeAndOtherValuesNone) {
         }
     }
     EXPECT_EQ(listed, static_cast<int>(kSentinelCodes.size()));
-    for (double other : {-99993.0, 0.0, -0.0, std::nextafter(-97777.0, 0.0), 97777.0, NAN, -99991.5}) {
+    for (double other : {-99993.0, 0.0, -0.0, std::nextafter(-97777.0, 0.0), 97777.0, std::nan(""), -99991.5}) {
         std::int16_t status = 53;
         status_from_sentinel(other, status);
         EXPECT_EQ(status, 53) << other;
