@@ -1,77 +1,108 @@
-// The shared library as a host program sees it: the names it exports, and a
-// call through the C signature after loading it with dlopen.
+// The shared library as a host program sees it: exactly the 14 names, the
+// frames' bits through dlopen, and calls from several threads at once.
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <array>
-#include <cstdint>
 #include <cstdio>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
-#include "export_support.hpp"
+#include "support/c_exports.hpp"
 
 namespace ngtherm::test {
 namespace {
 
-#ifdef NGTHERM_SHARED_LIBRARY
+// One-phase, two-phase, failed and envelope calls: each export gets them all.
+std::vector<Call> sample_calls() {
+    Call split;
+    split.c = rich_gas_7().external();
+    split.p = 4.0;
+    split.T = 240.0;
+    split.range = 1;
+    Call liquid = split, envelope = split;
+    liquid.selector = 1;
+    envelope.p = 5.0;
+    envelope.T = 250.0;
+    Call lean;
+    lean.c = lean_gas_11().external();
+    lean.p = 3.0;
+    lean.T = 230.0;
+    Call failed;
+    failed.p = 0.0;
+    return {Call{}, split, liquid, envelope, lean, failed};
+}
 
-#define EXPORT_NAME(name, bytes, shape) #name,
-const std::set<std::string> kExports{NGTHERM_EXPORTS_BY_ORDINAL(EXPORT_NAME)};
-#undef EXPORT_NAME
+#ifdef NGTHERM_SHARED_LIBRARY
 
 // The defined dynamic symbols: the last word of each line of nm's listing,
 // without version-definition entries (type A).
 std::set<std::string> defined_dynamic_symbols(const std::string& library) {
-    const std::string command = "nm -D --defined-only '" + library + "' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe = popen(("nm -D --defined-only '" + library + "' 2>/dev/null").c_str(), "r");
     std::set<std::string> names;
     if (pipe == nullptr) return names;
     std::array<char, 512> line{};
     while (std::fgets(line.data(), static_cast<int>(line.size()), pipe) != nullptr) {
         std::istringstream words(line.data());
         std::string address, type, name;
-        if (!(words >> address >> type >> name)) continue;
-        if (type != "A") names.insert(name.substr(0, name.find('@')));
+        if ((words >> address >> type >> name) && type != "A") names.insert(name.substr(0, name.find('@')));
     }
     pclose(pipe);
     return names;
 }
 
-TEST(SharedLibrary, ExportsTheDocumentedNamesAndNothingElse) {
-    const std::set<std::string> names = defined_dynamic_symbols(NGTHERM_SHARED_LIBRARY);
-    ASSERT_FALSE(names.empty()) << "nm listed nothing for " << NGTHERM_SHARED_LIBRARY;
-    ASSERT_EQ(kExports.size(), 14u);
-    EXPECT_EQ(names, kExports);
+TEST(SharedLibrary, ExportsTheFourteenNamesAndNothingElse) {
+#define NGTHERM_NAME(name, bytes, shape) #name,
+    const std::set<std::string> expected{NGTHERM_EXPORTS_BY_ORDINAL(NGTHERM_NAME)};
+#undef NGTHERM_NAME
+    ASSERT_EQ(expected.size(), 14u);
+    EXPECT_EQ(defined_dynamic_symbols(NGTHERM_SHARED_LIBRARY), expected);
 }
 
-TEST(SharedLibrary, LoadsWithDlopenAndComputesGerg2008ThroughTheCSignature) {
-    void* handle = dlopen(NGTHERM_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle, nullptr) << dlerror();
-    using Gerg2008 = decltype(&::gerg2008);
-    const auto f = reinterpret_cast<Gerg2008>(dlsym(handle, "gerg2008"));
-    ASSERT_NE(f, nullptr);
-    const Percentages c = pipeline_gas();
-    const double p = 5.0, T = 300.0;
-    const std::int16_t selector = 0;
-    std::int16_t range = 1;
-    std::array<double, kSlots> result{};
-    Percentages echo{};
-    std::array<std::int16_t, kSlots> status{};
-    f(c.data(), &p, &T, &selector, &range, result.data(), echo.data(), status.data());
-    const Outcome in_process = call_all(frame_exports(), {c, p, T, selector, 1});
-    for (int k = 0; k < kSlots; ++k) {
-        EXPECT_EQ(status[k], 0) << k;
-        EXPECT_TRUE(same_bits(result[k], in_process.value[k])) << k;
+TEST(SharedLibrary, EveryExportThroughDlopenGivesTheFramesBits) {
+    const std::vector<Export> frames = frame_exports(), loaded = shared_exports();
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        SCOPED_TRACE(frames[i].name);
+        ASSERT_TRUE(loaded[i].property || loaded[i].flash || loaded[i].phase);
+        for (const Call& in : sample_calls()) EXPECT_TRUE(call(loaded[i], in).same_bits(call(frames[i], in)));
     }
-    EXPECT_NEAR(result[0], 0.9089619508, 1e-9);  // Z of this gas at 5 MPa and 300 K
-    EXPECT_EQ(echo, c);
-    EXPECT_EQ(dlclose(handle), 0);
 }
 
 #endif
+
+// Every thread answers with its own workspace and cache: eight threads walk
+// different gases, states and exports (gerg2008, flash_tp, phase) and must
+// give the bits of one thread.
+TEST(ExportThreads, ConcurrentCallsGiveTheBitsOfOneThread) {
+    const std::vector<Export> exports = frame_exports();
+    const Export& all = exports[0];
+    const Export& flash_tp = exports[exports.size() - 2];
+    const Export& phase = exports.back();
+    const std::vector<Call> calls = sample_calls();
+    const auto answer = [&](int j) {
+        const Call& in = calls[j % calls.size()];
+        const int kind = static_cast<int>(j / calls.size()) % 3;
+        return call(kind == 0 ? all : kind == 1 ? flash_tp : phase, in);
+    };
+    constexpr int kThreads = 8, kCallsPerThread = 9;
+    std::vector<Outcome> serial;
+    std::thread([&] {
+        for (int j = 0; j < kThreads + kCallsPerThread; ++j) serial.push_back(answer(j));
+    }).join();
+    std::vector<std::vector<Outcome>> got(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int j = 0; j < kCallsPerThread; ++j) got[t].push_back(answer(t + j));
+        });
+    }
+    for (std::thread& th : threads) th.join();
+    for (int t = 0; t < kThreads; ++t) {
+        for (int j = 0; j < kCallsPerThread; ++j) EXPECT_TRUE(got[t][j].same_bits(serial[t + j])) << t << " " << j;
+    }
+}
 
 }  // namespace
 }  // namespace ngtherm::test

@@ -1,19 +1,20 @@
-// The phase-envelope operation with the arguments of the C export: trace
-// parameter checks and their sentinel tables, failed input checks, pure
-// fluids and failed set-ups, the tabulation grids with the caller's values,
-// the table layout with its padding, the components never reported, and the
-// characteristic values with their statuses.
-#include "api/frames.hpp"
-#include "envelope/phase_envelope.hpp"
-
+// The phase envelope at the boundary: the tabulation grids with the caller's
+// values, the table layout with its padding and sentinel tables, the
+// characteristic values, and the C++ mirror phase_envelope.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
+#include <utility>
 #include <vector>
 
+#include "api/frames.hpp"
 #include "api/status_codes.hpp"
-#include "envelope/envelope_gases.hpp"
+#include "envelope/phase_envelope.hpp"
+#include "ngtherm/envelope.hpp"
+#include "support/gases.hpp"
 
 namespace ngtherm::envelope {
 namespace {
@@ -70,62 +71,6 @@ void expect_sentinel_table(const PhaseOutput& out, double sentinel) {
     for (const double v : out.value) EXPECT_EQ(v, 0.0);
 }
 
-struct ParameterCase {
-    const char* what;
-    TraceSettings trace;
-    double sentinel;
-};
-
-TEST(PhaseExport, BadTraceSettingsGiveTheirSentinelTable) {
-    const auto with = [](auto change) {
-        TraceSettings t;
-        change(t);
-        return t;
-    };
-    const std::vector<ParameterCase> cases{
-        {"minimum pressure 3 MPa", with([](auto& t) { t.p_min = 3.0; }), -99910},
-        {"minimum pressure too low", with([](auto& t) { t.p_min = 0.00009; }), -99910},
-        {"minimum pressure NaN", with([](auto& t) { t.p_min = kNaN; }), -99910},
-        {"maximum below minimum", with([](auto& t) { t.p_max = 0.09; }), -99920},
-        {"maximum above 1000", with([](auto& t) { t.p_max = 1000.5; }), -99920},
-        {"minimum temperature 49 K", with([](auto& t) { t.T_min = 49.0; }), -99930},
-        {"minimum temperature 551 K", with([](auto& t) { t.T_min = 551.0; }), -99930},
-        {"initial step too small", with([](auto& t) { t.initial_step = 0.009; }), -99940},
-        {"initial step too large", with([](auto& t) { t.initial_step = 1.5; }), -99940},
-        {"vapour fraction negative", with([](auto& t) { t.beta = -0.01; }), -99950},
-        {"vapour fraction infinite", with([](auto& t) { t.beta = INFINITY; }), -99950},
-        {"first failure wins", with([](auto& t) { t.T_min = 10.0; t.beta = 2.0; }), -99930},
-    };
-    for (const ParameterCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        PhaseCall pc;
-        pc.trace = c.trace;
-        const PhaseOutput out = call(pc);
-        expect_sentinel_table(out, c.sentinel);
-        EXPECT_EQ(out.echo, pc.composition);
-    }
-}
-
-TEST(PhaseExport, TraceParameterBoundsAreInclusive) {
-    for (const TraceSettings& t : {TraceSettings{.beta = 0.0, .p_min = 0.0001, .p_max = 0.0001, .T_min = 50.0, .initial_step = 0.01, .point_limit = kEnvelopePoints, .temperatures = {}, .pressures = {}, .tuning = {}},
-                                     TraceSettings{.beta = 1.0, .p_min = 2.5, .p_max = 1000.0, .T_min = 550.0, .initial_step = 1.0, .point_limit = kEnvelopePoints, .temperatures = {}, .pressures = {}, .tuning = {}}}) {
-        EXPECT_EQ(check_trace_parameters(t), 0.0);
-    }
-}
-
-TEST(PhaseExport, FailedInputCheckSetsAllStatusesAndLeavesTheTableCleared) {
-    PhaseCall c;
-    c.composition[0] -= 1.0;  // the sum is 99
-    c.range_set = 3;
-    const PhaseOutput out = call(c);
-    for (const std::int16_t s : out.status) EXPECT_EQ(s, api::kStatusBadSum);
-    EXPECT_EQ(out.count, 0);
-    for (const double v : out.value) EXPECT_EQ(v, 0.0);
-    for (const double v : out.table) ASSERT_EQ(v, 0.0);
-    EXPECT_EQ(out.echo, c.composition);
-    EXPECT_EQ(out.range_set, 2) << "a range set above 2 is written back as 2";
-}
-
 TEST(PhaseExport, PureFluidAndFailedSetUpGiveTheirSentinelTables) {
     PhaseCall pure;
     pure.composition = test::Gas{"methane", {{"CH4", 100}}}.external();
@@ -167,23 +112,6 @@ TEST(PhaseExport, CallersPressureOnAGridValueGivesACallerAndAGridCrossingAtTheSa
         EXPECT_EQ(out.at(next, kColumnP), out.at(row, kColumnP));
     }
     EXPECT_EQ(caller_rows, 2);
-}
-
-TEST(PhaseExport, CallersStateAboveTheGridsIsNeverTabulated) {
-    PhaseCall c;
-    c.T = 600.0;
-    c.p = 25.0;
-    const PhaseOutput out = call(c);
-    ASSERT_GT(out.count, 0);
-    ASSERT_LT(out.count, kEnvelopePoints);
-    for (int row = 0; row < out.count; ++row) {
-        EXPECT_NE(out.type(row), EnvelopePointType::caller_temperature);
-        EXPECT_NE(out.type(row), EnvelopePointType::caller_pressure);
-    }
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(out.value[k], 0.0);
-        EXPECT_EQ(out.status[k], api::kStatusNotDetermined);
-    }
 }
 
 TEST(PhaseExport, RowsAfterTheLastPointRepeatIt) {
@@ -287,6 +215,87 @@ TEST(CharacteristicValues, LaterPointsOfATypeReplaceEarlierOnesAndSentinelsMapTo
     EXPECT_EQ(v.value[5], kSentinelTraceFailed);
     EXPECT_EQ(v.status[5], 207);
     EXPECT_EQ(v.status[4], 0);
+}
+
+TEST(TraceParameters, EachBadParameterGivesItsSentinelTheFirstWinsAndBoundsAreInclusive) {
+    const auto with = [](auto change) {
+        TraceSettings t;
+        change(t);
+        return t;
+    };
+    const std::vector<std::pair<TraceSettings, double>> cases{
+        {with([](auto& t) { t.p_min = 3.0; }), -99910},
+        {with([](auto& t) { t.p_min = kNaN; }), -99910},
+        {with([](auto& t) { t.p_max = 0.09; }), -99920},
+        {with([](auto& t) { t.p_max = 1000.5; }), -99920},
+        {with([](auto& t) { t.T_min = 49.0; }), -99930},
+        {with([](auto& t) { t.initial_step = 1.5; }), -99940},
+        {with([](auto& t) { t.beta = INFINITY; }), -99950},
+        {with([](auto& t) { t.T_min = 10.0; t.beta = 2.0; }), -99930},
+        {with([](auto& t) { t.beta = 0.0; t.p_min = t.p_max = 0.0001; t.T_min = 50.0; t.initial_step = 0.01; }), 0.0},
+        {with([](auto& t) { t.p_min = 2.5; t.p_max = 1000.0; t.T_min = 550.0; t.initial_step = 1.0; }), 0.0},
+    };
+    for (const auto& [t, sentinel] : cases) EXPECT_EQ(check_trace_parameters(t), sentinel);
+}
+
+TEST(EnvelopeApi, PointsValuesAndStatusesAreThoseOfTheExportTable) {
+    EnvelopeOptions o;
+    o.T = 250.0;
+    o.p = 5.0;
+    const Envelope env = phase_envelope(test::rich_gas_7().external(), o);
+    ASSERT_TRUE(env.ok());
+    EXPECT_EQ(env.outcome, EnvelopeOutcome::left_window);
+    const PhaseOutput out = call(PhaseCall{});
+    ASSERT_EQ(static_cast<int>(env.points.size()), out.count);
+    for (int row = 0; row < out.count; ++row) {
+        const EnvelopePoint& point = env.points[row];
+        EXPECT_EQ(point.T, out.at(row, kColumnT));
+        EXPECT_EQ(point.p, out.at(row, kColumnP));
+        EXPECT_EQ(point.type, out.type(row));
+        for (int m = 0; m < kReportedComponents; ++m) EXPECT_EQ(point.x[m], out.at(row, kColumnFirstFraction + m));
+        double sum_y = 0.0;
+        for (const double y : point.y) sum_y += y;
+        EXPECT_NEAR(sum_y, 1.0, 1e-6) << "the vapour composition is reported as well";
+    }
+    EXPECT_EQ(env.value, out.value);
+    EXPECT_EQ(env.status, out.status);
+}
+
+TEST(EnvelopeApi, WithoutACallersStateOnlyTheGridIsCrossedAndASmallerStepGivesMorePoints) {
+    const Envelope env = phase_envelope(test::lean_gas_11().external(), EnvelopeOptions{});
+    ASSERT_TRUE(env.ok());
+    for (const EnvelopePoint& point : env.points) {
+        EXPECT_NE(point.type, EnvelopePointType::caller_temperature);
+        EXPECT_NE(point.type, EnvelopePointType::caller_pressure);
+    }
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(env.status[k], 197);
+    EnvelopeOptions fine;
+    fine.max_step = 0.3;
+    const Envelope fine_env = phase_envelope(test::lean_gas_11().external(), fine);
+    EXPECT_GT(fine_env.points.size(), env.points.size());
+    EXPECT_NEAR(fine_env.value[4], env.value[4], 0.2);
+}
+
+TEST(EnvelopeApi, FailuresCarryTheirCodeAndNoPoints) {
+    EnvelopeOptions bad_p_min, bad_range, bubble;
+    bad_p_min.p_min = 3.0;
+    bad_range.range_set = -1;
+    bubble.beta = 0.0;
+    ExternalPercentages bad_sum = test::rich_gas_7().external();
+    bad_sum[0] += 1.0;
+    const std::vector<std::tuple<ExternalPercentages, EnvelopeOptions, int>> cases{
+        {test::rich_gas_7().external(), bad_p_min, 196},
+        {test::Gas{"methane", {{"CH4", 100}}}.external(), EnvelopeOptions{}, 202},
+        {test::hydrogen_blend_10().external(), bubble, 207},
+        {bad_sum, EnvelopeOptions{}, 54},
+        {test::rich_gas_7().external(), bad_range, 180},
+    };
+    for (const auto& [gas, options, code] : cases) {
+        const Envelope env = phase_envelope(gas, options);
+        EXPECT_EQ(env.code, code);
+        EXPECT_TRUE(env.points.empty());
+        EXPECT_EQ(env.outcome, EnvelopeOutcome::failed);
+    }
 }
 
 }  // namespace
