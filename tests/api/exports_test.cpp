@@ -112,6 +112,7 @@ TEST_P(EveryExport, ReportsSuccessAsMinusOneWithRangeSetZeroExceptGerg2008) {
     if (e.shape == Shape::PHASE) return;  // phase reports a status per characteristic value
     for (std::int16_t range : {0, 1, 2}) {
         const Outcome o = call(e, at(5.0, 300.0, range));
+        EXPECT_EQ(o.range, range);
         for (const std::int16_t s : o.status) EXPECT_EQ(s, range == 0 && e.shape != Shape::ALL_PROPERTIES ? -1 : 0);
     }
 }
