@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -26,13 +27,7 @@ constexpr int kCH4 = api::index(ExternalPosition::CH4);
 constexpr int kSlotK = static_cast<int>(api::Property::K);
 constexpr double kPn = api::kReferencePressure, kTn = api::kReferenceTemperature;
 
-Call at(double p, double T, std::int16_t range = 0) {
-    Call in;
-    in.p = p;
-    in.T = T;
-    in.range = range;
-    return in;
-}
+Call at(double p, double T, std::int16_t range = 0) { return {.p = p, .T = T, .range = range}; }
 
 class EveryExport : public ::testing::TestWithParam<Export> {};
 INSTANTIATE_TEST_SUITE_P(Frames, EveryExport, ::testing::ValuesIn(frame_exports()),
@@ -129,17 +124,18 @@ std::pair<double, std::int16_t> slot_of(const Export& e, const Outcome& o, int k
     return {o.out[k], o.status[k]};
 }
 
-TEST(PropertyExports, PhaseSelectorOutsideZeroToTwoGives194InEverySlot) {
+// K divides the two failed evaluations by each other.
+TEST(PropertyExports, FailedEvaluationGivesItsSentinelAndCodeInEverySlotAndKOne) {
+    Call over_one{.c = {}};  // passes the percent check, but the fraction is 1.0000005
+    over_one.c[kCH4] = 100.00005;
+    std::vector<std::tuple<Call, std::int16_t, double>> cases{{over_one, 192, kSentinelBadFraction}};
+    for (std::int16_t selector : {-1, 3, 32767}) cases.emplace_back(Call{.selector = selector}, 194, kSentinelPhaseSelector);
     for (const Export& e : property_exports()) {
-        for (std::int16_t selector : {-1, 3, 32767}) {
-            Call in;
-            in.selector = selector;
+        for (const auto& [in, code, sentinel] : cases) {
             const Outcome o = call(e, in);
             for (int k = 0; k < static_cast<int>(o.out.size()); ++k) {
-                const int slot = e.shape == Shape::PROPERTY ? e.slot : k;
-                EXPECT_EQ(o.status[k], 194) << e.name;
-                // K divides the two failed evaluations by each other.
-                EXPECT_EQ(o.out[k], slot == kSlotK ? 1.0 : kSentinelPhaseSelector) << e.name;
+                EXPECT_EQ(o.status[k], code) << e.name;
+                EXPECT_EQ(o.out[k], (e.shape == Shape::PROPERTY ? e.slot : k) == kSlotK ? 1.0 : sentinel) << e.name;
             }
         }
     }
@@ -148,8 +144,7 @@ TEST(PropertyExports, PhaseSelectorOutsideZeroToTwoGives194InEverySlot) {
 // The single exports give the bits of their gerg2008 slot, and gerg2008 gives
 // the mass-basis values of the phase selected (the whole for 0).
 TEST(PropertyExports, GiveTheMassBasisValuesOfThePhaseSelectedInEverySlot) {
-    Call split = at(4.0, 240.0);
-    split.c = rich_gas_7().external();
+    Call split{.c = rich_gas_7().external(), .p = 4.0, .T = 240.0};
     const Mixture mixture(rich_gas_7().fractions());
     const EquilibriumState eq = equilibrium_state(mixture, 240.0, 4.0);
     ASSERT_EQ(eq.phases, 2);
@@ -176,21 +171,6 @@ TEST(PropertyExports, GiveTheMassBasisValuesOfThePhaseSelectedInEverySlot) {
             const auto [value, status] = slot_of(exports[k + 1], call(exports[k + 1], split), k);
             EXPECT_TRUE(same_bits(value, all.out[k]));
             EXPECT_EQ(status, all.status[k]);
-        }
-    }
-}
-
-TEST(PropertyExports, FailedSetUpGivesItsSentinelAndCodeInEverySlot) {
-    Call over_one;  // passes the percent check, but the fraction is 1.0000005
-    over_one.c = {};
-    over_one.c[kCH4] = 100.00005;
-    for (const Export& e : property_exports()) {
-        const Outcome o = call(e, over_one);
-        for (int k = 0; k < static_cast<int>(o.out.size()); ++k) {
-            EXPECT_EQ(o.status[k], 192) << e.name;
-            if ((e.shape == Shape::PROPERTY ? e.slot : k) != kSlotK) {
-                EXPECT_EQ(o.out[k], kSentinelBadFraction);
-            }
         }
     }
 }
