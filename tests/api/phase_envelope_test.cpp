@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -168,31 +167,24 @@ TEST(CharacteristicValues, ComeFromTheLastPointOfEachTypeAndTheCrossingsOfTheCal
 }
 
 TEST(TraceParameters, EachBadParameterGivesItsSentinelTheFirstWinsAndBoundsAreInclusive) {
-    const auto with = [](auto change) {
+    const struct {
+        double p_min, p_max, T_min, initial_step, beta, sentinel;
+    } cases[] = {
+        {3.0, 30.0, 50.0, 0.1, 1.0, -99910},      {kNaN, 30.0, 50.0, 0.1, 1.0, -99910},
+        {0.1, 0.09, 50.0, 0.1, 1.0, -99920},      {0.1, 1000.5, 50.0, 0.1, 1.0, -99920},
+        {0.1, 30.0, 49.0, 0.1, 1.0, -99930},      {0.1, 30.0, 50.0, 1.5, 1.0, -99940},
+        {0.1, 30.0, 50.0, 0.1, INFINITY, -99950}, {0.1, 30.0, 10.0, 0.1, 2.0, -99930},
+        {0.0001, 0.0001, 50.0, 0.01, 0.0, 0.0},   {2.5, 1000.0, 550.0, 1.0, 1.0, 0.0},
+    };
+    for (const auto& c : cases) {
         TraceSettings t;
-        change(t);
-        return t;
-    };
-    const std::vector<std::pair<TraceSettings, double>> cases{
-        {with([](auto& t) { t.p_min = 3.0; }), -99910},
-        {with([](auto& t) { t.p_min = kNaN; }), -99910},
-        {with([](auto& t) { t.p_max = 0.09; }), -99920},
-        {with([](auto& t) { t.p_max = 1000.5; }), -99920},
-        {with([](auto& t) { t.T_min = 49.0; }), -99930},
-        {with([](auto& t) { t.initial_step = 1.5; }), -99940},
-        {with([](auto& t) { t.beta = INFINITY; }), -99950},
-        {with([](auto& t) { t.T_min = 10.0; t.beta = 2.0; }), -99930},
-        {with([](auto& t) { t.beta = 0.0; t.p_min = t.p_max = 0.0001; t.T_min = 50.0; t.initial_step = 0.01; }), 0.0},
-        {with([](auto& t) { t.p_min = 2.5; t.p_max = 1000.0; t.T_min = 550.0; t.initial_step = 1.0; }), 0.0},
-    };
-    for (const auto& [t, sentinel] : cases) EXPECT_EQ(check_trace_parameters(t), sentinel);
+        t.p_min = c.p_min, t.p_max = c.p_max, t.T_min = c.T_min, t.initial_step = c.initial_step, t.beta = c.beta;
+        EXPECT_EQ(check_trace_parameters(t), c.sentinel) << c.p_min << " " << c.p_max << " " << c.T_min;
+    }
 }
 
 TEST(EnvelopeApi, PointsValuesAndStatusesAreThoseOfTheExportTable) {
-    EnvelopeOptions o;
-    o.T = 250.0;
-    o.p = 5.0;
-    const Envelope env = phase_envelope(test::rich_gas_7().external(), o);
+    const Envelope env = phase_envelope(test::rich_gas_7().external(), {.T = 250.0, .p = 5.0});
     ASSERT_TRUE(env.ok());
     EXPECT_EQ(env.outcome, EnvelopeOutcome::left_window);
     const PhaseOutput out = call(PhaseCall{});
@@ -212,7 +204,7 @@ TEST(EnvelopeApi, PointsValuesAndStatusesAreThoseOfTheExportTable) {
 }
 
 TEST(EnvelopeApi, WithoutACallersStateOnlyTheGridIsCrossedAndASmallerStepGivesMorePoints) {
-    const Envelope env = phase_envelope(test::lean_gas_11().external(), EnvelopeOptions{});
+    const Envelope env = phase_envelope(test::lean_gas_11().external(), {});
     ASSERT_TRUE(env.ok());
     for (const EnvelopePoint& point : env.points) {
         EXPECT_NE(point.type, EnvelopePointType::caller_temperature);
@@ -225,16 +217,20 @@ TEST(EnvelopeApi, WithoutACallersStateOnlyTheGridIsCrossedAndASmallerStepGivesMo
 }
 
 TEST(EnvelopeApi, FailuresCarryTheirCodeAndNoPoints) {
+    ExternalPercentages bad_sum = test::rich_gas_7().external();
+    bad_sum[0] += 1.0;
     EnvelopeOptions bad_p_min, bubble;
     bad_p_min.p_min = 3.0;
     bubble.beta = 0.0;
-    ExternalPercentages bad_sum = test::rich_gas_7().external();
-    bad_sum[0] += 1.0;
-    const std::vector<std::tuple<ExternalPercentages, EnvelopeOptions, int>> cases{
+    const struct {
+        ExternalPercentages gas;
+        EnvelopeOptions options;
+        int code;
+    } cases[] = {
         {test::rich_gas_7().external(), bad_p_min, 196},
-        {test::Gas{"methane", {{"CH4", 100}}}.external(), EnvelopeOptions{}, 202},
+        {test::Gas{"methane", {{"CH4", 100}}}.external(), {}, 202},
         {test::hydrogen_blend_10().external(), bubble, 207},
-        {bad_sum, EnvelopeOptions{}, 54},
+        {bad_sum, {}, 54},
     };
     for (const auto& [gas, options, code] : cases) {
         const Envelope env = phase_envelope(gas, options);
