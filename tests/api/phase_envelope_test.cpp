@@ -8,28 +8,22 @@
 #include <utility>
 #include <vector>
 
-#include "api/frames.hpp"
 #include "api/status_codes.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "ngtherm/envelope.hpp"
-#include "support/gases.hpp"
+#include "support/c_exports.hpp"
 
 namespace ngtherm::envelope {
 namespace {
 
-// Written into every output before a call, to see what the call overwrote.
-constexpr double kMarker = 12345.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kPaddingColumn = kColumnFirstFraction + kReportedComponents;
 
-struct PhaseCall {
-    ExternalPercentages composition = test::rich_gas_7().external();
-    double p = 5.0, T = 250.0;
-    TraceSettings trace;
-};
+// The rich gas with the caller's state at 5 MPa and 250 K.
+test::Call rich_call() { return {.c = test::rich_gas_7().external(), .T = 250.0}; }
 
 struct PhaseOutput {
-    std::vector<double> table = std::vector<double>(kTableSize, kMarker);
+    std::vector<double> table;  // then the characteristic values
     std::int32_t count = -7;
     std::array<double, kCharacteristicValueCount> value{};
     std::array<std::int16_t, kCharacteristicValueCount> status{};
@@ -38,15 +32,11 @@ struct PhaseOutput {
     EnvelopePointType type(int row) const { return static_cast<EnvelopePointType>(at(row, kColumnType)); }
 };
 
-PhaseOutput call(const PhaseCall& c) {
-    PhaseOutput out;
-    out.value.fill(kMarker);
-    out.status.fill(-7);
-    ExternalPercentages echo{};
-    std::int16_t range_set = 0;
-    api::phase_export(c.composition.data(), &c.p, &c.T, &c.trace.p_min, &c.trace.p_max, &c.trace.T_min,
-                      &c.trace.initial_step, &c.trace.beta, &range_set, out.table.data(), &out.count,
-                      out.value.data(), echo.data(), out.status.data());
+PhaseOutput call(const test::Call& c) {
+    const test::Outcome o = test::call(test::frame_exports().back(), c);
+    PhaseOutput out{o.out, o.count};
+    std::copy_n(o.out.begin() + kTableSize, kCharacteristicValueCount, out.value.begin());
+    std::copy_n(o.status.begin(), kCharacteristicValueCount, out.status.begin());
     return out;
 }
 
@@ -65,12 +55,11 @@ void expect_sentinel_table(const PhaseOutput& out, double sentinel) {
 }
 
 TEST(PhaseExport, PureFluidAndFailedSetUpGiveTheirSentinelTables) {
-    PhaseCall pure;
-    pure.composition = test::Gas{"methane", {{"CH4", 100}}}.external();
+    test::Call pure{.c = test::Gas{"methane", {{"CH4", 100}}}.external()};
     expect_sentinel_table(call(pure), kSentinelSingleComponent);
 
-    PhaseCall almost_pure = pure;
-    almost_pure.composition[0] = 100.00005;  // passes the check, but the fraction exceeds 1
+    test::Call almost_pure = pure;
+    almost_pure.c[0] = 100.00005;  // passes the check, but the fraction exceeds 1
     expect_sentinel_table(call(almost_pure), kSentinelBadFraction);
 }
 
@@ -92,12 +81,12 @@ TEST(TabulationGrid, CallersValueEqualToAGridValueIsListedTwiceCallersCopyFirst)
 // The caller's 5 MPa is also a grid pressure. Hydrogen sulphide, helium and
 // argon have no column: the reported liquid fractions miss theirs.
 TEST(PhaseExport, TableRowsCarryTheLabelledPointsPaddingAndTheRepeatedLastPoint) {
-    PhaseCall sour;
-    sour.composition = test::Gas{"sour_inert", {{"CH4", 80}, {"N2", 2}, {"CO2", 2}, {"C2H6", 6}, {"C3H8", 3},
-                                                {"nC4", 1}, {"H2S", 5.8}, {"He", 0.1}, {"Ar", 0.1}}}
-                           .external();
+    test::Call sour = rich_call();
+    sour.c = test::Gas{"sour_inert", {{"CH4", 80}, {"N2", 2}, {"CO2", 2}, {"C2H6", 6}, {"C3H8", 3},
+                                      {"nC4", 1}, {"H2S", 5.8}, {"He", 0.1}, {"Ar", 0.1}}}
+                 .external();
     for (const bool unreported : {false, true}) {
-        const PhaseOutput out = call(unreported ? sour : PhaseCall{});
+        const PhaseOutput out = call(unreported ? sour : rich_call());
         ASSERT_GT(out.count, 10);
         ASSERT_LT(out.count, kEnvelopePoints);
         for (int row = 0; row < kEnvelopePoints; ++row) {
@@ -187,7 +176,7 @@ TEST(EnvelopeApi, PointsValuesAndStatusesAreThoseOfTheExportTable) {
     const Envelope env = phase_envelope(test::rich_gas_7().external(), {.T = 250.0, .p = 5.0});
     ASSERT_TRUE(env.ok());
     EXPECT_EQ(env.outcome, EnvelopeOutcome::left_window);
-    const PhaseOutput out = call(PhaseCall{});
+    const PhaseOutput out = call(rich_call());
     ASSERT_EQ(static_cast<int>(env.points.size()), out.count);
     for (int row = 0; row < out.count; ++row) {
         const EnvelopePoint& point = env.points[row];
