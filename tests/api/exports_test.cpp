@@ -72,43 +72,31 @@ TEST_P(EveryExport, EchoesTheCompositionBitForBitWhateverTheOutcome) {
     }
 }
 
-TEST_P(EveryExport, FailedInputCheckReportsItsCodeAndWritesNoResult) {
+// Success is -1 with range set 0 (0 for gerg2008); a failed check writes its
+// code and no result: phase clears its table, count and values, the others
+// leave theirs alone. A range set above two is checked as two and written back.
+TEST_P(EveryExport, ReportsTheInputCheckAndWritesTheRangeSetBack) {
     const Export& e = GetParam();
+    const bool phase = e.shape == Shape::PHASE;
     Call bad_sum;
     bad_sum.c[kCH4] -= 1.0;
-    for (const auto& [in, code] : {std::pair{bad_sum, api::kStatusBadSum}, std::pair{at(5.0, 249.99, 1), std::int16_t{181}}}) {
-        const Outcome o = call(e, in);
-        for (const std::int16_t s : o.status) EXPECT_EQ(s, code);
-        // phase clears its table, count and values; the others leave theirs alone.
-        const double left = e.shape == Shape::PHASE ? 0.0 : kUntouched;
-        for (const double v : o.out) ASSERT_TRUE(same_bits(v, left));
-        EXPECT_EQ(o.count, e.shape == Shape::PHASE ? 0 : -7);
-    }
-}
-
-TEST_P(EveryExport, ChecksARangeSetAboveTwoAsTwoAndWritesItBackAndRejectsANegativeOne) {
-    struct Case {
-        std::int16_t range, after;
-        double T;
-        std::int16_t code;  // 0: the check passed
+    const struct {
+        Call in;
+        std::int16_t range, code;
+    } cases[] = {
+        {at(5.0, 300.0), 0, static_cast<std::int16_t>(e.shape == Shape::ALL_PROPERTIES ? 0 : -1)},
+        {at(5.0, 300.0, 1), 1, 0}, {at(5.0, 300.0, 2), 2, 0}, {at(5.0, 650.0, 7), 2, 0},
+        {bad_sum, 0, api::kStatusBadSum}, {at(5.0, 249.99, 1), 1, 181}, {at(5.0, 750.0, 3), 2, 181},
+        {at(5.0, 300.0, -1), -1, 180}, {at(5.0, 300.0, -32768), -32768, 180},
     };
-    for (const Case& c : {Case{7, 2, 650.0, 0}, Case{3, 2, 750.0, 181}, Case{-1, -1, 300.0, 180},
-                          Case{-32768, -32768, 300.0, 180}}) {
-        const Outcome o = call(GetParam(), at(5.0, c.T, c.range));
-        EXPECT_EQ(o.range, c.after) << c.range;
-        if (c.code != 0 || GetParam().shape != Shape::PHASE) {
-            for (const std::int16_t s : o.status) EXPECT_EQ(s, c.code) << c.range;
-        }
-    }
-}
-
-TEST_P(EveryExport, ReportsSuccessAsMinusOneWithRangeSetZeroExceptGerg2008) {
-    const Export& e = GetParam();
-    if (e.shape == Shape::PHASE) return;  // phase reports a status per characteristic value
-    for (std::int16_t range : {0, 1, 2}) {
-        const Outcome o = call(e, at(5.0, 300.0, range));
-        EXPECT_EQ(o.range, range);
-        for (const std::int16_t s : o.status) EXPECT_EQ(s, range == 0 && e.shape != Shape::ALL_PROPERTIES ? -1 : 0);
+    for (const auto& c : cases) {
+        const Outcome o = call(e, c.in);
+        EXPECT_EQ(o.range, c.range);
+        if (phase && c.code <= 0) continue;  // phase reports a status per characteristic value
+        for (const std::int16_t s : o.status) EXPECT_EQ(s, c.code) << c.in.range;
+        if (c.code <= 0) continue;
+        for (const double v : o.out) ASSERT_TRUE(same_bits(v, phase ? 0.0 : kUntouched)) << c.code;
+        EXPECT_EQ(o.count, phase ? 0 : -7);
     }
 }
 
