@@ -8,14 +8,14 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <limits>
-#include <sstream>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "api/composition.hpp"
+#include "support/c_exports.hpp"
 
 namespace ngtherm::api {
 namespace {
@@ -64,16 +64,10 @@ Input only(ExternalPosition e, double amount) {
 // against every combination of up to three violations. The oracle states the
 // conditions independently of the implementation and picks the strongest one.
 std::vector<int> documented_precedence() {
-    std::ifstream in(NGTHERM_SOURCE_DIR "/include/ngtherm.h");
-    std::string text;
-    bool inside = false;
-    for (std::string line; std::getline(in, line) && !(inside && line == " *");) {
-        if (inside) text += line.substr(2) + " ";
-        inside = inside || line.find("the strongest code wins:") != std::string::npos;
-    }
+    const std::string block = test::header_block("the strongest code wins:");
+    const std::regex number(R"(\d+)");
     std::vector<int> codes;
-    std::stringstream words(text);
-    for (std::string w; std::getline(words, w, ',');) codes.push_back(std::stoi(w));
+    for (std::sregex_iterator m(block.begin(), block.end(), number), end; m != end; ++m) codes.push_back(std::stoi(m->str()));
     return codes;
 }
 
