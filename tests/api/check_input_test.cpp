@@ -67,7 +67,9 @@ std::vector<int> documented_precedence() {
     const std::string block = test::header_block("the strongest code wins:");
     const std::regex number(R"(\d+)");
     std::vector<int> codes;
-    for (std::sregex_iterator m(block.begin(), block.end(), number), end; m != end; ++m) codes.push_back(std::stoi(m->str()));
+    for (std::sregex_iterator m(block.begin(), block.end(), number), end; m != end; ++m) {
+        codes.push_back(std::stoi(m->str()));
+    }
     return codes;
 }
 

@@ -117,7 +117,9 @@ TEST(PropertyExports, FailedEvaluationGivesItsSentinelAndCodeInEverySlotAndKOne)
     Call over_one{.c = {}};  // passes the percent check, but the fraction is 1.0000005
     over_one.c[kCH4] = 100.00005;
     std::vector<std::tuple<Call, std::int16_t, double>> cases{{over_one, 192, kSentinelBadFraction}};
-    for (std::int16_t selector : {-1, 3, 32767}) cases.emplace_back(Call{.selector = selector}, 194, kSentinelPhaseSelector);
+    for (std::int16_t selector : {-1, 3, 32767}) {
+        cases.emplace_back(Call{.selector = selector}, 194, kSentinelPhaseSelector);
+    }
     for (const Export& e : property_exports()) {
         for (const auto& [in, code, sentinel] : cases) {
             const Outcome o = call(e, in);

@@ -44,7 +44,8 @@ PhaseOutput call(const test::Call& c) {
 // characteristic value is determined. 100.00005 % passes the check, but the
 // fraction exceeds 1.
 TEST(PhaseExport, PureFluidAndFailedSetUpGiveTheirSentinelTables) {
-    for (const auto& [methane, sentinel] : {std::pair{100.0, kSentinelSingleComponent}, {100.00005, kSentinelBadFraction}}) {
+    for (const auto& [methane, sentinel] :
+         {std::pair{100.0, kSentinelSingleComponent}, {100.00005, kSentinelBadFraction}}) {
         test::Call pure{.c = {}};
         pure.c[0] = methane;
         const PhaseOutput out = call(pure);
@@ -140,10 +141,13 @@ TracePoint point_of_type(EnvelopePointType type, double T, double p) {
 // type replaces an earlier one; a sentinel maps to its code.
 TEST(CharacteristicValues, ComeFromTheLastPointOfEachTypeAndTheCrossingsOfTheCallersState) {
     using enum EnvelopePointType;
-    std::vector<TracePoint> points{point_of_type(caller_pressure, 250.0, 5.0), point_of_type(max_temperature, 270.0, 5.0),
+    std::vector<TracePoint> points{point_of_type(caller_pressure, 250.0, 5.0),
+                                   point_of_type(max_temperature, 270.0, 5.0),
                                    point_of_type(max_temperature, 271.0, 5.5), point_of_type(critical, 220.0, 8.0),
                                    point_of_type(max_pressure, 240.0, kSentinelTraceFailed)};
-    for (const double T : {200.0, 210.0, 220.0, 230.0}) points.push_back(point_of_type(caller_temperature, T, T / 50));
+    for (const double T : {200.0, 210.0, 220.0, 230.0}) {
+        points.push_back(point_of_type(caller_temperature, T, T / 50));
+    }
     const api::CharacteristicValues v = api::characteristic_values(characteristic_points(points));
     const std::array<double, kCharacteristicValueCount> values{250.0, 250.0, 0.0, 0.0, 271.0, kSentinelTraceFailed,
                                                                220.0, 8.0};
