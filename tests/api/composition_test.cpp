@@ -1,6 +1,5 @@
 // The caller's composition on its way in: the external order, the division
-// by 100, and the edges of the mixture set-up (properties::set_mixture) that
-// the property tests do not reach.
+// by 100, and the edges of properties::set_mixture.
 #include "api/composition.hpp"
 
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <string_view>
+#include <tuple>
 
 #include "model/gerg_data.hpp"
 #include "model/sentinels.hpp"
@@ -73,23 +73,15 @@ TEST(SetMixture, KeepsComponentsFromOneHundredMillionthAndTestsTheSumOfTheKeptOn
 }
 
 TEST(SetMixture, AdmitsClosedStateRangesTemperatureFirst) {
-    const struct {
-        double T, p;
-        MixtureError error;
-    } cases[] = {
-        {2.1768, 1e-9, MixtureError::none},
-        {5000.0, 2500.0, MixtureError::none},
-        {std::nextafter(2.1768, 0.0), 5.0, MixtureError::temperature},
-        {std::nextafter(5000.0, 1e4), 5.0, MixtureError::temperature},
-        {300.0, std::nextafter(1e-9, 0.0), MixtureError::pressure},
-        {300.0, std::nextafter(2500.0, 1e4), MixtureError::pressure},
-        {1.0, 1e5, MixtureError::temperature},
-    };
+    using enum MixtureError;
     Composition methane{};
     methane[0] = 1.0;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "T = " << c.T << ", p = " << c.p);
-        EXPECT_EQ(set_mixture(c.T, c.p, methane).error, c.error);
+    for (const auto& [T, p, error] : {std::tuple{2.1768, 1e-9, none}, {5000.0, 2500.0, none},
+                                      {std::nextafter(2.1768, 0.0), 5.0, temperature},
+                                      {std::nextafter(5000.0, 1e4), 5.0, temperature},
+                                      {300.0, std::nextafter(1e-9, 0.0), pressure},
+                                      {300.0, std::nextafter(2500.0, 1e4), pressure}, {1.0, 1e5, temperature}}) {
+        EXPECT_EQ(set_mixture(T, p, methane).error, error) << "T = " << T << ", p = " << p;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -26,13 +27,7 @@ constexpr int kCH4 = api::index(ExternalPosition::CH4);
 constexpr int kSlotK = static_cast<int>(api::Property::K);
 constexpr double kPn = api::kReferencePressure, kTn = api::kReferenceTemperature;
 
-Call at(double p, double T, std::int16_t range = 0) {
-    Call in;
-    in.p = p;
-    in.T = T;
-    in.range = range;
-    return in;
-}
+Call at(double p, double T, std::int16_t range = 0) { return {.p = p, .T = T, .range = range}; }
 
 class EveryExport : public ::testing::TestWithParam<Export> {};
 INSTANTIATE_TEST_SUITE_P(Frames, EveryExport, ::testing::ValuesIn(frame_exports()),
@@ -77,42 +72,31 @@ TEST_P(EveryExport, EchoesTheCompositionBitForBitWhateverTheOutcome) {
     }
 }
 
-TEST_P(EveryExport, FailedInputCheckReportsItsCodeAndWritesNoResult) {
+// Success is -1 with range set 0 (0 for gerg2008); a failed check writes its
+// code and no result: phase clears its table, count and values, the others
+// leave theirs alone. A range set above two is checked as two and written back.
+TEST_P(EveryExport, ReportsTheInputCheckAndWritesTheRangeSetBack) {
     const Export& e = GetParam();
+    const bool phase = e.shape == Shape::PHASE;
     Call bad_sum;
     bad_sum.c[kCH4] -= 1.0;
-    for (const auto& [in, code] : {std::pair{bad_sum, api::kStatusBadSum}, std::pair{at(5.0, 249.99, 1), std::int16_t{181}}}) {
-        const Outcome o = call(e, in);
-        for (const std::int16_t s : o.status) EXPECT_EQ(s, code);
-        // phase clears its table, count and values; the others leave theirs alone.
-        const double left = e.shape == Shape::PHASE ? 0.0 : kUntouched;
-        for (const double v : o.out) ASSERT_TRUE(same_bits(v, left));
-        EXPECT_EQ(o.count, e.shape == Shape::PHASE ? 0 : -7);
-    }
-}
-
-TEST_P(EveryExport, ChecksARangeSetAboveTwoAsTwoAndWritesItBackAndRejectsANegativeOne) {
-    struct Case {
-        std::int16_t range, after;
-        double T;
-        std::int16_t code;  // 0: the check passed
+    const struct {
+        Call in;
+        std::int16_t range, code;
+    } cases[] = {
+        {at(5.0, 300.0), 0, static_cast<std::int16_t>(e.shape == Shape::ALL_PROPERTIES ? 0 : -1)},
+        {at(5.0, 300.0, 1), 1, 0}, {at(5.0, 300.0, 2), 2, 0}, {at(5.0, 650.0, 7), 2, 0},
+        {bad_sum, 0, api::kStatusBadSum}, {at(5.0, 249.99, 1), 1, 181}, {at(5.0, 750.0, 3), 2, 181},
+        {at(5.0, 300.0, -1), -1, 180}, {at(5.0, 300.0, -32768), -32768, 180},
     };
-    for (const Case& c : {Case{7, 2, 650.0, 0}, Case{3, 2, 750.0, 181}, Case{-1, -1, 300.0, 180},
-                          Case{-32768, -32768, 300.0, 180}}) {
-        const Outcome o = call(GetParam(), at(5.0, c.T, c.range));
-        EXPECT_EQ(o.range, c.after) << c.range;
-        if (c.code != 0 || GetParam().shape != Shape::PHASE) {
-            for (const std::int16_t s : o.status) EXPECT_EQ(s, c.code) << c.range;
-        }
-    }
-}
-
-TEST_P(EveryExport, ReportsSuccessAsMinusOneWithRangeSetZeroExceptGerg2008) {
-    const Export& e = GetParam();
-    if (e.shape == Shape::PHASE) return;  // phase reports a status per characteristic value
-    for (std::int16_t range : {0, 1, 2}) {
-        const Outcome o = call(e, at(5.0, 300.0, range));
-        for (const std::int16_t s : o.status) EXPECT_EQ(s, range == 0 && e.shape != Shape::ALL_PROPERTIES ? -1 : 0);
+    for (const auto& c : cases) {
+        const Outcome o = call(e, c.in);
+        EXPECT_EQ(o.range, c.range);
+        if (phase && c.code <= 0) continue;  // phase reports a status per characteristic value
+        for (const std::int16_t s : o.status) EXPECT_EQ(s, c.code) << c.in.range;
+        if (c.code <= 0) continue;
+        for (const double v : o.out) ASSERT_TRUE(same_bits(v, phase ? 0.0 : kUntouched)) << c.code;
+        EXPECT_EQ(o.count, phase ? 0 : -7);
     }
 }
 
@@ -128,17 +112,20 @@ std::pair<double, std::int16_t> slot_of(const Export& e, const Outcome& o, int k
     return {o.out[k], o.status[k]};
 }
 
-TEST(PropertyExports, PhaseSelectorOutsideZeroToTwoGives194InEverySlot) {
+// K divides the two failed evaluations by each other.
+TEST(PropertyExports, FailedEvaluationGivesItsSentinelAndCodeInEverySlotAndKOne) {
+    Call over_one{.c = {}};  // passes the percent check, but the fraction is 1.0000005
+    over_one.c[kCH4] = 100.00005;
+    std::vector<std::tuple<Call, std::int16_t, double>> cases{{over_one, 192, kSentinelBadFraction}};
+    for (std::int16_t selector : {-1, 3, 32767}) {
+        cases.emplace_back(Call{.selector = selector}, 194, kSentinelPhaseSelector);
+    }
     for (const Export& e : property_exports()) {
-        for (std::int16_t selector : {-1, 3, 32767}) {
-            Call in;
-            in.selector = selector;
+        for (const auto& [in, code, sentinel] : cases) {
             const Outcome o = call(e, in);
             for (int k = 0; k < static_cast<int>(o.out.size()); ++k) {
-                const int slot = e.shape == Shape::PROPERTY ? e.slot : k;
-                EXPECT_EQ(o.status[k], 194) << e.name;
-                // K divides the two failed evaluations by each other.
-                EXPECT_EQ(o.out[k], slot == kSlotK ? 1.0 : kSentinelPhaseSelector) << e.name;
+                EXPECT_EQ(o.status[k], code) << e.name;
+                EXPECT_EQ(o.out[k], (e.shape == Shape::PROPERTY ? e.slot : k) == kSlotK ? 1.0 : sentinel) << e.name;
             }
         }
     }
@@ -147,8 +134,7 @@ TEST(PropertyExports, PhaseSelectorOutsideZeroToTwoGives194InEverySlot) {
 // The single exports give the bits of their gerg2008 slot, and gerg2008 gives
 // the mass-basis values of the phase selected (the whole for 0).
 TEST(PropertyExports, GiveTheMassBasisValuesOfThePhaseSelectedInEverySlot) {
-    Call split = at(4.0, 240.0);
-    split.c = rich_gas_7().external();
+    Call split{.c = rich_gas_7().external(), .p = 4.0, .T = 240.0};
     const Mixture mixture(rich_gas_7().fractions());
     const EquilibriumState eq = equilibrium_state(mixture, 240.0, 4.0);
     ASSERT_EQ(eq.phases, 2);
@@ -175,21 +161,6 @@ TEST(PropertyExports, GiveTheMassBasisValuesOfThePhaseSelectedInEverySlot) {
             const auto [value, status] = slot_of(exports[k + 1], call(exports[k + 1], split), k);
             EXPECT_TRUE(same_bits(value, all.out[k]));
             EXPECT_EQ(status, all.status[k]);
-        }
-    }
-}
-
-TEST(PropertyExports, FailedSetUpGivesItsSentinelAndCodeInEverySlot) {
-    Call over_one;  // passes the percent check, but the fraction is 1.0000005
-    over_one.c = {};
-    over_one.c[kCH4] = 100.00005;
-    for (const Export& e : property_exports()) {
-        const Outcome o = call(e, over_one);
-        for (int k = 0; k < static_cast<int>(o.out.size()); ++k) {
-            EXPECT_EQ(o.status[k], 192) << e.name;
-            if ((e.shape == Shape::PROPERTY ? e.slot : k) != kSlotK) {
-                EXPECT_EQ(o.out[k], kSentinelBadFraction);
-            }
         }
     }
 }

@@ -1,84 +1,64 @@
 // The phase envelope at the boundary: the tabulation grids with the caller's
-// values, the table layout with its padding and sentinel tables, the
-// characteristic values, and the C++ mirror phase_envelope.
+// values, the table layout, the characteristic values and the C++ mirror.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "api/frames.hpp"
 #include "api/status_codes.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "ngtherm/envelope.hpp"
-#include "support/gases.hpp"
+#include "support/c_exports.hpp"
 
 namespace ngtherm::envelope {
 namespace {
 
-// Written into every output before a call, to see what the call overwrote.
-constexpr double kMarker = 12345.0;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr int kPaddingColumn = kColumnFirstFraction + kReportedComponents;
 
-struct PhaseCall {
-    ExternalPercentages composition = test::rich_gas_7().external();
-    double p = 5.0, T = 250.0;
-    TraceSettings trace;
-    std::int16_t range_set = 0;
-};
+// The rich gas with the caller's state at 5 MPa and 250 K.
+test::Call rich_call() { return {.c = test::rich_gas_7().external(), .T = 250.0}; }
 
 struct PhaseOutput {
-    std::vector<double> table = std::vector<double>(kTableSize, kMarker);
+    std::vector<double> table;  // then the characteristic values
     std::int32_t count = -7;
     std::array<double, kCharacteristicValueCount> value{};
-    ExternalPercentages echo{};
     std::array<std::int16_t, kCharacteristicValueCount> status{};
-    std::int16_t range_set = 0;
 
     double at(int row, int column) const { return table[column * kEnvelopePoints + row]; }
     EnvelopePointType type(int row) const { return static_cast<EnvelopePointType>(at(row, kColumnType)); }
 };
 
-PhaseOutput call(const PhaseCall& c) {
-    PhaseOutput out;
-    out.value.fill(kMarker);
-    out.echo.fill(kMarker);
-    out.status.fill(-7);
-    out.range_set = c.range_set;
-    api::phase_export(c.composition.data(), &c.p, &c.T, &c.trace.p_min, &c.trace.p_max, &c.trace.T_min,
-                 &c.trace.initial_step, &c.trace.beta, &out.range_set, out.table.data(), &out.count,
-                 out.value.data(), out.echo.data(), out.status.data());
+PhaseOutput call(const test::Call& c) {
+    const test::Outcome o = test::call(test::frame_exports().back(), c);
+    PhaseOutput out{o.out, o.count};
+    std::copy_n(o.out.begin() + kTableSize, kCharacteristicValueCount, out.value.begin());
+    std::copy_n(o.status.begin(), kCharacteristicValueCount, out.status.begin());
     return out;
 }
 
-// Columns 1 to 21 of all 200 rows hold the sentinel, the last three 0, no
-// characteristic value is determined.
-void expect_sentinel_table(const PhaseOutput& out, double sentinel) {
-    EXPECT_EQ(out.count, kEnvelopePoints);
-    for (int row = 0; row < kEnvelopePoints; ++row) {
-        for (int column = 0; column < kColumnFirstFraction + kReportedComponents; ++column) {
-            ASSERT_EQ(out.at(row, column), sentinel) << row << " " << column;
-        }
-        for (int column = kColumnFirstFraction + kReportedComponents; column < kTableColumns; ++column) {
-            ASSERT_EQ(out.at(row, column), 0.0) << row << " " << column;
-        }
-    }
-    const std::array<std::int16_t, kCharacteristicValueCount> undetermined{197, 197, 197, 197, 0, 0, 0, 0};
-    EXPECT_EQ(out.status, undetermined);
-    for (const double v : out.value) EXPECT_EQ(v, 0.0);
-}
-
+// All 200 rows hold the sentinel up to the padding columns, which hold 0; no
+// characteristic value is determined. 100.00005 % passes the check, but the
+// fraction exceeds 1.
 TEST(PhaseExport, PureFluidAndFailedSetUpGiveTheirSentinelTables) {
-    PhaseCall pure;
-    pure.composition = test::Gas{"methane", {{"CH4", 100}}}.external();
-    expect_sentinel_table(call(pure), kSentinelSingleComponent);
-
-    PhaseCall almost_pure = pure;
-    almost_pure.composition[0] = 100.00005;  // passes the check, but the fraction exceeds 1
-    expect_sentinel_table(call(almost_pure), kSentinelBadFraction);
+    for (const auto& [methane, sentinel] :
+         {std::pair{100.0, kSentinelSingleComponent}, {100.00005, kSentinelBadFraction}}) {
+        test::Call pure{.c = {}};
+        pure.c[0] = methane;
+        const PhaseOutput out = call(pure);
+        EXPECT_EQ(out.count, kEnvelopePoints);
+        for (int row = 0; row < kEnvelopePoints; ++row) {
+            for (int column = 0; column < kTableColumns; ++column) {
+                ASSERT_EQ(out.at(row, column), column < kPaddingColumn ? sentinel : 0.0) << row << " " << column;
+            }
+        }
+        const std::array<std::int16_t, kCharacteristicValueCount> undetermined{197, 197, 197, 197, 0, 0, 0, 0};
+        EXPECT_EQ(out.status, undetermined);
+        EXPECT_EQ(out.value, decltype(out.value){});
+    }
 }
 
 TEST(TabulationGrid, CallersValueEqualToAGridValueIsListedTwiceCallersCopyFirst) {
@@ -96,85 +76,57 @@ TEST(TabulationGrid, CallersValueEqualToAGridValueIsListedTwiceCallersCopyFirst)
     EXPECT_EQ(merge_tabulation(kTabulationTemperatures, 600.0).ln_value[19], std::log(550.0));
 }
 
-TEST(PhaseExport, CallersPressureOnAGridValueGivesACallerAndAGridCrossingAtTheSamePlace) {
-    PhaseCall c;
-    c.composition = test::condensate_gas().external();
-    c.p = 10.0;
-    const PhaseOutput out = call(c);
-    int caller_rows = 0;
-    for (int row = 0; row < out.count; ++row) {
-        if (out.type(row) != EnvelopePointType::caller_pressure) continue;
-        ++caller_rows;
-        const int next = row + 1;
-        ASSERT_LT(next, out.count);
-        EXPECT_EQ(out.type(next), EnvelopePointType::tabulated);
-        EXPECT_EQ(out.at(next, kColumnT), out.at(row, kColumnT));
-        EXPECT_EQ(out.at(next, kColumnP), out.at(row, kColumnP));
-    }
-    EXPECT_EQ(caller_rows, 2);
-}
-
-TEST(PhaseExport, RowsAfterTheLastPointRepeatIt) {
-    const PhaseOutput out = call(PhaseCall{});
-    ASSERT_GT(out.count, 1);
-    ASSERT_LT(out.count, kEnvelopePoints);
-    for (int column = 0; column < kTableColumns; ++column) {
-        for (int row = out.count; row < kEnvelopePoints; ++row) {
-            ASSERT_EQ(out.at(row, column), out.at(out.count - 1, column)) << row << " " << column;
+// The caller's 5 MPa is also a grid pressure. Hydrogen sulphide, helium and
+// argon have no column: the reported liquid fractions miss theirs.
+TEST(PhaseExport, TableRowsCarryTheLabelledPointsPaddingAndTheRepeatedLastPoint) {
+    test::Call sour = rich_call();
+    sour.c = test::Gas{"sour_inert", {{"CH4", 80}, {"N2", 2}, {"CO2", 2}, {"C2H6", 6}, {"C3H8", 3},
+                                      {"nC4", 1}, {"H2S", 5.8}, {"He", 0.1}, {"Ar", 0.1}}}
+                 .external();
+    for (const bool unreported : {false, true}) {
+        const PhaseOutput out = call(unreported ? sour : rich_call());
+        ASSERT_GT(out.count, 10);
+        ASSERT_LT(out.count, kEnvelopePoints);
+        for (int row = 0; row < kEnvelopePoints; ++row) {
+            for (int column = 0; column < kTableColumns; ++column) {
+                const double want = column >= kPaddingColumn ? 0.0 : out.at(std::min(row, out.count - 1), column);
+                ASSERT_EQ(out.at(row, column), want) << row << " " << column;
+            }
+        }
+        double reported = 0.0;
+        for (int m = 0; m < kReportedComponents; ++m) reported += out.at(0, kColumnFirstFraction + m);
+        EXPECT_EQ(reported < 1.0 - 1e-4, unreported) << reported;
+        std::vector<double> T_at_p, p_at_T;
+        for (int row = 0; row < out.count; ++row) {
+            const double T = out.at(row, kColumnT), p = out.at(row, kColumnP);
+            switch (out.type(row)) {
+                case EnvelopePointType::caller_pressure:
+                    T_at_p.push_back(T);
+                    EXPECT_EQ(out.type(row + 1), EnvelopePointType::tabulated) << "caller's copy first";
+                    EXPECT_EQ(out.at(row + 1, kColumnT), T);
+                    EXPECT_EQ(out.at(row + 1, kColumnP), p);
+                    break;
+                case EnvelopePointType::caller_temperature: p_at_T.push_back(p); break;
+                case EnvelopePointType::max_temperature: EXPECT_EQ(out.value[4], T); break;
+                case EnvelopePointType::max_pressure: EXPECT_EQ(out.value[5], p); break;
+                case EnvelopePointType::critical:
+                    EXPECT_EQ(out.value[6], T);
+                    EXPECT_EQ(out.value[7], p);
+                    break;
+                default: break;
+            }
+        }
+        if (unreported) continue;  // crosses 5 MPa three times
+        ASSERT_EQ(T_at_p.size(), 2u);
+        ASSERT_EQ(p_at_T.size(), 2u);
+        const std::array<double, 4> crossings{std::max(T_at_p[0], T_at_p[1]), std::min(T_at_p[0], T_at_p[1]),
+                                              std::max(p_at_T[0], p_at_T[1]), std::min(p_at_T[0], p_at_T[1])};
+        EXPECT_TRUE(std::equal(crossings.begin(), crossings.end(), out.value.begin()));
+        for (int k = 0; k < kCharacteristicValueCount; ++k) {
+            EXPECT_EQ(out.status[k], 0) << k;
+            EXPECT_GT(out.value[k], 0.0) << k;
         }
     }
-}
-
-TEST(PhaseExport, HydrogenSulphideHeliumAndArgonAreNeverReported) {
-    PhaseCall c;
-    c.composition = test::Gas{"sour_inert", {{"CH4", 80}, {"N2", 2}, {"CO2", 2}, {"C2H6", 6}, {"C3H8", 3},
-                                             {"nC4", 1}, {"H2S", 5.8}, {"He", 0.1}, {"Ar", 0.1}}}
-                        .external();
-    const PhaseOutput out = call(c);
-    ASSERT_GT(out.count, 10);
-    ASSERT_LT(out.count, kEnvelopePoints);
-    for (int row = 0; row < kEnvelopePoints; ++row) {
-        for (int column = kColumnFirstFraction + kReportedComponents; column < kTableColumns; ++column) {
-            ASSERT_EQ(out.at(row, column), 0.0);
-        }
-    }
-    // The reported liquid fractions miss those of the three: at the dew
-    // point at 0.1 MPa the liquid holds hydrogen sulphide.
-    double reported = 0.0;
-    for (int column = kColumnFirstFraction; column < kColumnFirstFraction + kReportedComponents; ++column) {
-        reported += out.at(0, column);
-    }
-    EXPECT_LT(reported, 1.0 - 1e-4);
-    EXPECT_GT(reported, 0.5);
-}
-
-TEST(PhaseExport, CharacteristicValuesComeFromTheLabelledRows) {
-    const PhaseOutput out = call(PhaseCall{});  // rich gas, caller at 5 MPa and 250 K
-    std::vector<double> T_at_p, p_at_T;
-    for (int row = 0; row < out.count; ++row) {
-        const double T = out.at(row, kColumnT), p = out.at(row, kColumnP);
-        switch (out.type(row)) {
-            case EnvelopePointType::caller_pressure: T_at_p.push_back(T); break;
-            case EnvelopePointType::caller_temperature: p_at_T.push_back(p); break;
-            case EnvelopePointType::max_temperature: EXPECT_EQ(out.value[4], T); break;
-            case EnvelopePointType::max_pressure: EXPECT_EQ(out.value[5], p); break;
-            case EnvelopePointType::critical:
-                EXPECT_EQ(out.value[6], T);
-                EXPECT_EQ(out.value[7], p);
-                break;
-            default: break;
-        }
-    }
-    ASSERT_EQ(T_at_p.size(), 2u);
-    ASSERT_EQ(p_at_T.size(), 2u);
-    EXPECT_EQ(out.value[0], std::max(T_at_p[0], T_at_p[1]));
-    EXPECT_EQ(out.value[1], std::min(T_at_p[0], T_at_p[1]));
-    EXPECT_EQ(out.value[2], std::max(p_at_T[0], p_at_T[1]));
-    EXPECT_EQ(out.value[3], std::min(p_at_T[0], p_at_T[1]));
-    EXPECT_NEAR(out.value[0], 273.07, 0.2);   // dew point at 5 MPa
-    EXPECT_NEAR(out.value[1], 197.86, 0.2);   // bubble point at 5 MPa
-    for (int k = 0; k < kCharacteristicValueCount; ++k) EXPECT_EQ(out.status[k], 0) << k;
-    for (int k = 4; k < kCharacteristicValueCount; ++k) EXPECT_GT(out.value[k], 0.0) << k;
 }
 
 TracePoint point_of_type(EnvelopePointType type, double T, double p) {
@@ -185,67 +137,47 @@ TracePoint point_of_type(EnvelopePointType type, double T, double p) {
     return point;
 }
 
-TEST(CharacteristicValues, OneCrossingGivesBothValuesMoreThanThreeGiveNone) {
-    const std::vector<TracePoint> one{point_of_type(EnvelopePointType::caller_pressure, 250.0, 5.0)};
-    api::CharacteristicValues v = api::characteristic_values(characteristic_points(one));
-    EXPECT_EQ(v.value[0], 250.0);
-    EXPECT_EQ(v.value[1], 250.0);
-    EXPECT_EQ(v.status[0], 0);
-    EXPECT_EQ(v.status[2], api::kStatusNotDetermined);
-
-    std::vector<TracePoint> four;
-    for (const double T : {200.0, 210.0, 220.0, 230.0}) four.push_back(point_of_type(EnvelopePointType::caller_temperature, T, T / 50.0));
-    v = api::characteristic_values(characteristic_points(four));
-    EXPECT_EQ(v.value[2], 0.0);
-    EXPECT_EQ(v.value[3], 0.0);
-    EXPECT_EQ(v.status[2], 0);
-    EXPECT_EQ(v.status[3], 0);
-    EXPECT_EQ(v.status[0], api::kStatusNotDetermined);
-}
-
-TEST(CharacteristicValues, LaterPointsOfATypeReplaceEarlierOnesAndSentinelsMapToCodes) {
-    const std::vector<TracePoint> points{point_of_type(EnvelopePointType::max_temperature, 270.0, 5.0),
-                                         point_of_type(EnvelopePointType::max_temperature, 271.0, 5.5),
-                                         point_of_type(EnvelopePointType::critical, 220.0, 8.0),
-                                         point_of_type(EnvelopePointType::max_pressure, 240.0, kSentinelTraceFailed)};
+// One crossing gives both values, more than three none; a later point of a
+// type replaces an earlier one; a sentinel maps to its code.
+TEST(CharacteristicValues, ComeFromTheLastPointOfEachTypeAndTheCrossingsOfTheCallersState) {
+    using enum EnvelopePointType;
+    std::vector<TracePoint> points{point_of_type(caller_pressure, 250.0, 5.0),
+                                   point_of_type(max_temperature, 270.0, 5.0),
+                                   point_of_type(max_temperature, 271.0, 5.5), point_of_type(critical, 220.0, 8.0),
+                                   point_of_type(max_pressure, 240.0, kSentinelTraceFailed)};
+    for (const double T : {200.0, 210.0, 220.0, 230.0}) {
+        points.push_back(point_of_type(caller_temperature, T, T / 50));
+    }
     const api::CharacteristicValues v = api::characteristic_values(characteristic_points(points));
-    EXPECT_EQ(v.value[4], 271.0);
-    EXPECT_EQ(v.value[6], 220.0);
-    EXPECT_EQ(v.value[7], 8.0);
-    EXPECT_EQ(v.value[5], kSentinelTraceFailed);
-    EXPECT_EQ(v.status[5], 207);
-    EXPECT_EQ(v.status[4], 0);
+    const std::array<double, kCharacteristicValueCount> values{250.0, 250.0, 0.0, 0.0, 271.0, kSentinelTraceFailed,
+                                                               220.0, 8.0};
+    const std::array<std::int16_t, kCharacteristicValueCount> statuses{0, 0, 0, 0, 0, 207, 0, 0};
+    EXPECT_EQ(v.value, values);
+    EXPECT_EQ(v.status, statuses);
 }
 
 TEST(TraceParameters, EachBadParameterGivesItsSentinelTheFirstWinsAndBoundsAreInclusive) {
-    const auto with = [](auto change) {
+    const struct {
+        double p_min, p_max, T_min, initial_step, beta, sentinel;
+    } cases[] = {
+        {3.0, 30.0, 50.0, 0.1, 1.0, -99910},      {kNaN, 30.0, 50.0, 0.1, 1.0, -99910},
+        {0.1, 0.09, 50.0, 0.1, 1.0, -99920},      {0.1, 1000.5, 50.0, 0.1, 1.0, -99920},
+        {0.1, 30.0, 49.0, 0.1, 1.0, -99930},      {0.1, 30.0, 50.0, 1.5, 1.0, -99940},
+        {0.1, 30.0, 50.0, 0.1, INFINITY, -99950}, {0.1, 30.0, 10.0, 0.1, 2.0, -99930},
+        {0.0001, 0.0001, 50.0, 0.01, 0.0, 0.0},   {2.5, 1000.0, 550.0, 1.0, 1.0, 0.0},
+    };
+    for (const auto& c : cases) {
         TraceSettings t;
-        change(t);
-        return t;
-    };
-    const std::vector<std::pair<TraceSettings, double>> cases{
-        {with([](auto& t) { t.p_min = 3.0; }), -99910},
-        {with([](auto& t) { t.p_min = kNaN; }), -99910},
-        {with([](auto& t) { t.p_max = 0.09; }), -99920},
-        {with([](auto& t) { t.p_max = 1000.5; }), -99920},
-        {with([](auto& t) { t.T_min = 49.0; }), -99930},
-        {with([](auto& t) { t.initial_step = 1.5; }), -99940},
-        {with([](auto& t) { t.beta = INFINITY; }), -99950},
-        {with([](auto& t) { t.T_min = 10.0; t.beta = 2.0; }), -99930},
-        {with([](auto& t) { t.beta = 0.0; t.p_min = t.p_max = 0.0001; t.T_min = 50.0; t.initial_step = 0.01; }), 0.0},
-        {with([](auto& t) { t.p_min = 2.5; t.p_max = 1000.0; t.T_min = 550.0; t.initial_step = 1.0; }), 0.0},
-    };
-    for (const auto& [t, sentinel] : cases) EXPECT_EQ(check_trace_parameters(t), sentinel);
+        t.p_min = c.p_min, t.p_max = c.p_max, t.T_min = c.T_min, t.initial_step = c.initial_step, t.beta = c.beta;
+        EXPECT_EQ(check_trace_parameters(t), c.sentinel) << c.p_min << " " << c.p_max << " " << c.T_min;
+    }
 }
 
 TEST(EnvelopeApi, PointsValuesAndStatusesAreThoseOfTheExportTable) {
-    EnvelopeOptions o;
-    o.T = 250.0;
-    o.p = 5.0;
-    const Envelope env = phase_envelope(test::rich_gas_7().external(), o);
+    const Envelope env = phase_envelope(test::rich_gas_7().external(), {.T = 250.0, .p = 5.0});
     ASSERT_TRUE(env.ok());
     EXPECT_EQ(env.outcome, EnvelopeOutcome::left_window);
-    const PhaseOutput out = call(PhaseCall{});
+    const PhaseOutput out = call(rich_call());
     ASSERT_EQ(static_cast<int>(env.points.size()), out.count);
     for (int row = 0; row < out.count; ++row) {
         const EnvelopePoint& point = env.points[row];
@@ -262,7 +194,7 @@ TEST(EnvelopeApi, PointsValuesAndStatusesAreThoseOfTheExportTable) {
 }
 
 TEST(EnvelopeApi, WithoutACallersStateOnlyTheGridIsCrossedAndASmallerStepGivesMorePoints) {
-    const Envelope env = phase_envelope(test::lean_gas_11().external(), EnvelopeOptions{});
+    const Envelope env = phase_envelope(test::lean_gas_11().external(), {});
     ASSERT_TRUE(env.ok());
     for (const EnvelopePoint& point : env.points) {
         EXPECT_NE(point.type, EnvelopePointType::caller_temperature);
@@ -271,24 +203,24 @@ TEST(EnvelopeApi, WithoutACallersStateOnlyTheGridIsCrossedAndASmallerStepGivesMo
     for (int k = 0; k < 4; ++k) EXPECT_EQ(env.status[k], 197);
     EnvelopeOptions fine;
     fine.max_step = 0.3;
-    const Envelope fine_env = phase_envelope(test::lean_gas_11().external(), fine);
-    EXPECT_GT(fine_env.points.size(), env.points.size());
-    EXPECT_NEAR(fine_env.value[4], env.value[4], 0.2);
+    EXPECT_GT(phase_envelope(test::lean_gas_11().external(), fine).points.size(), env.points.size());
 }
 
 TEST(EnvelopeApi, FailuresCarryTheirCodeAndNoPoints) {
-    EnvelopeOptions bad_p_min, bad_range, bubble;
-    bad_p_min.p_min = 3.0;
-    bad_range.range_set = -1;
-    bubble.beta = 0.0;
     ExternalPercentages bad_sum = test::rich_gas_7().external();
     bad_sum[0] += 1.0;
-    const std::vector<std::tuple<ExternalPercentages, EnvelopeOptions, int>> cases{
+    EnvelopeOptions bad_p_min, bubble;
+    bad_p_min.p_min = 3.0;
+    bubble.beta = 0.0;
+    const struct {
+        ExternalPercentages gas;
+        EnvelopeOptions options;
+        int code;
+    } cases[] = {
         {test::rich_gas_7().external(), bad_p_min, 196},
-        {test::Gas{"methane", {{"CH4", 100}}}.external(), EnvelopeOptions{}, 202},
+        {test::Gas{"methane", {{"CH4", 100}}}.external(), {}, 202},
         {test::hydrogen_blend_10().external(), bubble, 207},
-        {bad_sum, EnvelopeOptions{}, 54},
-        {test::rich_gas_7().external(), bad_range, 180},
+        {bad_sum, {}, 54},
     };
     for (const auto& [gas, options, code] : cases) {
         const Envelope env = phase_envelope(gas, options);

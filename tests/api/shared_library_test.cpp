@@ -17,22 +17,12 @@ namespace {
 
 // One-phase, two-phase, failed and envelope calls: each export gets them all.
 std::vector<Call> sample_calls() {
-    Call split;
-    split.c = rich_gas_7().external();
-    split.p = 4.0;
-    split.T = 240.0;
-    split.range = 1;
-    Call liquid = split, envelope = split;
+    const Call split{.c = rich_gas_7().external(), .p = 4.0, .T = 240.0, .range = 1};
+    Call liquid = split, envelope = split, failed{.p = 0.0};
     liquid.selector = 1;
     envelope.p = 5.0;
     envelope.T = 250.0;
-    Call lean;
-    lean.c = lean_gas_11().external();
-    lean.p = 3.0;
-    lean.T = 230.0;
-    Call failed;
-    failed.p = 0.0;
-    return {Call{}, split, liquid, envelope, lean, failed};
+    return {Call{}, split, liquid, envelope, Call{.c = lean_gas_11().external(), .p = 3.0, .T = 230.0}, failed};
 }
 
 #ifdef NGTHERM_SHARED_LIBRARY

@@ -4,34 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <string>
 
 #include "api/check_input.hpp"
+#include "support/c_exports.hpp"
 
 namespace ngtherm::api {
 namespace {
 
-// The header comment from `opening` to the end of its paragraph.
-std::string header_block(const std::string& opening) {
-    std::ifstream in(NGTHERM_SOURCE_DIR "/include/ngtherm.h");
-    std::string block;
-    bool inside = false;
-    for (std::string line; std::getline(in, line);) {
-        const std::size_t at = line.find(opening);
-        if (!inside && at != std::string::npos) {
-            inside = true;
-            block += line.substr(at + opening.size()) + "\n";
-        } else if (inside && line.rfind(" * ", 0) != 0) {
-            break;
-        } else if (inside) {
-            block += line.substr(2) + "\n";
-        }
-    }
-    return block;
-}
+using test::header_block;
 
 TEST(StatusCodes, HeaderTableEqualsTheLibraryTable) {
     const std::string block = header_block("Status codes:");

@@ -146,7 +146,6 @@ TEST(CommandLine, TextOutputNamesQuantitiesUnitsAndCodesInWords) {
 
 TEST(CommandLine, BadArgumentsExitWithTwoAndOneLineNamingTheArgument) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
-        {{"state", "--gas", "CH5=100", "-T", "300", "-p", "5"}, "ngtherm: --gas: unknown component 'CH5'"},
         {{"state", "--gas", kPipelineGas, "-T", "-5", "-p", "5"}, "ngtherm: -T: expected a positive finite number in K, got '-5'"},
         {{"state", "--gas", kPipelineGas, "-p", "5"}, "--temperature is required"},
         {{"state", "--gas", kPipelineGas, "-T", "300", "-p", "5", "--root", "solid"}, "ngtherm: --root: expected vapour, liquid or auto"},
@@ -189,9 +188,8 @@ TEST(CommandLine, HelpNamesTheUnitsAndVersionIsTheProjectVersion) {
     for (const std::string word : {"--gas", "--root", "--json", "mol/dm3", "kg/m3", "J/(mol K)", "m/s", "K/MPa", "nC4"}) {
         EXPECT_NE(state.out.find(word), std::string::npos) << word;
     }
-    std::ifstream file(std::string(NGTHERM_SOURCE_DIR) + "/VERSION");
     std::string version;
-    file >> version;
+    std::ifstream(std::string(NGTHERM_SOURCE_DIR) + "/VERSION") >> version;
     EXPECT_EQ(run_ngtherm({"--version"}).out, version + "\n");
 }
 

@@ -1,5 +1,5 @@
-// Runs a command through the shell and captures its standard output, standard
-// error and exit status, for tests of the ngtherm command.
+// Runs the ngtherm command through the shell and captures its standard output,
+// standard error and exit status.
 #pragma once
 
 #include <sys/wait.h>
@@ -12,7 +12,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace ngtherm::test {
@@ -23,19 +22,7 @@ struct CommandResult {
     std::string err;
 };
 
-inline std::string shell_quote(std::string_view arg) {
-    std::string quoted = "'";
-    for (const char c : arg) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-// A fresh empty file for the standard error of one command.
+// A fresh empty file.
 inline std::filesystem::path make_temp_file() {
     std::string pattern = (std::filesystem::temp_directory_path() / "ngtherm_test_XXXXXX").string();
     const int fd = mkstemp(pattern.data());
@@ -50,38 +37,31 @@ inline std::string read_file(const std::filesystem::path& path) {
     return text.str();
 }
 
-// Runs args[0] with the other arguments (no shell expansion), stdin empty.
-inline CommandResult run_command(const std::vector<std::string>& args) {
+#ifdef NGTHERM_CLI_PATH
+// Runs the built command with `args` (each single-quoted, so nothing expands), stdin empty.
+inline CommandResult run_ngtherm(const std::vector<std::string>& args) {
     const std::filesystem::path err_path = make_temp_file();
-    std::string command;
-    for (const std::string& arg : args) command += shell_quote(arg) + " ";
-    command += "</dev/null 2>" + shell_quote(err_path.string());
-
+    std::string command = "'" NGTHERM_CLI_PATH "'";
+    for (const std::string& arg : args) {
+        command += " '";
+        for (const char c : arg) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += "'";
+    }
+    command += " </dev/null 2>'" + err_path.string() + "'";
     CommandResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
     std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
         result.out.append(buffer.data(), n);
     }
     const int status = pclose(pipe);
-    if (WIFEXITED(status)) {
-        result.exit_code = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.exit_code = 128 + WTERMSIG(status);
-    }
+    result.exit_code = WIFEXITED(status)     ? WEXITSTATUS(status)
+                       : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
+                                             : -1;
     result.err = read_file(err_path);
     std::filesystem::remove(err_path);
     return result;
-}
-
-#ifdef NGTHERM_CLI_PATH
-// Runs the built ngtherm command with the given arguments.
-inline CommandResult run_ngtherm(const std::vector<std::string>& args) {
-    std::vector<std::string> all{NGTHERM_CLI_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    return run_command(all);
 }
 #endif
 

@@ -1,11 +1,15 @@
 // The 14 C exports behind one caller, either the frames linked into the test
-// binary or the entry points of the shared library loaded with dlopen.
+// binary or the entry points of the shared library loaded with dlopen; and the
+// header comment that documents them.
 #pragma once
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -142,5 +146,14 @@ inline Outcome call(const Export& e, const Call& in, int null_arg = -1) {
 }
 
 inline bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The comment of include/ngtherm.h from `opening` to the end of its paragraph.
+inline std::string header_block(const std::string& opening) {
+    std::ifstream in(NGTHERM_SOURCE_DIR "/include/ngtherm.h");
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::size_t from = text.find(opening) + opening.size();
+    const std::size_t end = std::min(text.find("\n *\n", from), text.find("\n */", from)) + 1;
+    return text.substr(from, end - from);
+}
 
 }  // namespace ngtherm::test
