@@ -11,26 +11,20 @@
 #include "api/frames.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "envelope/tracer.hpp"
-#include "model/active_set.hpp"
-#include "bench_gases.hpp"
+#include "support/gases.hpp"
 
 namespace {
 
 
-// The benchmark gas with its active set.
-struct Feed {
-    const ngtherm::bench::Feed& gas;
-    ngtherm::model::ActiveSet set;
-    explicit Feed(const ngtherm::bench::Feed& g) : gas(g) { ngtherm::model::make_active_set(g.ids, set); }
-};
+using ngtherm::test::Feed;
 
 const Feed& pipeline_gas() {
-    static const Feed f(ngtherm::bench::pipeline_gas());
+    static const Feed f(ngtherm::test::lean_gas_11());
     return f;
 }
 
 const Feed& rich_gas() {
-    static const Feed f(ngtherm::bench::rich_gas());
+    static const Feed f(ngtherm::test::rich_gas_7());
     return f;
 }
 
@@ -42,7 +36,7 @@ void trace_dew_line(benchmark::State& state, const Feed& feed) {
     ngtherm::envelope::EnvelopeTracer tracer;
     long evaluations = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(tracer.trace(feed.set, feed.gas.x.data(), s));
+        benchmark::DoNotOptimize(tracer.trace(feed.set, feed.x.data(), s));
         evaluations += tracer.evaluations();
     }
     state.counters["points"] = tracer.count();

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "equilibrium/tpequil.hpp"
-#include "bench_gases.hpp"
+#include "support/gases.hpp"
 
 namespace {
 
-using ngtherm::bench::Feed;
+using ngtherm::test::Feed;
 using ngtherm::equilibrium::EquilibriumSolver;
 
 void run(benchmark::State& state, const Feed& feed, double T, double p) {
@@ -20,14 +20,14 @@ void run(benchmark::State& state, const Feed& feed, double T, double p) {
     int k = 0;
     for (auto _ : state) {
         const double Tk = T + ((++k & 1) ? 1e-9 : 0.0);
-        const auto& r = ngtherm::equilibrium::tpequil(solver, Tk, p, static_cast<int>(feed.ids.size()),
+        const auto& r = ngtherm::equilibrium::tpequil(solver, Tk, p, feed.n(),
                                                       feed.ids.data(), feed.x.data());
         benchmark::DoNotOptimize(r.beta);
     }
 }
 
-void BM_EquilibriumLeanGasOnePhase(benchmark::State& state) { run(state, ngtherm::bench::pipeline_gas(), 300.0, 5.0); }
-void BM_EquilibriumRichGasTwoPhase(benchmark::State& state) { run(state, ngtherm::bench::rich_gas(), 240.0, 4.0); }
+void BM_EquilibriumLeanGasOnePhase(benchmark::State& state) { run(state, Feed(ngtherm::test::lean_gas_11()), 300.0, 5.0); }
+void BM_EquilibriumRichGasTwoPhase(benchmark::State& state) { run(state, Feed(ngtherm::test::rich_gas_7()), 240.0, 4.0); }
 
 }  // namespace
 

@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "envelope/envelope_gases.hpp"
+#include "support/gases.hpp"
 
 namespace ngtherm::envelope {
 namespace {
 
-using test::TracerFeed;
+using test::Feed;
 
 // Relative step of the central differences, and the agreement they allow.
 constexpr double kDifferenceStep = 1e-6;
@@ -40,11 +40,11 @@ LuVector unknowns(const model::ActiveSet& set, const JacobianCase& c) {
 
 TEST_P(EnvelopeJacobian, MatchesCentralDifferencesOfTheResiduals) {
     const JacobianCase& c = GetParam();
-    const TracerFeed feed(c.gas);
+    const Feed feed(c.gas);
     const int n = feed.set.n;
     const int fixed = n + 1;
     EnvelopeEquations eq;
-    eq.reset(feed.set, feed.z.data(), c.beta);
+    eq.reset(feed.set, feed.x.data(), c.beta);
     const LuVector X = unknowns(feed.set, c);
     ASSERT_TRUE(eq.evaluate(X, kNewtonRequest));
     LuSystem J;
@@ -78,9 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(EnvelopeEquations, ResidualsVanishWhereFugacitiesAndAmountsBalance) {
     // Residuals by definition: for K_i = 1 both phases are the feed.
-    const TracerFeed feed(test::rich_gas_7());
+    const Feed feed(test::rich_gas_7());
     EnvelopeEquations eq;
-    eq.reset(feed.set, feed.z.data(), 1.0);
+    eq.reset(feed.set, feed.x.data(), 1.0);
     LuVector X{};
     X[feed.set.n] = std::log(300.0);
     X[feed.set.n + 1] = std::log(5.0);
@@ -91,9 +91,9 @@ TEST(EnvelopeEquations, ResidualsVanishWhereFugacitiesAndAmountsBalance) {
 }
 
 TEST(EnvelopeEquations, RefusesUnknownsThatGiveNoPhaseAmount) {
-    const TracerFeed feed(test::rich_gas_7());
+    const Feed feed(test::rich_gas_7());
     EnvelopeEquations eq;
-    eq.reset(feed.set, feed.z.data(), 1.0);
+    eq.reset(feed.set, feed.x.data(), 1.0);
     LuVector X{};
     X[0] = -1000.0;  // K = 0: the liquid amount z/K is infinite
     X[feed.set.n] = std::log(250.0);

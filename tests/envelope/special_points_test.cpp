@@ -11,10 +11,16 @@
 namespace ngtherm::envelope {
 namespace {
 
-// Two components; the cubics are given directly.
+// Two components; the cubics of ln K_1, ln K_2, ln T and ln p are given directly.
 struct Interval {
     CubicSet cubic;
     double u = -1.0;
+    Interval(double u_, const Cubic& k1, const Cubic& k2, const Cubic& lnT, const Cubic& lnp) : u(u_) {
+        cubic.set(0, k1);
+        cubic.set(1, k2);
+        cubic.set(2, lnT);
+        cubic.set(3, lnp);
+    }
     IntervalCubics view() const { return {cubic, 2, u}; }
 };
 
@@ -26,18 +32,9 @@ Tabulation tabulation(std::initializer_list<double> values, int caller) {
 }
 
 // ln T = ln 250 + 0.1 s - 0.2 s^2 has its maximum at s = 0.25 inside [-1, 1].
-Interval temperature_maximum() {
-    Interval iv;
-    iv.u = 1.0;
-    iv.cubic.set(0, Cubic::line(1.0, 0.0));
-    iv.cubic.set(1, Cubic::line(-1.0, 0.0));
-    iv.cubic.set(2, {std::log(250.0), 0.1, -0.2, 0.0});
-    iv.cubic.set(3, Cubic::line(std::log(5.0), -0.5));
-    return iv;
-}
-
 TEST(SpecialPoints, FindTheTemperatureMaximumAndTheGridTemperatureCrossedOnBothSidesOfIt) {
-    const Interval iv = temperature_maximum();
+    const Interval iv(1.0, Cubic::line(1.0, 0.0), Cubic::line(-1.0, 0.0), {std::log(250.0), 0.1, -0.2, 0.0},
+                      Cubic::line(std::log(5.0), -0.5));
     const double peak = std::exp(std::log(250.0) + 0.1 * 0.25 - 0.2 * 0.0625);
     const double below = 250.5;  // crossed once on each side of the maximum
     ASSERT_LT(below, peak);
@@ -64,12 +61,9 @@ TEST(SpecialPoints, FindTheTemperatureMaximumAndTheGridTemperatureCrossedOnBothS
 }
 
 TEST(SpecialPoints, TellPressureMinimaAndGridPressuresFromTheCallersPressure) {
-    Interval iv;
-    iv.u = -0.8;
-    iv.cubic.set(0, Cubic::line(2.0, 0.1));
-    iv.cubic.set(1, Cubic::line(-2.0, -0.1));
-    iv.cubic.set(2, Cubic::line(std::log(200.0), 0.3));
-    iv.cubic.set(3, {std::log(2.05), 0.6, 1.0, 0.0});  // minimum at s = -0.3
+    // ln p has its minimum at s = -0.3.
+    const Interval iv(-0.8, Cubic::line(2.0, 0.1), Cubic::line(-2.0, -0.1), Cubic::line(std::log(200.0), 0.3),
+                      {std::log(2.05), 0.6, 1.0, 0.0});
     SpecialPointList list;
     find_special_points(iv.view(), tabulation({}, -1), tabulation({1.0, 1.9, 2.2}, 2), list);
     int minima = 0, caller = 0, grid = 0;
@@ -93,12 +87,9 @@ TEST(SpecialPoints, TellPressureMinimaAndGridPressuresFromTheCallersPressure) {
 }
 
 TEST(SpecialPoints, AcceptACriticalPointOnlyWhereAllLnKVanishTogether) {
-    Interval iv;
-    iv.u = -0.2;  // previous point at ln K = (0.1, -0.05), current at (-0.1, 0.05)
-    iv.cubic.set(0, Cubic::line(-0.1, -1.0));
-    iv.cubic.set(1, Cubic::line(0.05, 0.5));
-    iv.cubic.set(2, Cubic::line(std::log(220.0), 0.01));
-    iv.cubic.set(3, Cubic::line(std::log(7.0), 0.01));
+    // Previous point at ln K = (0.1, -0.05), current at (-0.1, 0.05).
+    Interval iv(-0.2, Cubic::line(-0.1, -1.0), Cubic::line(0.05, 0.5), Cubic::line(std::log(220.0), 0.01),
+                Cubic::line(std::log(7.0), 0.01));
     SpecialPointList list;
     find_special_points(iv.view(), tabulation({}, -1), tabulation({}, -1), list);
     ASSERT_EQ(list.size, 1);
@@ -112,11 +103,8 @@ TEST(SpecialPoints, AcceptACriticalPointOnlyWhereAllLnKVanishTogether) {
 }
 
 TEST(SpecialPoints, FindNothingInAMonotonicIntervalWithoutGridValues) {
-    Interval iv;
-    iv.cubic.set(0, Cubic::line(1.0, 0.1));
-    iv.cubic.set(1, Cubic::line(-1.0, -0.1));
-    iv.cubic.set(2, Cubic::line(std::log(200.0), 0.2));
-    iv.cubic.set(3, Cubic::line(std::log(3.0), 0.5));
+    const Interval iv(-1.0, Cubic::line(1.0, 0.1), Cubic::line(-1.0, -0.1), Cubic::line(std::log(200.0), 0.2),
+                      Cubic::line(std::log(3.0), 0.5));
     SpecialPointList list;
     find_special_points(iv.view(), tabulation({150.0, 250.0}, 0), tabulation({1.0, 10.0}, 1), list);
     EXPECT_EQ(list.size, 0);

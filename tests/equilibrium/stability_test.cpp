@@ -5,26 +5,22 @@
 #include <cmath>
 #include <cstring>
 
-#include "equilibrium/gases.hpp"
 #include "equilibrium/solver_constants.hpp"
 #include "equilibrium/split_newton.hpp"
 #include "equilibrium/tpdmin.hpp"
 #include "equilibrium/tpsplit.hpp"
+#include "support/gases.hpp"
 
 namespace ngtherm::equilibrium {
 namespace {
 
-using testing::C;
-using testing::Feed;
-
 // A context with its feed evaluated, owning the active set it points to.
 struct Problem {
-    model::ActiveSet set;
+    test::Feed feed;
     SolverContext ctx;
     SplitWork work;
-    Problem(const Feed& f, double T, double p) {
-        model::make_active_set(std::span<const int>(f.ids.data(), f.ids.size()), set);
-        ctx.begin(set, T, p, f.x.data());
+    Problem(const test::Gas& gas, double T, double p) : feed(gas) {
+        ctx.begin(feed.set, T, p, feed.x.data());
         ctx.evaluate_feed();
     }
     // max_i |ln f_i(x) - ln f_i(y)| of two phases.
@@ -41,7 +37,7 @@ struct Problem {
 };
 
 TEST(Tpdmin, FindsTheFeedUnstableAndWithoutTheEarlyExitAStationaryPointOfNegativeTm) {
-    Problem pr(testing::methane_propane(), 230.0, 3.0);
+    Problem pr(test::methane_propane(), 230.0, 3.0);
     Vector lnK{}, W{};
     wilson_start(pr.ctx, lnK);
     for (const bool stop_when_unstable : {true, false}) {
@@ -58,7 +54,7 @@ TEST(Tpdmin, FindsTheFeedUnstableAndWithoutTheEarlyExitAStationaryPointOfNegativ
 }
 
 TEST(Tpdmin, EndsAsStableWithoutSecondOrderStageWhenTheTrialApproachesTheFeed) {
-    Problem pr(testing::lean_gas(), 300.0, 5.0);
+    Problem pr(test::lean_gas_11(), 300.0, 5.0);
     Vector W{};
     for (int i = 0; i < pr.ctx.n(); ++i) W[i] = pr.ctx.z()[i] * (1.0 + 0.05 * ((i % 3) - 1));
     const TrialResult r = tpdmin(pr.ctx, pr.work.trial, W, true);
@@ -68,7 +64,7 @@ TEST(Tpdmin, EndsAsStableWithoutSecondOrderStageWhenTheTrialApproachesTheFeed) {
 
 TEST(Tpsplit, GoesStraightToTheStabilityTestWhenWilsonGivesBetaZero) {
     // 5 % methane in n-decane: sum z K of the Wilson start is about 0.34.
-    Problem pr(testing::make_feed("c1_in_c10", {{C::CH4, 5}, {C::nC10, 95}}), 300.0, 5.0);
+    Problem pr(test::Gas{"c1_in_c10", {{"CH4", 5}, {"nC10", 95}}}, 300.0, 5.0);
     const SplitResult r = tpsplit(pr.ctx, pr.work);
     EXPECT_EQ(r.status, SplitStatus::ok);
     EXPECT_TRUE(r.stability_tested);
@@ -80,7 +76,7 @@ TEST(Tpsplit, GoesStraightToTheStabilityTestWhenWilsonGivesBetaZero) {
 // Near the critical point substitution stalls with K-factors moving both ways;
 // the split must go on to the second-order stage and equal fugacities.
 TEST(Tpsplit, ConvergesANearCriticalSplitToEqualFugacities) {
-    Problem pr(testing::methane_propane(), 230.0, 8.0);
+    Problem pr(test::methane_propane(), 230.0, 8.0);
     const model::ResidualProperties feed_rec = pr.ctx.feed().rec;
     const SplitResult r = tpsplit(pr.ctx, pr.work);
     ASSERT_EQ(r.status, SplitStatus::ok);
@@ -93,7 +89,7 @@ TEST(Tpsplit, ConvergesANearCriticalSplitToEqualFugacities) {
 }
 
 TEST(SplitNewton, ConvergesFromADisturbedSplitToTheSubstitutionAnswer) {
-    Problem pr(testing::rich_gas(), 240.0, 4.0);
+    Problem pr(test::rich_gas_7(), 240.0, 4.0);
     const SplitResult exact = tpsplit(pr.ctx, pr.work);
     ASSERT_TRUE(exact.two_phase);
     // Move 5 % of the vapour's heaviest components into the liquid.

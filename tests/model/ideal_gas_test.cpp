@@ -1,12 +1,14 @@
 #include "model/ideal_gas.hpp"
 
 #include <cmath>
+#include <fstream>
 #include <set>
 #include <string>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
-#include "test_support.hpp"
+#include "support/gases.hpp"
 
 namespace ngtherm::model {
 namespace {
@@ -43,7 +45,7 @@ TEST(IdealGas, DerivedConstantsMatchThePublishedOnesWhereTheyAreConsistent) {
 
 TEST(IdealGas, MonatomicGasesHaveConstantHeatCapacity) {
     for (const char* id : {"He", "Ar"}) {
-        const test::ModelSetup m(test::composition({{id, 1.0}}));
+        const test::ModelFeed m(test::Gas{id, {{id, 100}}});
         for (double T : {50.0, 300.0, 1500.0}) {
             EXPECT_NEAR(idealmix(m.set, m.x.data(), T).cp, 1.0 + 1.5 * kRatio, 1e-14) << id << " " << T;
         }
@@ -65,7 +67,7 @@ TEST(IdealGas, SignOfACharacteristicTemperatureHasNoEffect) {
 }
 
 TEST(IdealGas, HeatCapacityAndEntropyAreTheTemperatureDerivativesOfEnthalpy) {
-    const test::ModelSetup m(test::published_mixture());
+    const test::ModelFeed m(test::published_mixture());
     auto at = [&m](double T) { return idealmix(m.set, m.x.data(), T); };
     for (double T : {150.0, 298.15, 700.0}) {
         const double h = 1e-4 * T;

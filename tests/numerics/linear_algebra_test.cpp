@@ -28,7 +28,7 @@ const Matrix kSpd{{{4.0, 1.0, 0.5}, {1.0, 3.0, 0.2}, {0.5, 0.2, 2.0}}};
 const Matrix kIndefinite{{{-1.0, 0.3, 0.0}, {0.3, 2.0, 0.1}, {0.0, 0.1, 0.5}}};
 const Vector kR{1.0, -2.0, 0.5};
 
-TEST(LdlFactor, ReproducesTheShiftedMatrixAndFlagsNonPositivePivots) {
+TEST(Ldl, ReproducesTheShiftedMatrixFlagsNonPositivePivotsAndSolves) {
     for (double mu : {0.0, 0.5, 2.0}) {
         LdlFactors f;
         ldl_factor(3, kIndefinite, mu, f);
@@ -41,29 +41,21 @@ TEST(LdlFactor, ReproducesTheShiftedMatrixAndFlagsNonPositivePivots) {
         }
         EXPECT_EQ(f.positive_definite, mu > 1.05);
     }
-}
-
-TEST(LdlSolve, SolvesTheSystemAndReturnsTheInverseQuadraticForm) {
     LdlFactors f;
     ldl_factor(3, kSpd, 0.0, f);
     Vector s{}, t{};
     const double form = ldl_solve(3, f, kR, s);
     EXPECT_LT(solve_residual(3, kSpd, 0.0, s, kR), 1e-14);
-    ldl_solve(3, f, s, t);  // form = s^T A^-1 s
+    ldl_solve(3, f, s, t);  // the returned form is s^T A^-1 s
     EXPECT_NEAR(form, s[0] * t[0] + s[1] * t[1] + s[2] * t[2], 1e-14);
 }
 
-TEST(Rstep, TakesTheUnshiftedNewtonStepWhenItFitsTheRadius) {
-    const RestrictedStep st = rstep(3, kSpd, kR, 10.0, kTrustTolerance, 0.0);
-    EXPECT_TRUE(st.ok);
-    EXPECT_EQ(st.mu, 0.0);
-    EXPECT_EQ(st.iterations, 1);
-    EXPECT_LT(solve_residual(3, kSpd, 0.0, st.s, kR), 1e-14);
-}
-
-// A step longer than the radius is shortened to the radius by a shift that
-// makes the matrix positive definite, whatever its eigenvalues.
-TEST(Rstep, MeetsTheRadiusWithAPositiveDefiniteShift) {
+// Inside the radius the Newton step itself; a longer step is shortened to the
+// radius by a shift that makes the matrix positive definite, whatever its eigenvalues.
+TEST(Rstep, TakesTheNewtonStepInsideTheRadiusAndMeetsTheRadiusWithAPositiveDefiniteShift) {
+    const RestrictedStep newton = rstep(3, kSpd, kR, 10.0, kTrustTolerance, 0.0);
+    EXPECT_TRUE(newton.ok && newton.mu == 0.0 && newton.iterations == 1);
+    EXPECT_LT(solve_residual(3, kSpd, 0.0, newton.s, kR), 1e-14);
     struct Case { Matrix H; double radius, smallest_eigenvalue; };
     const Case cases[] = {{kSpd, 0.1, 1.5}, {kIndefinite, 0.5, -1.05},
                           {Matrix{{{-2.0, 0.0, 0.0}, {0.0, -1.0, 0.0}, {0.0, 0.0, -3.0}}}, 1.0, -3.0},

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/active_set.hpp"
+#include "model/mixstate.hpp"
 #include "ngtherm/components.hpp"
 #include "ngtherm/exports.hpp"
 
@@ -49,6 +50,12 @@ struct Feed {
         model::make_active_set(ids, set);
     }
     int n() const { return static_cast<int>(ids.size()); }
+};
+
+// A feed with its composition prepared for the model's evaluations.
+struct ModelFeed : Feed {
+    model::CompositionState comp;
+    explicit ModelFeed(const Gas& gas) : Feed(gas) { model::prepare_composition(set, x.data(), comp); }
 };
 
 // The 11-component pipeline gas of the benchmarks.
