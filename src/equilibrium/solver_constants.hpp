@@ -8,8 +8,6 @@
 namespace ngtherm::equilibrium {
 
 // ---- result cache ----------------------------------------------------------
-// Largest absolute difference of T, p or a fraction that still counts as the same request.
-inline constexpr double kCacheTolerance = 1e-12;
 // Key of an empty cache: no real request can match it.
 inline constexpr double kCacheEmptyT = -1e9;
 inline constexpr double kCacheEmptyP = -1.0;

@@ -12,18 +12,15 @@ EquilibriumSolver::EquilibriumSolver() {
     key_.p = kCacheEmptyP;
 }
 
+// Only the very same request hits: a nearby state answered from the cache would
+// make a call's answer depend on the call before it.
 bool EquilibriumSolver::cache_hit(const model::ActiveSet& set, double T, double p,
                                   const double* x) const {
-    if (!(std::fabs(T - key_.T) <= kCacheTolerance) ||
-        !(std::fabs(p - key_.p) <= kCacheTolerance) || key_.n != set.n) {
-        return false;
-    }
+    if (T != key_.T || p != key_.p || key_.n != set.n) return false;
     for (int i = 0; i < set.n; ++i) {
         // The components themselves are part of the key: equal fractions of
         // different components are a different mixture.
-        if (key_.ids[i] != set.id[i] || !(std::fabs(x[i] - key_.x[i]) <= kCacheTolerance)) {
-            return false;
-        }
+        if (key_.ids[i] != set.id[i] || x[i] != key_.x[i]) return false;
     }
     return true;
 }
