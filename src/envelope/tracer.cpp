@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "envelope/special_points.hpp"
 
@@ -53,6 +55,13 @@ void EnvelopeTracer::begin(const model::ActiveSet& set, const double* z,
 
 EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double* z,
                                    const TraceSettings& settings) {
+    const EnvelopeOutcome outcome = trace_line(set, z, settings);
+    label_extrema();
+    return outcome;
+}
+
+EnvelopeOutcome EnvelopeTracer::trace_line(const model::ActiveSet& set, const double* z,
+                                        const TraceSettings& settings) {
     begin(set, z, settings);
     if (n_ < 2 || !wilson_start() || !startup_passes()) return EnvelopeOutcome::failed;
     fixed_ = lnp_index();  // ln p: the first point lies at the minimum pressure
@@ -106,14 +115,45 @@ void EnvelopeTracer::fit_interval() {
     for (int k = 0; k < m_; ++k) cubic_.set(k, Cubic::hermite(base_[k], base_sens_[k], u, X_[k], sens_[k]));
 }
 
+// The special points of the interval behind the current point, each
+// converged on the equations: the extrema and the critical point from their
+// estimates on the cubics, then the crossings on each side of the extrema. An
+// extremum without a converged point (an artefact of the cubics) is dropped;
+// the critical point then keeps its estimate.
 bool EnvelopeTracer::store_special_points() {
     SpecialPointList list;
-    const IntervalCubics interval{cubic_, n_, base_[fixed_] - X_[fixed_]};
-    find_special_points(interval, settings_.temperatures, settings_.pressures, list);
+    const double u = base_[fixed_] - X_[fixed_];
+    find_special_points({cubic_, n_, u}, settings_.temperatures, settings_.pressures, list);
+    const Anchor anchor{X_, fixed_value_, iterations_, equations_.root_state()};
+    std::vector<Found> found;
+    std::array<Extremum, 2> extremum{};  // of ln T, of ln p
     for (int k = 0; k < list.size; ++k) {
-        LuVector X{};
-        for (int j = 0; j < m_; ++j) X[j] = cubic_[j].value(list.item[k].s);
-        if (!store(X, list.item[k].type)) return false;
+        const SpecialPoint& sp = list.item[k];
+        const bool crossing = sp.type == EnvelopePointType::tabulated ||
+                              sp.type == EnvelopePointType::caller_temperature ||
+                              sp.type == EnvelopePointType::caller_pressure;
+        if (crossing || sp.variable < 0) continue;
+        LinePoint P;
+        if (!refine(anchor, sp, u, P)) {
+            if (sp.type != EnvelopePointType::critical) continue;
+            for (int j = 0; j < m_; ++j) P.X[j] = cubic_[j].value(sp.s);
+        }
+        if (sp.type != EnvelopePointType::critical) extremum[sp.variable - n_] = {true, P.X[fixed_] - anchor.X[fixed_], P};
+        found.emplace_back(P.X, sp.type);
+    }
+    add_crossings(anchor, u, lnT_index(), extremum[0], found);
+    add_crossings(anchor, u, lnp_index(), extremum[1], found);
+    X_ = anchor.X;
+    fixed_value_ = anchor.fixed_value;
+    iterations_ = anchor.iterations;
+    equations_.restore(anchor.roots);
+    // Along the line: from the previous point towards the current one.
+    const double here = anchor.X[fixed_];
+    std::stable_sort(found.begin(), found.end(), [&](const Found& a, const Found& b) {
+        return std::abs(a.first[fixed_] - here) > std::abs(b.first[fixed_] - here);
+    });
+    for (const auto& [X, type] : found) {
+        if (!store(X, type)) return false;
     }
     return true;
 }

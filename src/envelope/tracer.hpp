@@ -13,9 +13,11 @@
 #pragma once
 
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "envelope/envelope_equations.hpp"
+#include "envelope/special_points.hpp"
 #include "envelope/tracer_types.hpp"
 #include "model/mixstate.hpp"
 #include "numerics/cubic.hpp"
@@ -45,10 +47,25 @@ public:
 private:
     enum class Convergence { converged, abandoned };
 
+    // A converged point of the line and its sensitivities dX/dS in the
+    // fixed variable of the interval being examined.
+    struct LinePoint {
+        LuVector X{}, sens{};
+    };
+    // The tracer's state at the current point, kept while special points of
+    // the interval behind it are converged.
+    struct Anchor {
+        LuVector X{};
+        double fixed_value = 0.0;
+        int iterations = 0;
+        EnvelopeEquations::RootState roots;
+    };
+
     // Positions of ln T and ln p among the unknowns, after the n ln K_i.
     int lnT_index() const { return n_; }
     int lnp_index() const { return n_ + 1; }
 
+    EnvelopeOutcome trace_line(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
     void begin(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
     bool wilson_start();
     bool startup_passes();
@@ -59,6 +76,30 @@ private:
     void fit_interval();
     bool store_special_points();
     bool store(const LuVector& X, EnvelopePointType type);
+    // Special points converged on the equations (tracer_refine.cpp).
+    bool refine(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& P);
+    bool solve_at(const Anchor& anchor, double s, LinePoint& out);
+    bool solve_from(const Anchor& anchor, const LinePoint& from, double s_from, double s, LinePoint& out, int depth);
+    bool converge_at(const Anchor& anchor, double s, LinePoint& out);
+    // A crossing of X_k = target, bracketed by s = a and s = b (X_k - target ga and gb there).
+    struct Crossing {
+        int variable = 0;
+        double target = 0.0, a = 0.0, ga = 0.0, b = 0.0, gb = 0.0;
+        LinePoint at_a, at_b;  // the converged points at the two ends
+    };
+    // The converged extremum of ln T or ln p in the interval, if any.
+    struct Extremum {
+        bool found = false;
+        double s = 0.0;
+        LinePoint P;
+    };
+    using Found = std::pair<LuVector, EnvelopePointType>;
+    bool refine_crossing(const Anchor& anchor, const Crossing& c, LinePoint& out);
+    void add_crossings(const Anchor& anchor, double u, int variable, const Extremum& e, std::vector<Found>& found);
+    bool refine_extremum(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& out);
+    bool refine_critical(const Anchor& anchor, const SpecialPoint& sp, double u, LuVector& X);
+    bool pin(const Anchor& anchor, int variable, double value, LuVector& X);
+    void label_extrema();
     void choose_fixed_variable();
     void adapt_step();
     void predict();

@@ -1,0 +1,235 @@
+// Special points converged on the equations of the line: a crossing of a
+// tabulation value and a temperature or pressure extremum are zeros of a
+// function of the fixed variable S of their interval, found by Newton or
+// secant steps in S where every step is a converged point of the line; the
+// critical point comes from two converged points closely on either side of
+// it. The cubics of the interval only give the first estimates.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "envelope/tracer.hpp"
+
+namespace ngtherm::envelope {
+namespace {
+
+// Newton or secant steps for one special point.
+constexpr int kRefineIterations = 30;
+// A crossing is converged once ln T or ln p is within this of its value.
+constexpr double kCrossingTolerance = 1e-12;
+// An extremum is converged once dX_k/dS is this small against |dX/dS|; one
+// that stalls is still accepted within kExtremumAcceptance.
+constexpr double kExtremumTolerance = 1e-11;
+constexpr double kExtremumAcceptance = 1e-9;
+// A bracket narrower than this (relative to 1 + |S|) ends the iteration.
+constexpr double kStallStep = 1e-15;
+// The zero may lie this fraction of the interval beyond either end.
+constexpr double kRefineMargin = 0.1;
+// Half-widths, as fractions of the interval, of the pairs of converged points
+// that enclose the critical point, tried from the closest outwards.
+constexpr std::array<double, 4> kCriticalHalfWidths{1e-3, 1e-2, 0.1, 0.5};
+// Halvings of the way from a converged point when a point of a special
+// point's iteration does not converge from the cubics.
+constexpr int kContinuationHalvings = 5;
+// Iterations on the cubic between the two points around the critical point.
+constexpr int kCriticalIterations = 20;
+
+bool is_extremum(EnvelopePointType type) {
+    return type == EnvelopePointType::max_temperature || type == EnvelopePointType::min_temperature ||
+           type == EnvelopePointType::max_pressure || type == EnvelopePointType::min_pressure;
+}
+
+double norm(const LuVector& v, int m) {
+    double sum = 0.0;
+    for (int k = 0; k < m; ++k) sum += v[k] * v[k];
+    return std::sqrt(sum);
+}
+
+// The function whose zero defines the point: the slope of its variable along
+// the line (extremum) or the distance from its target (crossing, critical).
+double condition(const SpecialPoint& sp, const LuVector& X, const LuVector& sens, int m) {
+    if (is_extremum(sp.type)) return sens[sp.variable] / norm(sens, m);
+    return X[sp.variable] - sp.target;
+}
+
+}  // namespace
+
+// Converges the point of the interval at S = anchor S + s, from the cubics.
+bool EnvelopeTracer::solve_at(const Anchor& anchor, double s, LinePoint& out) {
+    for (int k = 0; k < m_; ++k) X_[k] = cubic_[k].value(s);
+    return converge_at(anchor, s, out);
+}
+
+// The same from the tangent at a converged point of the line at s_from,
+// halving the way there while the point does not converge.
+bool EnvelopeTracer::solve_from(const Anchor& anchor, const LinePoint& from, double s_from, double s, LinePoint& out,
+                                int depth) {
+    for (int k = 0; k < m_; ++k) X_[k] = from.X[k] + (s - s_from) * from.sens[k];
+    if (converge_at(anchor, s, out)) return true;
+    if (depth >= kContinuationHalvings) return false;
+    LinePoint middle;
+    const double s_middle = 0.5 * (s_from + s);
+    return solve_from(anchor, from, s_from, s_middle, middle, depth + 1) &&
+           solve_from(anchor, middle, s_middle, s, out, depth + 1);
+}
+
+bool EnvelopeTracer::converge_at(const Anchor& anchor, double s, LinePoint& out) {
+    fixed_value_ = anchor.X[fixed_] + s;
+    equations_.restore(anchor.roots);
+    if (converge_point(false) != Convergence::converged) return false;
+    out.X = X_;
+    out.sens = LuVector{};
+    out.sens[m_ - 1] = 1.0;
+    lu_solve(lu_, out.sens);
+    return true;
+}
+
+// A crossing of ln T or ln p = v between s = a and s = b, where X_k - v takes
+// the values ga and gb of opposite sign: Newton steps in S with the exact
+// slope dX_k/dS, kept inside the shrinking bracket.
+bool EnvelopeTracer::refine_crossing(const Anchor& anchor, const Crossing& c, LinePoint& P) {
+    double a = c.a, ga = c.ga, b = c.b, gb = c.gb;
+    double s = a + (b - a) * ga / (ga - gb);
+    LinePoint last = std::abs(s - a) < std::abs(s - b) ? c.at_a : c.at_b;
+    double s_last = std::abs(s - a) < std::abs(s - b) ? a : b;
+    for (int it = 0; it < kRefineIterations; ++it) {
+        if (!solve_at(anchor, s, P) && !solve_from(anchor, last, s_last, s, P, 0)) return false;
+        last = P;
+        s_last = s;
+        const double g = P.X[c.variable] - c.target;
+        if (std::abs(g) <= kCrossingTolerance) return true;
+        ((g < 0.0) == (ga < 0.0) ? a : b) = s;
+        ((g < 0.0) == (ga < 0.0) ? ga : gb) = g;
+        const double next = s - g / P.sens[c.variable];
+        s = std::isfinite(next) && next > std::min(a, b) && next < std::max(a, b) ? next : 0.5 * (a + b);
+    }
+    return false;
+}
+
+// An extremum: the slope of its variable changes sign between the two ends
+// of the interval, where it is known exactly; regula falsi with the Illinois
+// modification keeps the zero bracketed.
+bool EnvelopeTracer::refine_extremum(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& P) {
+    double a = u, ga = condition(sp, base_, base_sens_, m_);
+    double b = 0.0, gb = condition(sp, anchor.X, sens_, m_);
+    if ((ga < 0.0) == (gb < 0.0)) return false;
+    double s = sp.s;
+    int side = 0;  // the end moved last: -1 a, +1 b
+    for (int it = 0; it < kRefineIterations; ++it) {
+        if (!solve_at(anchor, s, P)) return false;
+        const double g = condition(sp, P.X, P.sens, m_);
+        if (std::abs(g) <= kExtremumTolerance) return true;
+        if ((g < 0.0) == (ga < 0.0)) {
+            a = s;
+            ga = g;
+            if (side == -1) gb *= 0.5;
+            side = -1;
+        } else {
+            b = s;
+            gb = g;
+            if (side == 1) ga *= 0.5;
+            side = 1;
+        }
+        if (std::abs(b - a) <= kStallStep * (1.0 + std::abs(anchor.X[fixed_] + s))) {
+            return std::abs(g) <= kExtremumAcceptance;
+        }
+        s = b - gb * (b - a) / (gb - ga);
+    }
+    return false;
+}
+
+// Converges the point again with the crossed variable itself fixed at its
+// value, so that the stored T or p is the tabulated one.
+bool EnvelopeTracer::pin(const Anchor& anchor, int variable, double value, LuVector& X) {
+    const int fixed = fixed_;
+    X_ = X;
+    fixed_ = variable;
+    fixed_value_ = value;
+    equations_.restore(anchor.roots);
+    const bool ok = converge_point(false) == Convergence::converged;
+    fixed_ = fixed;
+    if (ok) X = X_;
+    return ok;
+}
+
+// All ln K vanish at the critical point, where the equations hold for any T
+// and p; the point is taken on the cubic between two converged points close
+// to it on either side, where the cubic is exact to the fourth power of
+// their distance.
+bool EnvelopeTracer::refine_critical(const Anchor& anchor, const SpecialPoint& sp, double u, LuVector& X) {
+    const int k = sp.variable;
+    const double lo = std::min(u, 0.0), hi = std::max(u, 0.0);
+    for (const double width : kCriticalHalfWidths) {
+        const double h = width * std::abs(u);
+        const double s1 = std::max(sp.s - h, lo), s2 = std::min(sp.s + h, hi);
+        LinePoint P1, P2;
+        if (!solve_at(anchor, s1, P1) || !solve_at(anchor, s2, P2)) continue;
+        if ((P1.X[k] < 0.0) == (P2.X[k] < 0.0)) continue;
+        CubicSet local;
+        for (int j = 0; j < m_; ++j) local.set(j, Cubic::hermite(P1.X[j], P1.sens[j], s1 - s2, P2.X[j], P2.sens[j]));
+        const Cubic c = local[k];
+        double a = s1 - s2, b = 0.0, t = a * c.value(0.0) / (c.value(0.0) - c.value(a));
+        for (int it = 0; it < kCriticalIterations; ++it) {  // Newton kept inside a shrinking bracket
+            ((c.value(t) < 0.0) == (c.value(a) < 0.0) ? a : b) = t;
+            const double next = t - c.value(t) / c.slope(t);
+            t = std::isfinite(next) && next > std::min(a, b) && next < std::max(a, b) ? next : 0.5 * (a + b);
+        }
+        for (int j = 0; j < m_; ++j) X[j] = local[j].value(t);
+        return true;
+    }
+    return false;
+}
+
+// An extremum or the critical point.
+bool EnvelopeTracer::refine(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& P) {
+    if (sp.type == EnvelopePointType::critical) return refine_critical(anchor, sp, u, P.X);
+    return refine_extremum(anchor, sp, u, P);
+}
+
+// The crossings of the tabulation values of ln T (variable n) or ln p, on
+// each side of the variable's extremum when the interval holds one (at s_e,
+// with the unknowns X_e); the signs at the ends of each piece are exact, so a
+// crossing is neither missed nor invented by the cubics.
+void EnvelopeTracer::add_crossings(const Anchor& anchor, double u, int variable, const Extremum& e,
+                                   std::vector<Found>& found) {
+    const bool T = variable == lnT_index();
+    const Tabulation& tab = T ? settings_.temperatures : settings_.pressures;
+    const EnvelopePointType caller = T ? EnvelopePointType::caller_temperature : EnvelopePointType::caller_pressure;
+    const std::array<double, 3> s{u, e.s, 0.0};
+    const std::array<LinePoint, 3> at{LinePoint{base_, base_sens_}, e.P, LinePoint{anchor.X, sens_}};
+    const int step = e.found ? 1 : 2;  // two pieces, or the whole interval
+    for (int piece = 0; piece + step < 3; piece += step) {
+        for (int k = 0; k < tab.count; ++k) {
+            const double v = tab.ln_value[k];
+            const Crossing c{variable, v, s[piece], at[piece].X[variable] - v, s[piece + step],
+                             at[piece + step].X[variable] - v, at[piece], at[piece + step]};
+            if ((c.ga < 0.0) == (c.gb < 0.0)) continue;
+            LinePoint P;
+            if (!refine_crossing(anchor, c, P)) continue;
+            pin(anchor, variable, v, P.X);
+            found.push_back({P.X, k == tab.caller ? caller : EnvelopePointType::tabulated});
+        }
+    }
+}
+
+// An extremum is a maximum or a minimum by the points beside it.
+void EnvelopeTracer::label_extrema() {
+    for (int i = 1; i + 1 < count_; ++i) {
+        TracePoint& point = points_[i];
+        const bool T_type = point.type == EnvelopePointType::max_temperature ||
+                            point.type == EnvelopePointType::min_temperature;
+        const bool p_type = point.type == EnvelopePointType::max_pressure ||
+                            point.type == EnvelopePointType::min_pressure;
+        if (!T_type && !p_type) continue;
+        const auto value = [&](const TracePoint& q) { return T_type ? q.T : q.p; };
+        const double v = value(point), before = value(points_[i - 1]), after = value(points_[i + 1]);
+        if (v >= before && v >= after) {
+            point.type = T_type ? EnvelopePointType::max_temperature : EnvelopePointType::max_pressure;
+        } else if (v <= before && v <= after) {
+            point.type = T_type ? EnvelopePointType::min_temperature : EnvelopePointType::min_pressure;
+        }
+    }
+}
+
+}  // namespace ngtherm::envelope
