@@ -78,6 +78,10 @@ bool EnvelopeTracer::converge_at(const Anchor& anchor, double s, LinePoint& out)
     fixed_value_ = anchor.X[fixed_] + s;
     equations_.restore(anchor.roots);
     if (converge_point(false) != Convergence::converged) return false;
+    // One more step, so that the Jacobian behind the slope belongs to the
+    // converged point and not to the iterate before it.
+    double measure = 0.0;
+    if (!newton_step(measure)) return false;
     out.X = X_;
     out.sens = LuVector{};
     out.sens[m_ - 1] = 1.0;

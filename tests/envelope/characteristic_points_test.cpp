@@ -1,0 +1,240 @@
+// The characteristic points of traced envelopes, checked by the equations of
+// the line themselves: every stored point (crossings, extrema and the critical
+// point included) solves the saturation equations, an extremum has a zero
+// slope of its variable along the line and lies above (or below) the points
+// beside it, the cricondentherm and cricondenbar are the extremes of the whole
+// line and do not depend on the initial step, and a crossing of the caller's
+// pressure is where a flash changes between one and two phases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <vector>
+
+#include "envelope/envelope_equations.hpp"
+#include "envelope/phase_envelope.hpp"
+#include "envelope/tracer.hpp"
+#include "ngtherm/envelope.hpp"
+#include "properties/flash.hpp"
+#include "support/gases.hpp"
+
+namespace ngtherm::envelope {
+namespace {
+
+using test::Feed;
+using test::Gas;
+
+// Residuals of the equations at the converged crossings and extrema, and at
+// the ordinary points of the continuation.
+constexpr double kResidualTolerance = 1e-10;
+constexpr double kOrdinaryResidualTolerance = 1e-8;
+// Extrema and their neighbours may differ by rounding only.
+constexpr double kNeighbourTolerance = 1e-9;
+// |dX_k/dS| / |dX/dS| at a temperature or pressure extremum.
+constexpr double kExtremumTolerance = 1e-8;
+// Agreement of the cricondentherm and cricondenbar between initial steps.
+constexpr double kStepAgreement_T = 1e-3;  // K
+constexpr double kStepAgreement_p = 1e-3;  // MPa
+constexpr std::array<double, 3> kInitialSteps{0.02, 0.1, 1.0};
+// The caller's state, and the distance of the flashes from a crossing.
+constexpr double kCallerT = 250.0;  // K
+constexpr double kCallerP = 3.0;    // MPa
+constexpr double kFlashOffset = 0.01;  // K
+
+std::vector<TracePoint> trace(const Feed& feed, double step) {
+    TraceSettings s;
+    s.initial_step = step;
+    s.temperatures = merge_tabulation(kTabulationTemperatures, kCallerT);
+    s.pressures = merge_tabulation(kTabulationPressures, kCallerP);
+    EnvelopeTracer tracer;
+    EXPECT_NE(tracer.trace(feed.set, feed.x.data(), s), EnvelopeOutcome::failed);
+    return {tracer.points().begin(), tracer.points().end()};
+}
+
+// The largest residual of the saturation equations at a point, on the pair of
+// density roots that suits it, and the slope dX/dS of the line there with
+// `fixed` (ln T or ln p) as the fixed variable.
+struct PointCheck {
+    double residual = std::numeric_limits<double>::infinity();
+    LuVector slope{};
+};
+
+PointCheck check_point(const Feed& feed, const TracePoint& point, int fixed) {
+    const int n = feed.n();
+    LuVector X{};
+    for (int i = 0; i < n; ++i) X[i] = point.lnK[i];
+    X[n] = std::log(point.T);
+    X[n + 1] = std::log(point.p);
+    PointCheck best;
+    EnvelopeEquations eq;
+    using model::RootPreference;
+    for (const RootPreference rx : {RootPreference::liquid, RootPreference::vapour}) {
+        for (const RootPreference ry : {RootPreference::vapour, RootPreference::liquid}) {
+            eq.reset(feed.set, feed.x.data(), 1.0);
+            eq.restore({rx, rx, ry, ry});
+            if (!eq.evaluate(X, kNewtonRequest)) continue;
+            LuVector F{};
+            eq.residuals(X, fixed, X[fixed], F);
+            double worst = 0.0;
+            for (int k = 0; k < n + 2; ++k) worst = std::max(worst, std::abs(F[k]));
+            if (worst >= best.residual) continue;
+            best.residual = worst;
+            LuSystem J;
+            eq.jacobian(X, fixed, J);
+            if (!numerics::lu_factor(J)) continue;
+            best.slope = LuVector{};
+            best.slope[n + 1] = 1.0;
+            numerics::lu_solve(J, best.slope);
+        }
+    }
+    return best;
+}
+
+double relative_slope(const PointCheck& c, int k, int m) {
+    double norm = 0.0;
+    for (int j = 0; j < m; ++j) norm += c.slope[j] * c.slope[j];
+    return std::abs(c.slope[k]) / std::sqrt(norm);
+}
+
+bool is_maximum(EnvelopePointType t) {
+    return t == EnvelopePointType::max_temperature || t == EnvelopePointType::max_pressure;
+}
+bool is_extremum(EnvelopePointType t) {
+    return is_maximum(t) || t == EnvelopePointType::min_temperature || t == EnvelopePointType::min_pressure;
+}
+bool is_temperature_extremum(EnvelopePointType t) {
+    return t == EnvelopePointType::max_temperature || t == EnvelopePointType::min_temperature;
+}
+
+void expect_extremum(const Feed& feed, const std::vector<TracePoint>& line, std::size_t i) {
+    const TracePoint& point = line[i];
+    const int n = feed.n();
+    const bool by_T = is_temperature_extremum(point.type);
+    const int k = by_T ? n : n + 1;
+    const PointCheck c = check_point(feed, point, by_T ? n + 1 : n);
+    EXPECT_LE(relative_slope(c, k, n + 2), kExtremumTolerance) << point.T << " K " << point.p << " MPa";
+    ASSERT_GT(i, 0u);
+    ASSERT_LT(i + 1, line.size());
+    const auto value = [&](const TracePoint& q) { return by_T ? q.T : q.p; };
+    const double sign = is_maximum(point.type) ? 1.0 : -1.0;
+    EXPECT_GE(sign * (value(point) - value(line[i - 1])), -kNeighbourTolerance) << "the point before";
+    EXPECT_GE(sign * (value(point) - value(line[i + 1])), -kNeighbourTolerance) << "the point after";
+}
+
+// The largest temperature (or pressure) maximum, or nothing.
+std::optional<double> highest(const std::vector<TracePoint>& line, EnvelopePointType type) {
+    std::optional<double> best;
+    for (const TracePoint& q : line) {
+        if (q.type != type) continue;
+        const double v = type == EnvelopePointType::max_temperature ? q.T : q.p;
+        best = best ? std::max(*best, v) : v;
+    }
+    return best;
+}
+
+std::vector<Gas> characteristic_gases() {
+    return {test::lean_gas_11(),
+            test::rich_gas_7(),
+            test::condensate_gas(),
+            test::sour_gas(),
+            {"co2_40", {{"CH4", 60}, {"CO2", 40}}},
+            {"co2_90", {{"CO2", 90}, {"CH4", 5}, {"N2", 3}, {"H2S", 2}}},
+            test::methane_nitrogen(),
+            test::hydrogen_blend()};
+}
+
+class CharacteristicPoints : public ::testing::TestWithParam<Gas> {};
+
+TEST_P(CharacteristicPoints, EveryPointSolvesTheSaturationEquationsAndEveryExtremumIsOne) {
+    const Feed feed(GetParam());
+    const std::vector<TracePoint> line = trace(feed, 0.1);
+    ASSERT_GE(line.size(), 3u);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const TracePoint& point = line[i];
+        // The critical point solves the equations trivially (all K = 1); its
+        // place on the line is checked by the tracer's own tests.
+        if (point.type == EnvelopePointType::critical) continue;
+        const double tolerance =
+            point.type == EnvelopePointType::ordinary ? kOrdinaryResidualTolerance : kResidualTolerance;
+        EXPECT_LE(check_point(feed, point, feed.n()).residual, tolerance)
+            << "point " << i << " type " << static_cast<int>(point.type) << " at " << point.T << " K";
+        if (is_extremum(point.type)) expect_extremum(feed, line, i);
+    }
+    const std::optional<double> T_max = highest(line, EnvelopePointType::max_temperature);
+    ASSERT_TRUE(T_max) << "every test gas has a cricondentherm";
+    // A line that leaves through the maximum pressure has its highest
+    // pressure at that end, not at a maximum.
+    const bool returns = line.back().p <= line.front().p;
+    const std::optional<double> p_max =
+        returns ? highest(line, EnvelopePointType::max_pressure) : std::nullopt;
+    for (const TracePoint& q : line) {
+        EXPECT_LE(q.T, *T_max) << "the cricondentherm is the highest temperature of the line";
+        if (p_max) {
+            EXPECT_LE(q.p, *p_max) << "the cricondenbar is the highest pressure of the line";
+        }
+    }
+}
+
+TEST_P(CharacteristicPoints, CricondenthermAndCricondenbarDoNotDependOnTheInitialStep) {
+    const Feed feed(GetParam());
+    const std::vector<TracePoint> reference = trace(feed, kInitialSteps[0]);
+    for (const double step : kInitialSteps) {
+        SCOPED_TRACE(step);
+        const std::vector<TracePoint> line = trace(feed, step);
+        const auto T_ref = highest(reference, EnvelopePointType::max_temperature);
+        const auto T_max = highest(line, EnvelopePointType::max_temperature);
+        ASSERT_TRUE(T_ref && T_max);
+        EXPECT_NEAR(*T_max, *T_ref, kStepAgreement_T);
+        const auto p_ref = highest(reference, EnvelopePointType::max_pressure);
+        const auto p_max = highest(line, EnvelopePointType::max_pressure);
+        ASSERT_EQ(p_ref.has_value(), p_max.has_value());
+        if (p_max) {
+            EXPECT_NEAR(*p_max, *p_ref, kStepAgreement_p);
+        }
+    }
+}
+
+TEST_P(CharacteristicPoints, AFlashChangesBetweenOneAndTwoPhasesAcrossTheDewPointAtTheCallersPressure) {
+    const Gas& gas = GetParam();
+    const Feed feed(gas);
+    equilibrium::EquilibriumSolver solver;
+    // The crossing on the dew side, before the line turns over its maxima.
+    for (const TracePoint& q : trace(feed, 0.1)) {
+        if (q.type == EnvelopePointType::max_temperature) break;
+        if (q.type != EnvelopePointType::caller_pressure) continue;
+        EXPECT_NEAR(q.p, kCallerP, 1e-12);
+        const auto two_phase = [&](double T) {
+            const double beta = properties::flash_tp(solver, gas.fractions(), T, q.p).beta;
+            return beta > 0.0 && beta < 1.0;
+        };
+        EXPECT_NE(two_phase(q.T - kFlashOffset), two_phase(q.T + kFlashOffset)) << "at " << q.T << " K";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Gases, CharacteristicPoints, ::testing::ValuesIn(characteristic_gases()),
+                         [](const auto& info) { return info.param.name; });
+
+// The line of this gas turns at 298.7 K and 8.2 MPa and later meets smaller
+// maxima near 170 K; the reported values are those of the whole line.
+TEST(PhaseEnvelopeValues, ReportTheHighestMaximaOfTheLineNotTheLastOnes) {
+    const Gas gas{"co2_90", {{"CO2", 90}, {"CH4", 5}, {"N2", 3}, {"H2S", 2}}};
+    EnvelopeOptions options;
+    options.T = 250.0;
+    options.p = 5.0;
+    const Envelope env = phase_envelope(gas.external(), options);
+    ASSERT_TRUE(env.ok());
+    double T_top = 0.0, p_top = 0.0;  // the highest temperature, the highest pressure maximum
+    for (const EnvelopePoint& q : env.points) {
+        T_top = std::max(T_top, q.T);
+        if (q.type == EnvelopePointType::max_pressure) p_top = std::max(p_top, q.p);
+    }
+    EXPECT_EQ(env.value[4], T_top);
+    EXPECT_EQ(env.value[5], p_top);
+    EXPECT_EQ(env.status[4], 0);
+    EXPECT_EQ(env.status[5], 0);
+}
+
+}  // namespace
+}  // namespace ngtherm::envelope
