@@ -26,14 +26,19 @@ constexpr double kExtremumAcceptance = 1e-9;
 constexpr double kStallStep = 1e-15;
 // The zero may lie this fraction of the interval beyond either end.
 constexpr double kRefineMargin = 0.1;
-// Half-widths, as fractions of the interval, of the pairs of converged points
-// that enclose the critical point, tried from the closest outwards.
-constexpr std::array<double, 4> kCriticalHalfWidths{1e-3, 1e-2, 0.1, 0.5};
+// The converged points around the critical point lie where the vanishing
+// ln K is about this large (the nearer ones, then farther ones): closer to
+// zero the Jacobian becomes so ill-conditioned that a small residual no
+// longer means an accurate point.
+constexpr std::array<double, 3> kCriticalNodeLnK{1e-2, 2e-2, 4e-2};
 // Halvings of the way from a converged point when a point of a special
 // point's iteration does not converge from the cubics.
 constexpr int kContinuationHalvings = 5;
-// Iterations on the cubic between the two points around the critical point.
-constexpr int kCriticalIterations = 20;
+// The points around the critical point may lie this many interval lengths
+// beyond the interval (the line goes on past the current point).
+constexpr double kCriticalReach = 1.0;
+// Bisections of the interpolated ln K around the critical point (to rounding).
+constexpr int kCriticalBisections = 80;
 
 bool is_extremum(EnvelopePointType type) {
     return type == EnvelopePointType::max_temperature || type == EnvelopePointType::min_temperature ||
@@ -158,28 +163,39 @@ bool EnvelopeTracer::pin(const Anchor& anchor, int variable, double value, LuVec
 }
 
 // All ln K vanish at the critical point, where the equations hold for any T
-// and p; the point is taken on the cubic between two converged points close
-// to it on either side, where the cubic is exact to the fourth power of
-// their distance.
+// and p and the Jacobian is singular; the point is interpolated from four
+// converged points at s_c + h (-2, -1, 1, 2) around the estimate s_c, by the
+// cubic through their values only (their slopes suffer from the
+// conditioning), which is exact to the fourth power of h.
 bool EnvelopeTracer::refine_critical(const Anchor& anchor, const SpecialPoint& sp, double u, LuVector& X) {
     const int k = sp.variable;
     const double lo = std::min(u, 0.0), hi = std::max(u, 0.0);
-    for (const double width : kCriticalHalfWidths) {
-        const double h = width * std::abs(u);
-        const double s1 = std::max(sp.s - h, lo), s2 = std::min(sp.s + h, hi);
-        LinePoint P1, P2;
-        if (!solve_at(anchor, s1, P1) || !solve_at(anchor, s2, P2)) continue;
-        if ((P1.X[k] < 0.0) == (P2.X[k] < 0.0)) continue;
-        CubicSet local;
-        for (int j = 0; j < m_; ++j) local.set(j, Cubic::hermite(P1.X[j], P1.sens[j], s1 - s2, P2.X[j], P2.sens[j]));
-        const Cubic c = local[k];
-        double a = s1 - s2, b = 0.0, t = a * c.value(0.0) / (c.value(0.0) - c.value(a));
-        for (int it = 0; it < kCriticalIterations; ++it) {  // Newton kept inside a shrinking bracket
-            ((c.value(t) < 0.0) == (c.value(a) < 0.0) ? a : b) = t;
-            const double next = t - c.value(t) / c.slope(t);
-            t = std::isfinite(next) && next > std::min(a, b) && next < std::max(a, b) ? next : 0.5 * (a + b);
+    for (const double node_lnK : kCriticalNodeLnK) {
+        const double h = node_lnK / std::abs(cubic_[k].slope(sp.s));
+        const std::array<double, 4> t{sp.s - 2.0 * h, sp.s - h, sp.s + h, sp.s + 2.0 * h};
+        if (t[0] < lo - kCriticalReach * std::abs(u) || t[3] > hi + kCriticalReach * std::abs(u)) break;
+        std::array<LinePoint, 4> P;
+        bool solved = true;
+        for (int j = 0; j < 4 && solved; ++j) solved = solve_at(anchor, t[j], P[j]);
+        if (!solved || (P[1].X[k] < 0.0) == (P[2].X[k] < 0.0)) continue;
+        const auto at = [&](int var, double s) {  // Lagrange cubic through the four values
+            double sum = 0.0;
+            for (int j = 0; j < 4; ++j) {
+                double w = P[j].X[var];
+                for (int i = 0; i < 4; ++i) {
+                    if (i != j) w *= (s - t[i]) / (t[j] - t[i]);
+                }
+                sum += w;
+            }
+            return sum;
+        };
+        double a = t[1], b = t[2];
+        const bool negative_at_a = P[1].X[k] < 0.0;
+        for (int it = 0; it < kCriticalBisections; ++it) {
+            const double mid = 0.5 * (a + b);
+            ((at(k, mid) < 0.0) == negative_at_a ? a : b) = mid;
         }
-        for (int j = 0; j < m_; ++j) X[j] = local[j].value(t);
+        for (int j = 0; j < m_; ++j) X[j] = at(j, 0.5 * (a + b));
         return true;
     }
     return false;

@@ -134,6 +134,13 @@ std::optional<double> highest(const std::vector<TracePoint>& line, EnvelopePoint
     return best;
 }
 
+std::optional<TracePoint> critical(const std::vector<TracePoint>& line) {
+    for (const TracePoint& q : line) {
+        if (q.type == EnvelopePointType::critical) return q;
+    }
+    return std::nullopt;
+}
+
 std::vector<Gas> characteristic_gases() {
     return {test::lean_gas_11(),
             test::rich_gas_7(),
@@ -177,7 +184,7 @@ TEST_P(CharacteristicPoints, EveryPointSolvesTheSaturationEquationsAndEveryExtre
     }
 }
 
-TEST_P(CharacteristicPoints, CricondenthermAndCricondenbarDoNotDependOnTheInitialStep) {
+TEST_P(CharacteristicPoints, CricondenthermCricondenbarAndCriticalPointDoNotDependOnTheInitialStep) {
     const Feed feed(GetParam());
     const std::vector<TracePoint> reference = trace(feed, kInitialSteps[0]);
     for (const double step : kInitialSteps) {
@@ -192,6 +199,13 @@ TEST_P(CharacteristicPoints, CricondenthermAndCricondenbarDoNotDependOnTheInitia
         ASSERT_EQ(p_ref.has_value(), p_max.has_value());
         if (p_max) {
             EXPECT_NEAR(*p_max, *p_ref, kStepAgreement_p);
+        }
+        const auto c_ref = critical(reference);
+        const auto c = critical(line);
+        ASSERT_EQ(c_ref.has_value(), c.has_value());
+        if (c) {
+            EXPECT_NEAR(c->T, c_ref->T, kStepAgreement_T);
+            EXPECT_NEAR(c->p, c_ref->p, kStepAgreement_p);
         }
     }
 }
