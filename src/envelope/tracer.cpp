@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,8 @@ constexpr double kSmallestStepFraction = 1e-4;
 constexpr int kMaxStepReductions = 64;
 // The critical-region rule approaches ln K = 0 by this factor at a time.
 constexpr double kCriticalApproach = 3.0;
+// Roundings of ln p_max or ln T_min towards the inside of the window.
+constexpr int kInwardRoundings = 4;
 // The line has returned below the minimum pressure by more than this, MPa.
 constexpr double kBelowMinPressure = 1e-4;
 
@@ -49,6 +52,7 @@ void EnvelopeTracer::begin(const model::ActiveSet& set, const double* z,
     if (static_cast<int>(points_.size()) < settings_.point_limit) points_.resize(settings_.point_limit);
     count_ = 0;
     iterations_ = 0;
+    landed_ = false;
     step_ = settings_.initial_step;
     max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
 }
@@ -99,10 +103,61 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     base_sens_ = sens_;
     predict();
     apply_critical_rule();
-    if (left_window()) {
-        end = EnvelopeOutcome::left_window;
+    if (!left_window()) return false;
+    if (beyond_upper_limit() && !landed_) {
+        if (land_on_limit()) return accept_point(end);
+        // Too far to land at once: go on with shorter steps towards the limit.
+        for (int h = 0; h < kMaxStepReductions && left_window(); ++h) {
+            step_ *= kStepReduction;
+            predict();
+        }
+        if (!left_window()) return false;
+    }
+    end = EnvelopeOutcome::left_window;
+    return true;
+}
+
+// The prediction lies above the maximum pressure or below the minimum
+// temperature (the limits a line leaves through, as opposed to returning
+// below the minimum pressure).
+bool EnvelopeTracer::beyond_upper_limit() const {
+    return std::exp(X_[lnp_index()]) > settings_.p_max || std::exp(X_[lnT_index()]) < settings_.T_min;
+}
+
+// Converges the point of the line on the limit it is about to cross, with
+// ln p (or ln T) as the fixed variable from the tangent at the last point,
+// so that the trace ends on a converged point on the limit.
+bool EnvelopeTracer::land_on_limit() {
+    const bool by_p = std::exp(X_[lnp_index()]) > settings_.p_max;
+    const int var = by_p ? lnp_index() : lnT_index();
+    double value = std::log(by_p ? settings_.p_max : settings_.T_min);
+    // The stored exp(value) must lie inside the window, not a rounding outside it.
+    const double inward = by_p ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    for (int k = 0; k < kInwardRoundings; ++k) {
+        const double bound = std::exp(value);
+        if (by_p ? bound <= settings_.p_max : bound >= settings_.T_min) break;
+        value = std::nextafter(value, inward);
+    }
+    const double c = base_sens_[var];
+    if (!(std::abs(c) > 0.0)) return false;
+    const LuVector saved_sens = base_sens_;
+    const int saved_fixed = fixed_;
+    for (int k = 0; k < m_; ++k) {
+        base_sens_[k] /= c;
+        X_[k] = base_[k] + (value - base_[var]) * base_sens_[k];
+    }
+    fixed_ = var;
+    fixed_value_ = value;
+    const double saved_step = step_;
+    step_ = value - base_[var];  // the step taken, in the new fixed variable: it keeps the direction
+    if (converge_point(false) == Convergence::converged) {
+        landed_ = true;
         return true;
     }
+    base_sens_ = saved_sens;
+    fixed_ = saved_fixed;
+    step_ = saved_step;
+    predict();
     return false;
 }
 

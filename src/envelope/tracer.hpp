@@ -105,6 +105,8 @@ private:
     void predict();
     void apply_critical_rule();
     bool left_window() const;
+    bool beyond_upper_limit() const;
+    bool land_on_limit();
     bool next_point(EnvelopeOutcome& end);
 
     const model::ActiveSet* set_ = nullptr;
@@ -125,6 +127,7 @@ private:
     double fixed_value_ = 0.0;  // its specified value
     double step_ = 0.0, max_step_ = 0.0;
     int iterations_ = 0;  // Newton iterations of the last point
+    bool landed_ = false;  // a point has been converged on the maximum pressure or minimum temperature
     std::vector<TracePoint> points_;
     int count_ = 0;
 };

@@ -230,6 +230,25 @@ TEST_P(CharacteristicPoints, AFlashChangesBetweenOneAndTwoPhasesAcrossTheDewPoin
 INSTANTIATE_TEST_SUITE_P(Gases, CharacteristicPoints, ::testing::ValuesIn(characteristic_gases()),
                          [](const auto& info) { return info.param.name; });
 
+// Steep lines that climb out through the maximum pressure end on a converged
+// point on that pressure, however far the last prediction overshot it.
+TEST(LineCompleteness, ALineThatLeavesThroughTheMaximumPressureEndsOnIt) {
+    constexpr double kCeiling = 40.0;  // MPa
+    for (const Gas& gas : {test::hydrogen_blend(), test::hydrogen_blend_10(), test::hydrogen_rich(),
+                           test::helium_gas()}) {
+        SCOPED_TRACE(gas.name);
+        const Feed feed(gas);
+        TraceSettings s;
+        s.p_max = kCeiling;
+        EnvelopeTracer tracer;
+        ASSERT_EQ(tracer.trace(feed.set, feed.x.data(), s), EnvelopeOutcome::left_window);
+        const TracePoint& last = tracer.points().back();
+        EXPECT_LE(last.p, kCeiling);
+        EXPECT_NEAR(last.p, kCeiling, 1e-12);
+        EXPECT_LE(check_point(feed, last, feed.n()).residual, kOrdinaryResidualTolerance);
+    }
+}
+
 // The line of this gas turns at 298.7 K and 8.2 MPa and later meets smaller
 // maxima near 170 K; the reported values are those of the whole line.
 TEST(PhaseEnvelopeValues, ReportTheHighestMaximaOfTheLineNotTheLastOnes) {
