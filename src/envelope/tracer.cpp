@@ -67,10 +67,7 @@ EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double*
 EnvelopeOutcome EnvelopeTracer::trace_line(const model::ActiveSet& set, const double* z,
                                         const TraceSettings& settings) {
     begin(set, z, settings);
-    if (n_ < 2 || !wilson_start() || !startup_passes()) return EnvelopeOutcome::failed;
-    fixed_ = lnp_index();  // ln p: the first point lies at the minimum pressure
-    fixed_value_ = X_[fixed_];
-    if (converge_point(true) != Convergence::converged) return EnvelopeOutcome::failed;
+    if (n_ < 2 || !wilson_start() || !first_point()) return EnvelopeOutcome::failed;
     // Every cycle stores at least one point, so the point limit ends the loop.
     for (int cycle = 0; cycle <= settings_.point_limit; ++cycle) {
         EnvelopeOutcome end{};

@@ -70,8 +70,10 @@ private:
     bool wilson_start();
     bool startup_passes();
     bool newton_step(double& measure);
-    Convergence converge_point(bool first);
-    Convergence newton_iteration(bool first);
+    bool first_point();
+    // iteration_cap 0: the tuning's Newton iterations.
+    Convergence converge_point(bool first, int iteration_cap = 0);
+    Convergence newton_iteration(bool first, int iteration_cap);
     bool accept_point(EnvelopeOutcome& end);
     void fit_interval();
     bool store_special_points();
