@@ -30,6 +30,9 @@ constexpr double kSmallestStepFraction = 1e-4;
 constexpr int kMaxStepReductions = 64;
 // The critical-region rule approaches ln K = 0 by this factor at a time.
 constexpr double kCriticalApproach = 3.0;
+// Start pressures of the main line above a loop, as multiples of the loop's
+// highest pressure.
+constexpr std::array<double, 3> kUpperStartFactors{4.0, 16.0, 64.0};
 // Roundings of ln p_max or ln T_min towards the inside of the window.
 constexpr int kInwardRoundings = 4;
 // The line has returned below the minimum pressure by more than this, MPa.
@@ -51,23 +54,29 @@ void EnvelopeTracer::begin(const model::ActiveSet& set, const double* z,
     equations_.reset(set, z_.data(), settings_.beta);
     if (static_cast<int>(points_.size()) < settings_.point_limit) points_.resize(settings_.point_limit);
     count_ = 0;
-    iterations_ = 0;
-    landed_ = false;
-    step_ = settings_.initial_step;
-    max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
+    piece_start_ = 0;
 }
 
 EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double* z,
                                    const TraceSettings& settings) {
-    const EnvelopeOutcome outcome = trace_line(set, z, settings);
+    begin(set, z, settings);
+    if (n_ < 2) return EnvelopeOutcome::failed;
+    EnvelopeOutcome outcome = follow(settings_.p_min, 1.0);
+    if (closes_on_itself(outcome)) outcome = trace_upper_piece(outcome);
     label_extrema();
     return outcome;
 }
 
-EnvelopeOutcome EnvelopeTracer::trace_line(const model::ActiveSet& set, const double* z,
-                                        const TraceSettings& settings) {
-    begin(set, z, settings);
-    if (n_ < 2 || !wilson_start() || !first_point()) return EnvelopeOutcome::failed;
+// One piece of the line from a first point at p_start, stored after the
+// points already there; direction -1 starts downwards in pressure.
+EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
+    piece_start_ = count_;
+    iterations_ = 0;
+    landed_ = false;
+    step_ = direction * settings_.initial_step;
+    max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
+    equations_.restore({});  // root preferences: liquid for x, vapour for y
+    if (!wilson_start(p_start) || !first_point()) return EnvelopeOutcome::failed;
     // Every cycle stores at least one point, so the point limit ends the loop.
     for (int cycle = 0; cycle <= settings_.point_limit; ++cycle) {
         EnvelopeOutcome end{};
@@ -77,13 +86,49 @@ EnvelopeOutcome EnvelopeTracer::trace_line(const model::ActiveSet& set, const do
     return EnvelopeOutcome::point_limit;
 }
 
+// A line that returns to the minimum pressure without a critical point has
+// closed on itself: at its start it met a small loop of the dew line, while
+// the main line lies at higher pressures.
+bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
+    if (outcome != EnvelopeOutcome::left_window || count_ == 0) return false;
+    if (!(points_[count_ - 1].p < settings_.p_min)) return false;
+    for (int k = 0; k < count_; ++k) {
+        if (points_[k].type == EnvelopePointType::critical) return false;
+    }
+    return true;
+}
+
+// The main line from a converged saturation point above the loop: first down
+// to the minimum pressure (stored reversed), then up over the critical region
+// and back. It replaces the loop when it is found.
+EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) {
+    const int loop = count_;
+    double loop_top = 0.0;
+    for (int k = 0; k < loop; ++k) loop_top = std::max(loop_top, points_[k].p);
+    for (const double factor : kUpperStartFactors) {
+        const double p_start = factor * loop_top;
+        if (p_start >= settings_.p_max) break;
+        count_ = loop;
+        if (follow(p_start, -1.0) == EnvelopeOutcome::failed) continue;
+        std::reverse(points_.begin() + loop, points_.begin() + count_);
+        --count_;  // the start point comes again as the first point of the way up
+        const EnvelopeOutcome outcome = follow(p_start, 1.0);
+        if (outcome == EnvelopeOutcome::failed) continue;
+        std::move(points_.begin() + loop, points_.begin() + count_, points_.begin());
+        count_ -= loop;
+        return outcome;
+    }
+    count_ = loop;
+    return loop_outcome;
+}
+
 // Everything after a point has converged; true when the trace ends here.
 bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     sens_ = LuVector{};
     sens_[m_ - 1] = 1.0;
     lu_solve(lu_, sens_);
     fit_interval();
-    if (count_ > 0 && !store_special_points()) {
+    if (count_ > piece_start_ && !store_special_points()) {
         end = EnvelopeOutcome::point_limit;
         return true;
     }
@@ -159,7 +204,7 @@ bool EnvelopeTracer::land_on_limit() {
 }
 
 void EnvelopeTracer::fit_interval() {
-    if (count_ == 0) {
+    if (count_ == piece_start_) {
         for (int k = 0; k < m_; ++k) cubic_.set(k, Cubic::line(X_[k], sens_[k]));
         return;
     }

@@ -65,9 +65,11 @@ private:
     int lnT_index() const { return n_; }
     int lnp_index() const { return n_ + 1; }
 
-    EnvelopeOutcome trace_line(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
+    EnvelopeOutcome follow(double p_start, double direction);
+    bool closes_on_itself(EnvelopeOutcome outcome) const;
+    EnvelopeOutcome trace_upper_piece(EnvelopeOutcome loop_outcome);
     void begin(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
-    bool wilson_start();
+    bool wilson_start(double p);
     bool startup_passes();
     bool newton_step(double& measure);
     bool first_point();
@@ -132,6 +134,7 @@ private:
     bool landed_ = false;  // a point has been converged on the maximum pressure or minimum temperature
     std::vector<TracePoint> points_;
     int count_ = 0;
+    int piece_start_ = 0;  // the first point of the piece being traced
 };
 
 }  // namespace ngtherm::envelope

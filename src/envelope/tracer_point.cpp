@@ -35,15 +35,15 @@ struct WilsonSums {
 
 }  // namespace
 
-// Newton iteration on T for sum y = sum x with Wilson K-values at the minimum pressure.
-bool EnvelopeTracer::wilson_start() {
+// Newton iteration on T for sum y = sum x with Wilson K-values at pressure p.
+bool EnvelopeTracer::wilson_start(double p) {
     const double beta = settings_.beta;
     double T = kWilsonStartT;
     bool converged = false;
     for (int it = 0; it < kWilsonIterationCap && !converged; ++it) {
         WilsonSums w;
         for (int i = 0; i < n_; ++i) {
-            const double K = std::exp(model::wilson_lnK(*set_, i, T, settings_.p_min));
+            const double K = std::exp(model::wilson_lnK(*set_, i, T, p));
             const double dKdT = K * model::kWilsonFactor * (1.0 + set_->wilson_omega[i]) *
                                 set_->wilson_Tc[i] / (T * T);
             const double d = 1.0 - beta + beta * K;
@@ -59,9 +59,9 @@ bool EnvelopeTracer::wilson_start() {
         converged = std::abs(dT) <= kWilsonTolerance;
     }
     if (!converged) return false;
-    for (int i = 0; i < n_; ++i) X_[i] = model::wilson_lnK(*set_, i, T, settings_.p_min);
+    for (int i = 0; i < n_; ++i) X_[i] = model::wilson_lnK(*set_, i, T, p);
     X_[lnT_index()] = std::log(T);
-    X_[lnp_index()] = std::log(settings_.p_min);
+    X_[lnp_index()] = std::log(p);
     return true;
 }
 

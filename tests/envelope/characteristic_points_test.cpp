@@ -268,6 +268,32 @@ TEST(LineCompleteness, StartsAtEveryLowMinimumPressureWhereADewPointExists) {
     }
 }
 
+// Started at 0.1 MPa, this gas's line only runs round a small loop at
+// 171-185 K below 0.24 MPa; the main line, with its dew point of 250.30 K at
+// 5 MPa, is traced from a saturation point above the loop.
+TEST(LineCompleteness, TheMainLineAboveALowPressureLoopIsTraced) {
+    const Gas gas{"co2_40_loop", {{"CH4", 52}, {"CO2", 40}, {"C2H6", 5}, {"C3H8", 2}, {"N2", 1}}};
+    const Feed feed(gas);
+    TraceSettings s;
+    s.pressures = merge_tabulation(kTabulationPressures, 5.0);
+    EnvelopeTracer tracer;
+    ASSERT_EQ(tracer.trace(feed.set, feed.x.data(), s), EnvelopeOutcome::left_window);
+    const std::vector<TracePoint> line(tracer.points().begin(), tracer.points().end());
+    ASSERT_TRUE(critical(line));
+    const auto dew = std::find_if(line.begin(), line.end(),
+                                  [](const TracePoint& q) { return q.type == EnvelopePointType::caller_pressure; });
+    ASSERT_NE(dew, line.end());
+    EXPECT_NEAR(dew->T, 250.30, 0.01);
+    EXPECT_LE(check_point(feed, *dew, feed.n()).residual, kResidualTolerance);
+    equilibrium::EquilibriumSolver solver;
+    const double below = properties::flash_tp(solver, gas.fractions(), dew->T - kFlashOffset, dew->p).beta;
+    const double above = properties::flash_tp(solver, gas.fractions(), dew->T + kFlashOffset, dew->p).beta;
+    EXPECT_GT(below, 0.0);
+    EXPECT_LT(below, 1.0);
+    EXPECT_EQ(above, 1.0);
+    EXPECT_LT(line.back().p, s.p_min) << "and the line returns below the minimum pressure";
+}
+
 // The line of this gas turns at 298.7 K and 8.2 MPa and later meets smaller
 // maxima near 170 K; the reported values are those of the whole line.
 TEST(PhaseEnvelopeValues, ReportTheHighestMaximaOfTheLineNotTheLastOnes) {
