@@ -3,7 +3,10 @@
 // pressure over the critical region until the line leaves the pressure or
 // temperature window, and stores the converged points together with the
 // special points met on the way (critical point, T and p extrema, crossings
-// of tabulation temperatures and pressures).
+// of tabulation temperatures and pressures), each converged on the equations
+// of the line. A line that leaves the window ends on a converged point on the
+// maximum pressure or minimum temperature; a start that only finds a small
+// loop of the line at low pressure is followed by the main line from above.
 //
 // Unknowns: ln K_1 .. ln K_n, ln T, ln p (beta fixed), with x_i = z_i /
 // (1 - beta + beta K_i) the liquid-like and y_i = K_i x_i the vapour-like

@@ -1,9 +1,10 @@
-// Special points converged on the equations of the line: a crossing of a
+// Special points converged on the equations of the line. A crossing of a
 // tabulation value and a temperature or pressure extremum are zeros of a
-// function of the fixed variable S of their interval, found by Newton or
-// secant steps in S where every step is a converged point of the line; the
-// critical point comes from two converged points closely on either side of
-// it. The cubics of the interval only give the first estimates.
+// function of the fixed variable S of their interval (X_k - v, or the slope
+// dX_k/dS), found by bracketed Newton or regula falsi steps in S where every
+// step is a converged point of the line; the critical point is interpolated
+// from four converged points around it. The cubics of the interval only give
+// the first estimates.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -24,8 +25,6 @@ constexpr double kExtremumTolerance = 1e-11;
 constexpr double kExtremumAcceptance = 1e-9;
 // A bracket narrower than this (relative to 1 + |S|) ends the iteration.
 constexpr double kStallStep = 1e-15;
-// The zero may lie this fraction of the interval beyond either end.
-constexpr double kRefineMargin = 0.1;
 // The converged points around the critical point lie where the vanishing
 // ln K is about this large (the nearer ones, then farther ones): closer to
 // zero the Jacobian becomes so ill-conditioned that a small residual no
@@ -40,22 +39,16 @@ constexpr double kCriticalReach = 1.0;
 // Bisections of the interpolated ln K around the critical point (to rounding).
 constexpr int kCriticalBisections = 80;
 
-bool is_extremum(EnvelopePointType type) {
-    return type == EnvelopePointType::max_temperature || type == EnvelopePointType::min_temperature ||
-           type == EnvelopePointType::max_pressure || type == EnvelopePointType::min_pressure;
-}
-
 double norm(const LuVector& v, int m) {
     double sum = 0.0;
     for (int k = 0; k < m; ++k) sum += v[k] * v[k];
     return std::sqrt(sum);
 }
 
-// The function whose zero defines the point: the slope of its variable along
-// the line (extremum) or the distance from its target (crossing, critical).
-double condition(const SpecialPoint& sp, const LuVector& X, const LuVector& sens, int m) {
-    if (is_extremum(sp.type)) return sens[sp.variable] / norm(sens, m);
-    return X[sp.variable] - sp.target;
+// The slope of an extremum's variable along the line, against the whole
+// tangent dX/dS: it vanishes at the extremum whatever S is.
+double extremum_slope(const SpecialPoint& sp, const LuVector& sens, int m) {
+    return sens[sp.variable] / norm(sens, m);
 }
 
 }  // namespace
@@ -120,14 +113,14 @@ bool EnvelopeTracer::refine_crossing(const Anchor& anchor, const Crossing& c, Li
 // of the interval, where it is known exactly; regula falsi with the Illinois
 // modification keeps the zero bracketed.
 bool EnvelopeTracer::refine_extremum(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& P) {
-    double a = u, ga = condition(sp, base_, base_sens_, m_);
-    double b = 0.0, gb = condition(sp, anchor.X, sens_, m_);
+    double a = u, ga = extremum_slope(sp, base_sens_, m_);
+    double b = 0.0, gb = extremum_slope(sp, sens_, m_);
     if ((ga < 0.0) == (gb < 0.0)) return false;
     double s = sp.s;
     int side = 0;  // the end moved last: -1 a, +1 b
     for (int it = 0; it < kRefineIterations; ++it) {
         if (!solve_at(anchor, s, P)) return false;
-        const double g = condition(sp, P.X, P.sens, m_);
+        const double g = extremum_slope(sp, P.sens, m_);
         if (std::abs(g) <= kExtremumTolerance) return true;
         if ((g < 0.0) == (ga < 0.0)) {
             a = s;
