@@ -43,11 +43,11 @@ constexpr double kCallerT = 250.0;  // K
 constexpr double kCallerP = 3.0;    // MPa
 constexpr double kFlashOffset = 0.01;  // K
 
-std::vector<TracePoint> trace(const Feed& feed, double step) {
+std::vector<TracePoint> trace(const Feed& feed, double step, double caller_p = kCallerP) {
     TraceSettings s;
     s.initial_step = step;
     s.temperatures = merge_tabulation(kTabulationTemperatures, kCallerT);
-    s.pressures = merge_tabulation(kTabulationPressures, kCallerP);
+    s.pressures = merge_tabulation(kTabulationPressures, caller_p);
     EnvelopeTracer tracer;
     EXPECT_NE(tracer.trace(feed.set, feed.x.data(), s), EnvelopeOutcome::failed);
     return {tracer.points().begin(), tracer.points().end()};
@@ -210,25 +210,62 @@ TEST_P(CharacteristicPoints, CricondenthermCricondenbarAndCriticalPointDoNotDepe
     }
 }
 
-TEST_P(CharacteristicPoints, AFlashChangesBetweenOneAndTwoPhasesAcrossTheDewPointAtTheCallersPressure) {
+TEST_P(CharacteristicPoints, AFlashChangesBetweenOneAndTwoPhasesAcrossTheDewPointsAtTheCallersState) {
     const Gas& gas = GetParam();
     const Feed feed(gas);
     equilibrium::EquilibriumSolver solver;
-    // The crossing on the dew side, before the line turns over its maxima.
+    const auto two_phase = [&](double T, double p) {
+        const double beta = properties::flash_tp(solver, gas.fractions(), T, p).beta;
+        return beta > 0.0 && beta < 1.0;
+    };
+    // The crossings on the dew side, before the line turns over its maxima.
+    int crossings = 0;
     for (const TracePoint& q : trace(feed, 0.1)) {
         if (q.type == EnvelopePointType::max_temperature) break;
-        if (q.type != EnvelopePointType::caller_pressure) continue;
-        EXPECT_NEAR(q.p, kCallerP, 1e-12);
-        const auto two_phase = [&](double T) {
-            const double beta = properties::flash_tp(solver, gas.fractions(), T, q.p).beta;
-            return beta > 0.0 && beta < 1.0;
-        };
-        EXPECT_NE(two_phase(q.T - kFlashOffset), two_phase(q.T + kFlashOffset)) << "at " << q.T << " K";
+        const bool at_p = q.type == EnvelopePointType::caller_pressure;
+        const bool at_T = q.type == EnvelopePointType::caller_temperature;
+        if (!at_p && !at_T) continue;
+        EXPECT_NEAR(at_p ? q.p : q.T, at_p ? kCallerP : kCallerT, 1e-12);
+        ++crossings;
+        EXPECT_NE(two_phase(q.T - kFlashOffset, q.p), two_phase(q.T + kFlashOffset, q.p))
+            << "at " << q.T << " K, " << q.p << " MPa";
     }
+    EXPECT_GE(crossings, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Gases, CharacteristicPoints, ::testing::ValuesIn(characteristic_gases()),
                          [](const auto& info) { return info.param.name; });
+
+// Near the cricondenbar of methane-propane the cubics of a long interval
+// overshoot the line by tenths of a kelvin; the crossings of the caller's
+// temperature and pressure are points of the line at every initial step,
+// and none lies beyond the cricondentherm.
+TEST(Crossings, OfTheCallersStateAreTheSameAtEveryInitialStep) {
+    const Feed feed(test::methane_propane());
+    constexpr double kCallerHighP = 8.0;  // MPa, just below the cricondenbar
+    const auto crossings = [&](double step) {
+        std::vector<double> values;  // T of pressure crossings, then p of temperature crossings
+        const std::vector<TracePoint> line = trace(feed, step, kCallerHighP);
+        const double T_max = *highest(line, EnvelopePointType::max_temperature);
+        for (const EnvelopePointType type : {EnvelopePointType::caller_pressure, EnvelopePointType::caller_temperature}) {
+            for (const TracePoint& q : line) {
+                if (q.type != type) continue;
+                EXPECT_LE(q.T, T_max);
+                values.push_back(type == EnvelopePointType::caller_pressure ? q.T : q.p);
+            }
+        }
+        return values;
+    };
+    const std::vector<double> reference = crossings(kInitialSteps[0]);
+    ASSERT_EQ(reference.size(), 4u) << "8 MPa and 250 K are each crossed twice";
+    EXPECT_NEAR(reference[0], 249.367, 1e-3) << "the dew point at 8 MPa";
+    EXPECT_NEAR(reference[3], 7.9229, 1e-4) << "the highest saturation pressure at 250 K";
+    for (const double step : kInitialSteps) {
+        const std::vector<double> values = crossings(step);
+        ASSERT_EQ(values.size(), reference.size());
+        for (std::size_t k = 0; k < values.size(); ++k) EXPECT_NEAR(values[k], reference[k], 1e-9) << step;
+    }
+}
 
 // Steep lines that climb out through the maximum pressure end on a converged
 // point on that pressure, however far the last prediction overshot it.
