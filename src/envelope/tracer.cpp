@@ -73,6 +73,7 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
     piece_start_ = count_;
     iterations_ = 0;
     landed_ = false;
+    land_on_min_pressure_ = direction < 0.0;
     step_ = direction * settings_.initial_step;
     max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
     equations_.restore({});  // root preferences: liquid for x, vapour for y
@@ -145,39 +146,47 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     base_sens_ = sens_;
     predict();
     apply_critical_rule();
-    if (!left_window()) return false;
-    if (beyond_upper_limit() && !landed_) {
-        if (land_on_limit()) return accept_point(end);
+    if (const Limit limit = limit_crossed(); limit.var >= 0) {
+        if (landed_) {
+            end = EnvelopeOutcome::left_window;
+            return true;
+        }
+        if (land_on(limit)) return accept_point(end);
         // Too far to land at once: go on with shorter steps towards the limit.
-        for (int h = 0; h < kMaxStepReductions && left_window(); ++h) {
+        for (int h = 0; h < kMaxStepReductions && limit_crossed().var >= 0; ++h) {
             step_ *= kStepReduction;
             predict();
         }
-        if (!left_window()) return false;
+        if (limit_crossed().var < 0) return false;
     }
+    if (!left_window()) return false;
     end = EnvelopeOutcome::left_window;
     return true;
 }
 
-// The prediction lies above the maximum pressure or below the minimum
-// temperature (the limits a line leaves through, as opposed to returning
-// below the minimum pressure).
-bool EnvelopeTracer::beyond_upper_limit() const {
-    return std::exp(X_[lnp_index()]) > settings_.p_max || std::exp(X_[lnT_index()]) < settings_.T_min;
+// The limit the prediction lies beyond and that the line ends on: the maximum
+// pressure, the minimum temperature, and for a piece traced downwards from
+// above a loop the minimum pressure (a line returning at the end of its trace
+// ends below it instead). var is -1 when there is none.
+EnvelopeTracer::Limit EnvelopeTracer::limit_crossed() const {
+    const double p = std::exp(X_[lnp_index()]);
+    if (p > settings_.p_max) return {lnp_index(), settings_.p_max, true};
+    if (std::exp(X_[lnT_index()]) < settings_.T_min) return {lnT_index(), settings_.T_min, false};
+    if (land_on_min_pressure_ && p < settings_.p_min) return {lnp_index(), settings_.p_min, false};
+    return {};
 }
 
 // Converges the point of the line on the limit it is about to cross, with
 // ln p (or ln T) as the fixed variable from the tangent at the last point,
 // so that the trace ends on a converged point on the limit.
-bool EnvelopeTracer::land_on_limit() {
-    const bool by_p = std::exp(X_[lnp_index()]) > settings_.p_max;
-    const int var = by_p ? lnp_index() : lnT_index();
-    double value = std::log(by_p ? settings_.p_max : settings_.T_min);
+bool EnvelopeTracer::land_on(const Limit& limit) {
+    const int var = limit.var;
+    double value = std::log(limit.bound);
     // The stored exp(value) must lie inside the window, not a rounding outside it.
-    const double inward = by_p ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    const double inward = (limit.upper ? -1.0 : 1.0) * std::numeric_limits<double>::infinity();
     for (int k = 0; k < kInwardRoundings; ++k) {
         const double bound = std::exp(value);
-        if (by_p ? bound <= settings_.p_max : bound >= settings_.T_min) break;
+        if (limit.upper ? bound <= limit.bound : bound >= limit.bound) break;
         value = std::nextafter(value, inward);
     }
     const double c = base_sens_[var];

@@ -112,8 +112,15 @@ private:
     void predict();
     void apply_critical_rule();
     bool left_window() const;
-    bool beyond_upper_limit() const;
-    bool land_on_limit();
+    // A limit of the window that a line ends on: T or p, its bound, and
+    // whether the window lies below it.
+    struct Limit {
+        int var = -1;
+        double bound = 0.0;
+        bool upper = false;
+    };
+    Limit limit_crossed() const;
+    bool land_on(const Limit& limit);
     bool next_point(EnvelopeOutcome& end);
 
     const model::ActiveSet* set_ = nullptr;
@@ -134,7 +141,8 @@ private:
     double fixed_value_ = 0.0;  // its specified value
     double step_ = 0.0, max_step_ = 0.0;
     int iterations_ = 0;  // Newton iterations of the last point
-    bool landed_ = false;  // a point has been converged on the maximum pressure or minimum temperature
+    bool landed_ = false;  // a point of this piece has been converged on a limit
+    bool land_on_min_pressure_ = false;  // the piece goes down to the minimum pressure and ends on it
     std::vector<TracePoint> points_;
     int count_ = 0;
     int piece_start_ = 0;  // the first point of the piece being traced
