@@ -49,7 +49,11 @@ std::vector<TracePoint> trace(const Feed& feed, double step, double caller_p = k
     s.temperatures = merge_tabulation(kTabulationTemperatures, kCallerT);
     s.pressures = merge_tabulation(kTabulationPressures, caller_p);
     EnvelopeTracer tracer;
-    EXPECT_NE(tracer.trace(feed.set, feed.x.data(), s), EnvelopeOutcome::failed);
+    // Every line is complete: back below the minimum pressure, or out
+    // through the maximum pressure with its last point on it.
+    EXPECT_EQ(tracer.trace(feed.set, feed.x.data(), s), EnvelopeOutcome::left_window);
+    const TracePoint& last = tracer.points().back();
+    EXPECT_TRUE(last.p < s.p_min || std::abs(last.p - s.p_max) <= 1e-12) << last.T << " K " << last.p << " MPa";
     return {tracer.points().begin(), tracer.points().end()};
 }
 
