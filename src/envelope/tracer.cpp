@@ -158,6 +158,8 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
             predict();
         }
         if (limit_crossed().var < 0) return false;
+        end = EnvelopeOutcome::left_window;
+        return true;
     }
     if (!left_window()) return false;
     end = EnvelopeOutcome::left_window;
