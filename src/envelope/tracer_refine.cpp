@@ -116,20 +116,26 @@ bool EnvelopeTracer::refine_extremum(const Anchor& anchor, const SpecialPoint& s
     double a = u, ga = extremum_slope(sp, base_sens_, m_);
     double b = 0.0, gb = extremum_slope(sp, sens_, m_);
     if ((ga < 0.0) == (gb < 0.0)) return false;
+    LinePoint at_a{base_, base_sens_}, at_b{anchor.X, sens_};
     double s = sp.s;
     int side = 0;  // the end moved last: -1 a, +1 b
     for (int it = 0; it < kRefineIterations; ++it) {
-        if (!solve_at(anchor, s, P)) return false;
+        const bool nearer_a = std::abs(s - a) < std::abs(s - b);
+        if (!solve_at(anchor, s, P) && !solve_from(anchor, nearer_a ? at_a : at_b, nearer_a ? a : b, s, P, 0)) {
+            return false;
+        }
         const double g = extremum_slope(sp, P.sens, m_);
         if (std::abs(g) <= kExtremumTolerance) return true;
         if ((g < 0.0) == (ga < 0.0)) {
             a = s;
             ga = g;
+            at_a = P;
             if (side == -1) gb *= 0.5;
             side = -1;
         } else {
             b = s;
             gb = g;
+            at_b = P;
             if (side == 1) ga *= 0.5;
             side = 1;
         }
