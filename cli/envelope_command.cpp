@@ -132,12 +132,15 @@ std::string points_text(const Envelope& env) {
     return text;
 }
 
-// The pressure of the last cricondentherm point, or the temperature of the
-// last cricondenbar point, for the summary.
+// The point of a type for the summary: the highest temperature maximum, the
+// highest pressure maximum, the last critical point.
 std::optional<EnvelopePoint> last_of(const Envelope& env, EnvelopePointType type) {
     std::optional<EnvelopePoint> found;
     for (const EnvelopePoint& point : env.points) {
-        if (point.type == type) found = point;
+        if (point.type != type) continue;
+        if (found && type == EnvelopePointType::max_temperature && point.T < found->T) continue;
+        if (found && type == EnvelopePointType::max_pressure && point.p < found->p) continue;
+        found = point;
     }
     return found;
 }

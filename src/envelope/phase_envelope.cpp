@@ -90,12 +90,12 @@ CharacteristicPoints characteristic_points(std::span<const TracePoint> points) {
                 out.critical_p = point.p;
                 break;
             case EnvelopePointType::max_temperature:
+                out.cricondentherm_T = out.cricondentherm_found ? std::max(out.cricondentherm_T, point.T) : point.T;
                 out.cricondentherm_found = true;
-                out.cricondentherm_T = point.T;
                 break;
             case EnvelopePointType::max_pressure:
+                out.cricondenbar_p = out.cricondenbar_found ? std::max(out.cricondenbar_p, point.p) : point.p;
                 out.cricondenbar_found = true;
-                out.cricondenbar_p = point.p;
                 break;
             case EnvelopePointType::caller_pressure: out.at_caller_pressure.add(point.T); break;
             case EnvelopePointType::caller_temperature: out.at_caller_temperature.add(point.p); break;

@@ -78,8 +78,9 @@ struct Crossings {
     void add(double v);
 };
 
-// The points behind the characteristic values of an envelope; a later point
-// of the same type wins.
+// The points behind the characteristic values of an envelope: the highest
+// temperature maximum and the highest pressure maximum of the line; of
+// several critical points the later one.
 struct CharacteristicPoints {
     Crossings at_caller_pressure;     // temperatures, K
     Crossings at_caller_temperature;  // pressures, MPa

@@ -57,15 +57,15 @@ bool find_extremum(const Cubic& c, double u, double& s) {
     return true;
 }
 
-void add_extremum(const Cubic& c, double u, EnvelopePointType max_type, EnvelopePointType min_type, bool& found, double& s,
-                  SpecialPointList& out) {
+void add_extremum(const Cubic& c, int variable, double u, EnvelopePointType max_type, EnvelopePointType min_type,
+                  bool& found, double& s, SpecialPointList& out) {
     found = find_extremum(c, u, s);
-    if (found) out.add(s, c.curvature(s) < 0.0 ? max_type : min_type);
+    if (found) out.add(s, c.curvature(s) < 0.0 ? max_type : min_type, variable);
 }
 
 // Crossings of the tabulation values, on each side of an extremum separately
 // so that a value crossed twice within the interval is found twice.
-void add_crossings(const Cubic& c, const Tabulation& tab, EnvelopePointType caller_type, double u,
+void add_crossings(const Cubic& c, int variable, const Tabulation& tab, EnvelopePointType caller_type, double u,
                    bool split, double s_split, SpecialPointList& out) {
     const std::array<double, 3> ends{u, s_split, 0.0};
     const int pieces = split ? 2 : 1;
@@ -77,7 +77,7 @@ void add_crossings(const Cubic& c, const Tabulation& tab, EnvelopePointType call
             const auto f = [&](double t) { return c.value(t) - v; };
             if (!changes_sign(f(a), f(b))) continue;
             const double s = zero_between(f, [&](double t) { return c.slope(t); }, a, b);
-            out.add(s, k == tab.caller ? caller_type : EnvelopePointType::tabulated);
+            out.add(s, k == tab.caller ? caller_type : EnvelopePointType::tabulated, variable, v);
         }
     }
 }
@@ -100,7 +100,7 @@ void add_critical_point(const IntervalCubics& iv, SpecialPointList& out) {
     for (int i = 0; i < iv.n; ++i) {
         if (!(std::abs(iv.cubic[i].value(s)) <= kCriticalLnKFraction * scale)) return;
     }
-    out.add(s, EnvelopePointType::critical);
+    out.add(s, EnvelopePointType::critical, k);
 }
 
 void sort_by_decreasing_distance(SpecialPointList& list) {
@@ -123,10 +123,12 @@ void find_special_points(const IntervalCubics& iv, const Tabulation& temperature
     const Cubic lnp = iv.cubic[iv.n + 1];
     bool has_T_extremum = false, has_p_extremum = false;
     double s_T = 0.0, s_p = 0.0;
-    add_extremum(lnT, iv.u, EnvelopePointType::max_temperature, EnvelopePointType::min_temperature, has_T_extremum, s_T, out);
-    add_extremum(lnp, iv.u, EnvelopePointType::max_pressure, EnvelopePointType::min_pressure, has_p_extremum, s_p, out);
-    add_crossings(lnT, temperatures, EnvelopePointType::caller_temperature, iv.u, has_T_extremum, s_T, out);
-    add_crossings(lnp, pressures, EnvelopePointType::caller_pressure, iv.u, has_p_extremum, s_p, out);
+    add_extremum(lnT, iv.n, iv.u, EnvelopePointType::max_temperature, EnvelopePointType::min_temperature,
+                 has_T_extremum, s_T, out);
+    add_extremum(lnp, iv.n + 1, iv.u, EnvelopePointType::max_pressure, EnvelopePointType::min_pressure,
+                 has_p_extremum, s_p, out);
+    add_crossings(lnT, iv.n, temperatures, EnvelopePointType::caller_temperature, iv.u, has_T_extremum, s_T, out);
+    add_crossings(lnp, iv.n + 1, pressures, EnvelopePointType::caller_pressure, iv.u, has_p_extremum, s_p, out);
     add_critical_point(iv, out);
     sort_by_decreasing_distance(out);
 }

@@ -16,6 +16,8 @@ using numerics::CubicSet;
 struct SpecialPoint {
     double s = 0.0;  // position on the cubics
     EnvelopePointType type = EnvelopePointType::ordinary;
+    int variable = -1;    // the unknown that defines it: ln T or ln p, or the ln K of the critical point
+    double target = 0.0;  // a crossing's tabulation value (its logarithm)
 };
 
 // Every tabulation value can be crossed twice (once on each side of an
@@ -25,8 +27,8 @@ inline constexpr int kMaxSpecialPoints = 4 * kMaxTabulation + 3;
 struct SpecialPointList {
     int size = 0;
     std::array<SpecialPoint, kMaxSpecialPoints> item{};
-    void add(double s, EnvelopePointType type) {
-        if (size < kMaxSpecialPoints) item[size++] = {s, type};
+    void add(double s, EnvelopePointType type, int variable = -1, double target = 0.0) {
+        if (size < kMaxSpecialPoints) item[size++] = {s, type, variable, target};
     }
 };
 

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
 
 #include "envelope/special_points.hpp"
 
@@ -27,6 +30,11 @@ constexpr double kSmallestStepFraction = 1e-4;
 constexpr int kMaxStepReductions = 64;
 // The critical-region rule approaches ln K = 0 by this factor at a time.
 constexpr double kCriticalApproach = 3.0;
+// Start pressures of the main line above a loop, as multiples of the loop's
+// highest pressure.
+constexpr std::array<double, 3> kUpperStartFactors{4.0, 16.0, 64.0};
+// Roundings of ln p_max or ln T_min towards the inside of the window.
+constexpr int kInwardRoundings = 4;
 // The line has returned below the minimum pressure by more than this, MPa.
 constexpr double kBelowMinPressure = 1e-4;
 
@@ -46,18 +54,30 @@ void EnvelopeTracer::begin(const model::ActiveSet& set, const double* z,
     equations_.reset(set, z_.data(), settings_.beta);
     if (static_cast<int>(points_.size()) < settings_.point_limit) points_.resize(settings_.point_limit);
     count_ = 0;
-    iterations_ = 0;
-    step_ = settings_.initial_step;
-    max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
+    piece_start_ = 0;
 }
 
 EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double* z,
                                    const TraceSettings& settings) {
     begin(set, z, settings);
-    if (n_ < 2 || !wilson_start() || !startup_passes()) return EnvelopeOutcome::failed;
-    fixed_ = lnp_index();  // ln p: the first point lies at the minimum pressure
-    fixed_value_ = X_[fixed_];
-    if (converge_point(true) != Convergence::converged) return EnvelopeOutcome::failed;
+    if (n_ < 2) return EnvelopeOutcome::failed;
+    EnvelopeOutcome outcome = follow(settings_.p_min, 1.0);
+    if (closes_on_itself(outcome)) outcome = trace_upper_piece(outcome);
+    label_extrema();
+    return outcome;
+}
+
+// One piece of the line from a first point at p_start, stored after the
+// points already there; direction -1 starts downwards in pressure.
+EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
+    piece_start_ = count_;
+    iterations_ = 0;
+    landed_ = false;
+    land_on_min_pressure_ = direction < 0.0;
+    step_ = direction * settings_.initial_step;
+    max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
+    equations_.restore({});  // root preferences: liquid for x, vapour for y
+    if (!wilson_start(p_start) || !first_point()) return EnvelopeOutcome::failed;
     // Every cycle stores at least one point, so the point limit ends the loop.
     for (int cycle = 0; cycle <= settings_.point_limit; ++cycle) {
         EnvelopeOutcome end{};
@@ -67,13 +87,49 @@ EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double*
     return EnvelopeOutcome::point_limit;
 }
 
+// A line that returns to the minimum pressure without a critical point has
+// closed on itself: at its start it met a small loop of the dew line, while
+// the main line lies at higher pressures.
+bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
+    if (outcome != EnvelopeOutcome::left_window || count_ == 0) return false;
+    if (!(points_[count_ - 1].p < settings_.p_min)) return false;
+    for (int k = 0; k < count_; ++k) {
+        if (points_[k].type == EnvelopePointType::critical) return false;
+    }
+    return true;
+}
+
+// The main line from a converged saturation point above the loop: first down
+// to the minimum pressure (stored reversed), then up over the critical region
+// and back. It replaces the loop when it is found.
+EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) {
+    const int loop = count_;
+    double loop_top = 0.0;
+    for (int k = 0; k < loop; ++k) loop_top = std::max(loop_top, points_[k].p);
+    for (const double factor : kUpperStartFactors) {
+        const double p_start = factor * loop_top;
+        if (p_start >= settings_.p_max) break;
+        count_ = loop;
+        if (follow(p_start, -1.0) == EnvelopeOutcome::failed) continue;
+        std::reverse(points_.begin() + loop, points_.begin() + count_);
+        --count_;  // the start point comes again as the first point of the way up
+        const EnvelopeOutcome outcome = follow(p_start, 1.0);
+        if (outcome == EnvelopeOutcome::failed) continue;
+        std::move(points_.begin() + loop, points_.begin() + count_, points_.begin());
+        count_ -= loop;
+        return outcome;
+    }
+    count_ = loop;
+    return loop_outcome;
+}
+
 // Everything after a point has converged; true when the trace ends here.
 bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     sens_ = LuVector{};
     sens_[m_ - 1] = 1.0;
     lu_solve(lu_, sens_);
     fit_interval();
-    if (count_ > 0 && !store_special_points()) {
+    if (count_ > piece_start_ && !store_special_points()) {
         end = EnvelopeOutcome::point_limit;
         return true;
     }
@@ -90,15 +146,76 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     base_sens_ = sens_;
     predict();
     apply_critical_rule();
-    if (left_window()) {
+    if (const Limit limit = limit_crossed(); limit.var >= 0) {
+        if (landed_) {
+            end = EnvelopeOutcome::left_window;
+            return true;
+        }
+        if (land_on(limit)) return accept_point(end);
+        // Too far to land at once: go on with shorter steps towards the limit.
+        for (int h = 0; h < kMaxStepReductions && limit_crossed().var >= 0; ++h) {
+            step_ *= kStepReduction;
+            predict();
+        }
+        if (limit_crossed().var < 0) return false;
         end = EnvelopeOutcome::left_window;
         return true;
     }
+    if (!left_window()) return false;
+    end = EnvelopeOutcome::left_window;
+    return true;
+}
+
+// The limit the prediction lies beyond and that the line ends on: the maximum
+// pressure, the minimum temperature, and for a piece traced downwards from
+// above a loop the minimum pressure (a line returning at the end of its trace
+// ends below it instead). var is -1 when there is none.
+EnvelopeTracer::Limit EnvelopeTracer::limit_crossed() const {
+    const double p = std::exp(X_[lnp_index()]);
+    if (p > settings_.p_max) return {lnp_index(), settings_.p_max, true};
+    if (std::exp(X_[lnT_index()]) < settings_.T_min) return {lnT_index(), settings_.T_min, false};
+    if (land_on_min_pressure_ && p < settings_.p_min) return {lnp_index(), settings_.p_min, false};
+    return {};
+}
+
+// Converges the point of the line on the limit it is about to cross, with
+// ln p (or ln T) as the fixed variable from the tangent at the last point,
+// so that the trace ends on a converged point on the limit.
+bool EnvelopeTracer::land_on(const Limit& limit) {
+    const int var = limit.var;
+    double value = std::log(limit.bound);
+    // The stored exp(value) must lie inside the window, not a rounding outside it.
+    const double inward = (limit.upper ? -1.0 : 1.0) * std::numeric_limits<double>::infinity();
+    for (int k = 0; k < kInwardRoundings; ++k) {
+        const double bound = std::exp(value);
+        if (limit.upper ? bound <= limit.bound : bound >= limit.bound) break;
+        value = std::nextafter(value, inward);
+    }
+    const double c = base_sens_[var];
+    if (!(std::abs(c) > 0.0)) return false;
+    const LuVector saved_sens = base_sens_;
+    const int saved_fixed = fixed_;
+    for (int k = 0; k < m_; ++k) {
+        base_sens_[k] /= c;
+        X_[k] = base_[k] + (value - base_[var]) * base_sens_[k];
+    }
+    fixed_ = var;
+    fixed_value_ = value;
+    const double saved_step = step_;
+    step_ = value - base_[var];  // the step taken, in the new fixed variable: it keeps the direction
+    if (converge_point(false) == Convergence::converged) {
+        landed_ = true;
+        return true;
+    }
+    base_sens_ = saved_sens;
+    fixed_ = saved_fixed;
+    step_ = saved_step;
+    predict();
     return false;
 }
 
 void EnvelopeTracer::fit_interval() {
-    if (count_ == 0) {
+    if (count_ == piece_start_) {
         for (int k = 0; k < m_; ++k) cubic_.set(k, Cubic::line(X_[k], sens_[k]));
         return;
     }
@@ -106,14 +223,45 @@ void EnvelopeTracer::fit_interval() {
     for (int k = 0; k < m_; ++k) cubic_.set(k, Cubic::hermite(base_[k], base_sens_[k], u, X_[k], sens_[k]));
 }
 
+// The special points of the interval behind the current point, each
+// converged on the equations: the extrema and the critical point from their
+// estimates on the cubics, then the crossings on each side of the extrema. An
+// extremum without a converged point (an artefact of the cubics) is dropped;
+// the critical point then keeps its estimate.
 bool EnvelopeTracer::store_special_points() {
     SpecialPointList list;
-    const IntervalCubics interval{cubic_, n_, base_[fixed_] - X_[fixed_]};
-    find_special_points(interval, settings_.temperatures, settings_.pressures, list);
+    const double u = base_[fixed_] - X_[fixed_];
+    find_special_points({cubic_, n_, u}, settings_.temperatures, settings_.pressures, list);
+    const Anchor anchor{X_, fixed_value_, iterations_, equations_.root_state()};
+    std::vector<Found> found;
+    std::array<Extremum, 2> extremum{};  // of ln T, of ln p
     for (int k = 0; k < list.size; ++k) {
-        LuVector X{};
-        for (int j = 0; j < m_; ++j) X[j] = cubic_[j].value(list.item[k].s);
-        if (!store(X, list.item[k].type)) return false;
+        const SpecialPoint& sp = list.item[k];
+        const bool crossing = sp.type == EnvelopePointType::tabulated ||
+                              sp.type == EnvelopePointType::caller_temperature ||
+                              sp.type == EnvelopePointType::caller_pressure;
+        if (crossing || sp.variable < 0) continue;
+        LinePoint P;
+        if (!refine(anchor, sp, u, P)) {
+            if (sp.type != EnvelopePointType::critical) continue;
+            for (int j = 0; j < m_; ++j) P.X[j] = cubic_[j].value(sp.s);
+        }
+        if (sp.type != EnvelopePointType::critical) extremum[sp.variable - n_] = {true, P.X[fixed_] - anchor.X[fixed_], P};
+        found.emplace_back(P.X, sp.type);
+    }
+    add_crossings(anchor, u, lnT_index(), extremum[0], found);
+    add_crossings(anchor, u, lnp_index(), extremum[1], found);
+    X_ = anchor.X;
+    fixed_value_ = anchor.fixed_value;
+    iterations_ = anchor.iterations;
+    equations_.restore(anchor.roots);
+    // Along the line: from the previous point towards the current one.
+    const double here = anchor.X[fixed_];
+    std::stable_sort(found.begin(), found.end(), [&](const Found& a, const Found& b) {
+        return std::abs(a.first[fixed_] - here) > std::abs(b.first[fixed_] - here);
+    });
+    for (const auto& [X, type] : found) {
+        if (!store(X, type)) return false;
     }
     return true;
 }

@@ -3,7 +3,10 @@
 // pressure over the critical region until the line leaves the pressure or
 // temperature window, and stores the converged points together with the
 // special points met on the way (critical point, T and p extrema, crossings
-// of tabulation temperatures and pressures).
+// of tabulation temperatures and pressures), each converged on the equations
+// of the line. A line that leaves the window ends on a converged point on the
+// maximum pressure or minimum temperature; a start that only finds a small
+// loop of the line at low pressure is followed by the main line from above.
 //
 // Unknowns: ln K_1 .. ln K_n, ln T, ln p (beta fixed), with x_i = z_i /
 // (1 - beta + beta K_i) the liquid-like and y_i = K_i x_i the vapour-like
@@ -13,9 +16,11 @@
 #pragma once
 
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "envelope/envelope_equations.hpp"
+#include "envelope/special_points.hpp"
 #include "envelope/tracer_types.hpp"
 #include "model/mixstate.hpp"
 #include "numerics/cubic.hpp"
@@ -45,25 +50,77 @@ public:
 private:
     enum class Convergence { converged, abandoned };
 
+    // A converged point of the line and its sensitivities dX/dS in the
+    // fixed variable of the interval being examined.
+    struct LinePoint {
+        LuVector X{}, sens{};
+    };
+    // The tracer's state at the current point, kept while special points of
+    // the interval behind it are converged.
+    struct Anchor {
+        LuVector X{};
+        double fixed_value = 0.0;
+        int iterations = 0;
+        EnvelopeEquations::RootState roots;
+    };
+
     // Positions of ln T and ln p among the unknowns, after the n ln K_i.
     int lnT_index() const { return n_; }
     int lnp_index() const { return n_ + 1; }
 
+    EnvelopeOutcome follow(double p_start, double direction);
+    bool closes_on_itself(EnvelopeOutcome outcome) const;
+    EnvelopeOutcome trace_upper_piece(EnvelopeOutcome loop_outcome);
     void begin(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
-    bool wilson_start();
+    bool wilson_start(double p);
     bool startup_passes();
     bool newton_step(double& measure);
-    Convergence converge_point(bool first);
-    Convergence newton_iteration(bool first);
+    bool first_point();
+    // iteration_cap 0: the tuning's Newton iterations.
+    Convergence converge_point(bool first, int iteration_cap = 0);
+    Convergence newton_iteration(bool first, int iteration_cap);
     bool accept_point(EnvelopeOutcome& end);
     void fit_interval();
     bool store_special_points();
     bool store(const LuVector& X, EnvelopePointType type);
+    // Special points converged on the equations (tracer_refine.cpp).
+    bool refine(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& P);
+    bool solve_at(const Anchor& anchor, double s, LinePoint& out);
+    bool solve_from(const Anchor& anchor, const LinePoint& from, double s_from, double s, LinePoint& out, int depth);
+    bool converge_at(const Anchor& anchor, double s, LinePoint& out);
+    // A crossing of X_k = target, bracketed by s = a and s = b (X_k - target ga and gb there).
+    struct Crossing {
+        int variable = 0;
+        double target = 0.0, a = 0.0, ga = 0.0, b = 0.0, gb = 0.0;
+        LinePoint at_a, at_b;  // the converged points at the two ends
+    };
+    // The converged extremum of ln T or ln p in the interval, if any.
+    struct Extremum {
+        bool found = false;
+        double s = 0.0;
+        LinePoint P;
+    };
+    using Found = std::pair<LuVector, EnvelopePointType>;
+    bool refine_crossing(const Anchor& anchor, const Crossing& c, LinePoint& out);
+    void add_crossings(const Anchor& anchor, double u, int variable, const Extremum& e, std::vector<Found>& found);
+    bool refine_extremum(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& out);
+    bool refine_critical(const Anchor& anchor, const SpecialPoint& sp, double u, LuVector& X);
+    bool pin(const Anchor& anchor, int variable, double value, LuVector& X);
+    void label_extrema();
     void choose_fixed_variable();
     void adapt_step();
     void predict();
     void apply_critical_rule();
     bool left_window() const;
+    // A limit of the window that a line ends on: T or p, its bound, and
+    // whether the window lies below it.
+    struct Limit {
+        int var = -1;
+        double bound = 0.0;
+        bool upper = false;
+    };
+    Limit limit_crossed() const;
+    bool land_on(const Limit& limit);
     bool next_point(EnvelopeOutcome& end);
 
     const model::ActiveSet* set_ = nullptr;
@@ -84,8 +141,11 @@ private:
     double fixed_value_ = 0.0;  // its specified value
     double step_ = 0.0, max_step_ = 0.0;
     int iterations_ = 0;  // Newton iterations of the last point
+    bool landed_ = false;  // a point of this piece has been converged on a limit
+    bool land_on_min_pressure_ = false;  // the piece goes down to the minimum pressure and ends on it
     std::vector<TracePoint> points_;
     int count_ = 0;
+    int piece_start_ = 0;  // the first point of the piece being traced
 };
 
 }  // namespace ngtherm::envelope

@@ -24,6 +24,8 @@ constexpr double kStartupMaxLnTStep = 0.1;
 constexpr double kConvergedMeasure = 1e-12;
 // The first point fails once its measure exceeds this.
 constexpr double kFirstPointMaxMeasure = 10.0;
+// Attempts at the first point, each after a further round of start-up passes.
+constexpr int kFirstPointAttempts = 4;
 // A later point's first measure must be below this to count as decreasing.
 constexpr double kFirstMeasureReference = 1.0;
 
@@ -33,15 +35,15 @@ struct WilsonSums {
 
 }  // namespace
 
-// Newton iteration on T for sum y = sum x with Wilson K-values at the minimum pressure.
-bool EnvelopeTracer::wilson_start() {
+// Newton iteration on T for sum y = sum x with Wilson K-values at pressure p.
+bool EnvelopeTracer::wilson_start(double p) {
     const double beta = settings_.beta;
     double T = kWilsonStartT;
     bool converged = false;
     for (int it = 0; it < kWilsonIterationCap && !converged; ++it) {
         WilsonSums w;
         for (int i = 0; i < n_; ++i) {
-            const double K = std::exp(model::wilson_lnK(*set_, i, T, settings_.p_min));
+            const double K = std::exp(model::wilson_lnK(*set_, i, T, p));
             const double dKdT = K * model::kWilsonFactor * (1.0 + set_->wilson_omega[i]) *
                                 set_->wilson_Tc[i] / (T * T);
             const double d = 1.0 - beta + beta * K;
@@ -57,9 +59,9 @@ bool EnvelopeTracer::wilson_start() {
         converged = std::abs(dT) <= kWilsonTolerance;
     }
     if (!converged) return false;
-    for (int i = 0; i < n_; ++i) X_[i] = model::wilson_lnK(*set_, i, T, settings_.p_min);
+    for (int i = 0; i < n_; ++i) X_[i] = model::wilson_lnK(*set_, i, T, p);
     X_[lnT_index()] = std::log(T);
-    X_[lnp_index()] = std::log(settings_.p_min);
+    X_[lnp_index()] = std::log(p);
     return true;
 }
 
@@ -88,19 +90,37 @@ bool EnvelopeTracer::newton_step(double& measure) {
     return std::isfinite(measure);
 }
 
-EnvelopeTracer::Convergence EnvelopeTracer::converge_point(bool first) {
+// The first point, at the minimum pressure. Where Newton's method does not
+// converge from the start-up passes (it may wander far from a start a few
+// tenths of a kelvin off), more passes bring the estimate closer and Newton's
+// method gets more iterations before the trace is given up.
+bool EnvelopeTracer::first_point() {
+    fixed_ = lnp_index();
+    for (int attempt = 1; attempt <= kFirstPointAttempts; ++attempt) {
+        if (!startup_passes()) return false;
+        const LuVector estimate = X_;
+        fixed_value_ = X_[fixed_];
+        const int cap = attempt * settings_.tuning.max_newton_iterations;
+        if (converge_point(true, cap) == Convergence::converged) return true;
+        X_ = estimate;
+    }
+    return false;
+}
+
+EnvelopeTracer::Convergence EnvelopeTracer::converge_point(bool first, int iteration_cap) {
     // A failed attempt may have found the other root of a phase (beyond its
     // spinodal, say); its flags must not steer the retry with a smaller step.
     const EnvelopeEquations::RootState roots = equations_.root_state();
     equations_.update_root_preferences();
-    const Convergence result = newton_iteration(first);
+    const Convergence result =
+        newton_iteration(first, iteration_cap > 0 ? iteration_cap : settings_.tuning.max_newton_iterations);
     if (result == Convergence::abandoned) equations_.restore(roots);
     return result;
 }
 
-EnvelopeTracer::Convergence EnvelopeTracer::newton_iteration(bool first) {
+EnvelopeTracer::Convergence EnvelopeTracer::newton_iteration(bool first, int iteration_cap) {
     double previous = kFirstMeasureReference;
-    for (int it = 1; it <= settings_.tuning.max_newton_iterations; ++it) {
+    for (int it = 1; it <= iteration_cap; ++it) {
         iterations_ = it;
         double measure = 0.0;
         if (!newton_step(measure)) return Convergence::abandoned;
