@@ -1,25 +1,16 @@
-// libFuzzer target over the 14 C exports of ngtherm.h. The input bytes choose
-// the export, the composition, the state and the other arguments; after each
-// call the fuzzer checks what the C interface promises and aborts with a
-// message when a promise is broken:
-//   - the composition echo is a bit-for-bit copy, the inputs are left alone;
-//   - every status is a documented code, and the codes of the general input
-//     limits (53 to 56, 180) are the ones the arguments call for;
-//   - a result under a success status is finite, a failed calculation holds
-//     the sentinel of its code;
-//   - nothing is written outside the documented array sizes (guard cells
-//     around every output array) and, after a failed input check, the results
-//     keep what the caller put there (phase: zeros, as documented);
-//   - a null argument makes the call return without writing anything;
-//   - the same call made twice gives the same bits (the second from the cache);
-//   - the same call after one at a nearby state gives the same bits;
-//   - no call takes longer than a fixed bound.
+// libFuzzer target over the 14 C exports of ngtherm.h. The input bytes choose the export and its
+// arguments; after each call the fuzzer aborts with a message when a promise of the C interface
+// is broken: the echo is a bit-for-bit copy and the inputs are left alone; every status is a
+// documented code, and the codes of the general input limits (53 to 56, 180) are the ones the
+// arguments call for; a result under success is finite, a failed calculation holds its code's
+// sentinel; nothing is written outside the documented array sizes and, after a failed input
+// check, the results keep what the caller put there (phase: zeros); a null argument makes the
+// call return without writing; the same call gives the same bits twice, and after a call at a
+// nearby state; no call takes longer than a fixed bound.
 //
-// Input layout (bytes that run out read as zero):
-//   function, flags, phase selector (int16), range set (int16),
-//   composition block, edit count and edits, T, p,
-//   and for `phase`: p_min, p_max, T_min, initial step, vapour fraction.
-// tools/make_fuzz_corpus.py writes inputs in this layout.
+// Input layout (bytes that run out read as zero): function, flags, phase selector (int16), range
+// set (int16), composition block, edit count and edits, T, p, and for `phase`: p_min, p_max,
+// T_min, initial step, vapour fraction. tools/make_fuzz_corpus.py writes inputs in this layout.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -30,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -38,24 +28,18 @@
 
 namespace {
 
-constexpr int kComponents = 21;
+constexpr int kComponents = 21, kFlashResults = 3, kCharacteristics = 8;
 constexpr int kSlots = 11;  // gerg2008 results and statuses
-constexpr int kFlashResults = 3;
-constexpr int kEnvelopeRows = 200;
-constexpr int kEnvelopeCells = kEnvelopeRows * 24;
-constexpr int kCharacteristics = 8;
+constexpr int kEnvelopeRows = 200, kEnvelopeCells = kEnvelopeRows * 24;
 constexpr int kGuardCells = 8;  // on either side of every output array
 constexpr int kFlash = 12, kPhase = 13, kFunctionCount = 14;
 constexpr int kSlotK = 1, kRatioFunction = 2;
 
-// Wall-clock bound per equilibrium evaluation under AddressSanitizer,
-// UndefinedBehaviorSanitizer and coverage instrumentation, and the number of
-// evaluations an export makes. The slowest evaluations measured are the ones
-// that end in status 206: up to about 60 ms each for wet heavy gases (3 ms in
-// a Release build), and a failed evaluation is not cached, so gerg2008 repeats
-// it in every slot. The slowest envelope traces measured take about 100 ms.
-// The bounds leave room for a host whose other cores are busy; a call over its
-// bound is timed once more and fails only when it is slow both times.
+// Wall-clock bound per equilibrium evaluation under the sanitizers and coverage, and the number of
+// evaluations an export makes. The slowest measured end in status 206: up to about 60 ms each for
+// wet heavy gases (3 ms in Release), not cached, so gerg2008 repeats them in every slot; the
+// slowest envelope traces take about 100 ms. The bounds leave room for a host whose other cores
+// are busy; a call over its bound is timed once more and fails only when slow both times.
 constexpr double kEvaluationBoundMs = 100.0;
 constexpr int kGerg2008Evaluations = 12;  // Z three times (state, reference, state) and nine slots
 constexpr int kRatioEvaluations = 2;      // gerg2008_k: Z at the state and at the reference
@@ -75,8 +59,7 @@ constexpr double sentinel_of(int code) { return is_calculation_code(code) ? kSen
 // Codes that only the envelope reports, and the one no export can report
 // (no export takes a basis flag).
 constexpr bool is_envelope_code(int code) { return (code >= 196 && code <= 201) || code == 207; }
-constexpr int kBasisFlagCode = 195;
-constexpr int kSelectorCode = 194;
+constexpr int kBasisFlagCode = 195, kSelectorCode = 194;
 
 using PropertyFn = void (*)(const double*, const double*, const double*, const std::int16_t*,
                             std::int16_t*, double*, double*, std::int16_t*);
@@ -97,15 +80,13 @@ Percentages gas(std::initializer_list<std::pair<int, double>> parts) {
 }
 const Percentages kGases[] = {
     gas({{0, 90}, {3, 5}, {1, 3}, {2, 2}}),
-    gas({{0, 90}, {1, 2}, {2, 1}, {3, 4}, {4, 1.5}, {5, 0.4}, {6, 0.4}, {7, 0.2}, {8, 0.2},
-         {9, 0.2}, {16, 0.1}}),
-    gas({{0, 86}, {3, 6}, {4, 3}, {5, 1.2}, {6, 0.8}, {7, 0.5}, {1, 2.5}}),
-    gas({{0, 90}, {4, 10}}),
+    gas({{0, 90}, {1, 2}, {2, 1}, {3, 4}, {4, 1.5}, {5, 0.4}, {6, 0.4}, {7, 0.2}, {8, 0.2}, {9, 0.2},
+         {16, 0.1}}),
+    gas({{0, 86}, {3, 6}, {4, 3}, {5, 1.2}, {6, 0.8}, {7, 0.5}, {1, 2.5}}), gas({{0, 90}, {4, 10}}),
     gas({{0, 100}}),
-    gas({{0, 77.824}, {1, 2.0},   {2, 6.0},   {3, 8.0},   {4, 3.0},  {5, 0.3},  {6, 0.15},
-         {7, 0.165},  {8, 0.05},  {9, 0.215}, {10, 0.088}, {11, 0.024}, {12, 0.015}, {13, 0.009},
-         {14, 0.7},   {15, 0.1},  {16, 0.4},  {17, 0.5},  {18, 0.2}, {19, 0.01}, {20, 0.25}}),
-};
+    gas({{0, 77.824}, {1, 2.0}, {2, 6.0}, {3, 8.0}, {4, 3.0}, {5, 0.3}, {6, 0.15}, {7, 0.165},
+         {8, 0.05}, {9, 0.215}, {10, 0.088}, {11, 0.024}, {12, 0.015}, {13, 0.009}, {14, 0.7},
+         {15, 0.1}, {16, 0.4}, {17, 0.5}, {18, 0.2}, {19, 0.01}, {20, 0.25}})};
 
 // Special values a number can take: non-finite, signed zero, denormals,
 // extremes, and the limits of the input check and the range sets.
@@ -135,12 +116,10 @@ struct Reader {
     std::uint8_t byte() { return read<std::uint8_t>(); }
     // A tag byte chooses float, special value, raw double, or raw double moved by ulps.
     double value() {
-        switch (byte() % 4) {
-            case 0: return read<float>();
-            case 1: { const double v = kSpecials[byte() % std::size(kSpecials)]; return step_ulps(v, read<std::int8_t>()); }
-            case 2: return read<double>();
-            default: { const double v = read<double>(); return step_ulps(v, read<std::int8_t>()); }
-        }
+        const int tag = byte() % 4;
+        if (tag == 0) return read<float>();
+        const double v = tag == 1 ? kSpecials[byte() % std::size(kSpecials)] : read<double>();
+        return tag == 2 ? v : step_ulps(v, read<std::int8_t>());
     }
 };
 
@@ -150,8 +129,7 @@ struct Input {
     int null_argument = -1;  // index of the argument passed as null, or -1
     std::int16_t selector = 0, range = 0;
     Percentages c{};
-    double T = 0.0, p = 0.0;
-    double p_min = 0.0, p_max = 0.0, T_min = 0.0, step = 0.0, beta = 0.0;
+    double T = 0.0, p = 0.0, p_min = 0.0, p_max = 0.0, T_min = 0.0, step = 0.0, beta = 0.0;
 };
 
 Percentages read_composition(Reader& in) {
@@ -175,15 +153,14 @@ Percentages read_composition(Reader& in) {
     return c;
 }
 
-constexpr int argument_count(int function) { return function == kPhase ? 14 : function == kFlash ? 9 : 8; }
-
 Input read_input(const std::uint8_t* data, std::size_t size) {
     Reader in{data, size};
     Input input;
     input.function = in.byte() % kFunctionCount;
     const std::uint8_t flags = in.byte();
     input.repeat = (flags & 1) != 0;
-    if ((flags & 0x0E) == 0x0E) input.null_argument = (flags >> 4) % argument_count(input.function);
+    const int arguments = input.function == kPhase ? 14 : input.function == kFlash ? 9 : 8;
+    if ((flags & 0x0E) == 0x0E) input.null_argument = (flags >> 4) % arguments;
     input.selector = in.read<std::int16_t>();
     input.range = in.read<std::int16_t>();
     input.c = read_composition(in);
@@ -230,28 +207,25 @@ struct Guarded {
     Guarded(const char* name, int n, T fill) : name(name), n(n), fill(fill), cells(n + 2 * kGuardCells, fill) {}
     T* data() { return cells.data() + kGuardCells; }
     const T& operator[](int i) const { return cells[kGuardCells + i]; }
-    bool guards_intact() const {
-        for (int k = 0; k < kGuardCells; ++k) {
-            if (!same(cells[k], fill) || !same(cells[kGuardCells + n + k], fill)) return false;
-        }
-        return true;
+    template <class P>
+    bool each(P ok, int from = kGuardCells, int count = -1) const {
+        return std::all_of(&cells[from], &cells[from] + (count < 0 ? n : count), ok);
     }
-    bool all(T v) const {
-        for (int i = 0; i < n; ++i) if (!same((*this)[i], v)) return false;
-        return true;
-    }
+    bool all(T v) const { return each([v](const T& c) { return same(c, v); }); }
     bool untouched() const { return all(fill); }
-    bool all_finite() const {
-        for (int i = 0; i < n; ++i) if (!std::isfinite(static_cast<double>((*this)[i]))) return false;
-        return true;
+    bool guards_intact() const {
+        const auto is_fill = [this](const T& c) { return same(c, fill); };
+        return each(is_fill, 0, kGuardCells) && each(is_fill, kGuardCells + n, kGuardCells);
     }
-    bool same_bits(const Guarded& o) const { return std::memcmp(cells.data(), o.cells.data(), cells.size() * sizeof(T)) == 0; }
+    bool all_finite() const { return each([](T v) { return std::isfinite(double(v)); }); }
+    bool same_bits(const Guarded& o) const {
+        return std::memcmp(cells.data(), o.cells.data(), cells.size() * sizeof(T)) == 0;
+    }
     void print_difference(const Guarded& o) const {
         for (int i = 0; i < n; ++i) {
-            if (!same((*this)[i], o[i])) {
-                std::fprintf(stderr, "%s[%d]: first call %.17g, second call %.17g\n", name, i,
-                             static_cast<double>((*this)[i]), static_cast<double>(o[i]));
-            }
+            if (same((*this)[i], o[i])) continue;
+            std::fprintf(stderr, "%s[%d]: first call %.17g, second call %.17g\n", name, i,
+                         double((*this)[i]), double(o[i]));
         }
     }
     const char* name;
@@ -304,27 +278,24 @@ struct Outputs {
 // the heap at their exact size, so that AddressSanitizer sees a read past them.
 struct Arguments {
     explicit Arguments(const Input& in)
-        : c(new double[kComponents]),
-          scalars(new double[7]{in.p, in.T, in.p_min, in.p_max, in.T_min, in.step, in.beta}),
-          selector(new std::int16_t(in.selector)) {
-        std::copy(in.c.begin(), in.c.end(), c.get());
-    }
-    std::unique_ptr<double[]> c, scalars;
-    std::unique_ptr<std::int16_t> selector;
+        : c(in.c.begin(), in.c.end()), scalars{in.p, in.T, in.p_min, in.p_max, in.T_min, in.step, in.beta},
+          selector{in.selector} {}
+    std::vector<double> c, scalars;
+    std::vector<std::int16_t> selector;
 };
 
 void call(const Input& in, const Arguments& a, Outputs& out) {
     const auto u = [n = in.null_argument](auto* pointer, int index) { return index == n ? nullptr : pointer; };
-    const double* s = a.scalars.get();
+    const double* s = a.scalars.data();
     if (in.function < kFlash) {
-        kPropertyFunctions[in.function](u(a.c.get(), 0), u(s, 1), u(s + 1, 2), u(a.selector.get(), 3),
+        kPropertyFunctions[in.function](u(a.c.data(), 0), u(s, 1), u(s + 1, 2), u(a.selector.data(), 3),
                                         u(out.range.data(), 4), u(out.result.data(), 5), u(out.echo.data(), 6),
                                         u(out.status.data(), 7));
     } else if (in.function == kFlash) {
-        flash_tp(u(a.c.get(), 0), u(s, 1), u(s + 1, 2), u(out.range.data(), 3), u(out.flash_results.data(), 4),
+        flash_tp(u(a.c.data(), 0), u(s, 1), u(s + 1, 2), u(out.range.data(), 3), u(out.flash_results.data(), 4),
                  u(out.liquid.data(), 5), u(out.vapour.data(), 6), u(out.echo.data(), 7), u(out.status.data(), 8));
     } else {
-        phase(u(a.c.get(), 0), u(s, 1), u(s + 1, 2), u(s + 2, 3), u(s + 3, 4), u(s + 4, 5), u(s + 5, 6),
+        phase(u(a.c.data(), 0), u(s, 1), u(s + 1, 2), u(s + 2, 3), u(s + 3, 4), u(s + 4, 5), u(s + 5, 6),
               u(s + 6, 7), u(out.range.data(), 8), u(out.envelope.data(), 9), u(out.count.data(), 10),
               u(out.characteristic.data(), 11), u(out.echo.data(), 12), u(out.status.data(), 13));
     }
@@ -402,16 +373,15 @@ void check_flash(const Outputs& out) {
     } else {
         const double sentinel = sentinel_of(status);
         check(beta == sentinel, "vapour fraction is not the sentinel of the status", status);
-        for (int i = 0; i < kComponents; ++i) {
-            check(out.liquid[i] == 100.0 * sentinel && out.vapour[i] == 100.0 * sentinel,
-                  "phase composition is not 100 times the sentinel", i);
-        }
+        const auto is_sentinel = [&](double v) { return v == 100.0 * sentinel; };
+        check(out.liquid.each(is_sentinel) && out.vapour.each(is_sentinel),
+              "phase composition is not 100 times the sentinel", status);
     }
 }
 
 void check_call(const Input& in, const Arguments& a, const Outputs& out) {
     check(out.every([](const auto& g) { return g.guards_intact(); }), "write outside a documented array");
-    check(std::memcmp(a.c.get(), in.c.data(), sizeof in.c) == 0 && *a.selector == in.selector,
+    check(std::memcmp(a.c.data(), in.c.data(), sizeof in.c) == 0 && a.selector[0] == in.selector,
           "an input argument was changed");
     if (in.null_argument >= 0) {
         check(out.every([](const auto& g) { return g.untouched(); }), "call with a null argument wrote output",
@@ -421,10 +391,11 @@ void check_call(const Input& in, const Arguments& a, const Outputs& out) {
     check(std::memcmp(&out.echo[0], in.c.data(), sizeof in.c) == 0, "echo differs from the composition");
     check(out.range[0] == std::min<std::int16_t>(in.range, 2), "range set written wrongly", out.range[0]);
     if (check_input_status(in, out)) {
-        const bool kept = in.function < kFlash    ? out.result.untouched()
-                          : in.function == kFlash ? out.flash_results.untouched() && out.liquid.untouched() && out.vapour.untouched()
-                                                  : out.envelope.all(0.0) && out.count.all(0) && out.characteristic.all(0.0);
-        check(kept, "results not as the caller left them (phase: zeros) after a failed input check", out.status[0]);
+        const bool kept = in.function < kFlash ? out.result.untouched()
+                          : in.function == kFlash
+                              ? out.flash_results.untouched() && out.liquid.untouched() && out.vapour.untouched()
+                              : out.envelope.all(0.0) && out.count.all(0) && out.characteristic.all(0.0);
+        check(kept, "results written after a failed input check (phase: not zeros)", out.status[0]);
         return;
     }
     check_slots(in, out, in.function == kPhase ? out.characteristic : out.result);
@@ -438,30 +409,27 @@ void check_call(const Input& in, const Arguments& a, const Outputs& out) {
 // Leaves an unrelated state in the thread's equilibrium cache, so that every
 // input starts from the same cache and a failure reproduces from its input alone.
 void flush_cache() {
-    double c[kComponents] = {}, result = 0.0, echo[kComponents];
-    c[1] = 100.0;  // nitrogen
-    const double p = 1.0, T = 300.0;
-    const std::int16_t selector = 0;
-    std::int16_t range = 0, status = 0;
-    gerg2008_z(c, &p, &T, &selector, &range, &result, echo, &status);
-}
-
-double call_ms(const Input& in, const Arguments& a, Outputs& out) {
-    const auto start = std::chrono::steady_clock::now();
-    call(in, a, out);
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    Input nitrogen{.function = 1, .T = 300.0, .p = 1.0};  // gerg2008_z
+    nitrogen.c[1] = 100.0;
+    Outputs ignored(nitrogen);
+    call(nitrogen, Arguments(nitrogen), ignored);
 }
 
 void timed_call(const Input& in, const Arguments& a, Outputs& out) {
-    const double bound = in.function == 0                ? kGerg2008Evaluations * kEvaluationBoundMs
+    const double bound = in.function == kPhase ? kPhaseBoundMs
+                         : in.function == 0    ? kGerg2008Evaluations * kEvaluationBoundMs
                          : in.function == kRatioFunction ? kRatioEvaluations * kEvaluationBoundMs
-                         : in.function == kPhase         ? kPhaseBoundMs
                                                          : kEvaluationBoundMs;
-    const double took = call_ms(in, a, out);
+    const auto call_ms = [&](Outputs& o) {
+        const auto start = std::chrono::steady_clock::now();
+        call(in, a, o);
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    const double took = call_ms(out);
     if (took <= bound) return;
     Outputs again(in);
     flush_cache();
-    const double retook = call_ms(in, a, again);
+    const double retook = call_ms(again);
     if (retook > bound) {
         std::fprintf(stderr, "call took %.1f ms and %.1f ms, bound %.0f ms\n", took, retook, bound);
         fail("call took longer than its bound", static_cast<long>(retook));
