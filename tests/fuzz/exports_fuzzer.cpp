@@ -35,11 +35,10 @@ constexpr int kGuardCells = 8;  // on either side of every output array
 constexpr int kFlash = 12, kPhase = 13, kFunctionCount = 14;
 constexpr int kSlotK = 1, kRatioFunction = 2;
 
-// Wall-clock bound per equilibrium evaluation under the sanitizers and coverage, and the number of
-// evaluations an export makes. The slowest measured end in status 206: up to about 60 ms each for
-// wet heavy gases (3 ms in Release), not cached, so gerg2008 repeats them in every slot; the
-// slowest envelope traces take about 100 ms. The bounds leave room for a host whose other cores
-// are busy; a call over its bound is timed once more and fails only when slow both times.
+// Wall-clock bound per equilibrium evaluation under the sanitizers and coverage, and the evaluations
+// an export makes. The slowest measured end in status 206: up to 60 ms each for wet heavy gases
+// (3 ms in Release), not cached, so gerg2008 repeats them in every slot; envelope traces take up to
+// 100 ms. A call over its bound (room for busy cores) is timed again and fails when slow twice.
 constexpr double kEvaluationBoundMs = 100.0;
 constexpr int kGerg2008Evaluations = 12;  // Z three times (state, reference, state) and nine slots
 constexpr int kRatioEvaluations = 2;      // gerg2008_k: Z at the state and at the reference
@@ -131,8 +130,17 @@ struct Input {
     double T = 0.0, p = 0.0, p_min = 0.0, p_max = 0.0, T_min = 0.0, step = 0.0, beta = 0.0;
 };
 
-Percentages read_composition(Reader& in) {
-    Percentages c{};
+Input read_input(const std::uint8_t* data, std::size_t size) {
+    Reader in{data, size};
+    Input input;
+    input.function = in.byte() % kFunctionCount;
+    const std::uint8_t flags = in.byte();
+    input.repeat = (flags & 1) != 0;
+    const int arguments = input.function == kPhase ? 14 : input.function == kFlash ? 9 : 8;
+    if ((flags & 0x0E) == 0x0E) input.null_argument = (flags >> 4) % arguments;
+    input.selector = in.read<std::int16_t>();
+    input.range = in.read<std::int16_t>();
+    Percentages& c = input.c;
     const int mode = in.byte() % 3;
     if (mode == 0) {
         c = kGases[in.byte() % std::size(kGases)];
@@ -149,20 +157,6 @@ Percentages read_composition(Reader& in) {
         double& v = c[in.byte() % kComponents];
         v = in.byte() % 2 == 0 ? in.value() : step_ulps(v, in.read<std::int8_t>());
     }
-    return c;
-}
-
-Input read_input(const std::uint8_t* data, std::size_t size) {
-    Reader in{data, size};
-    Input input;
-    input.function = in.byte() % kFunctionCount;
-    const std::uint8_t flags = in.byte();
-    input.repeat = (flags & 1) != 0;
-    const int arguments = input.function == kPhase ? 14 : input.function == kFlash ? 9 : 8;
-    if ((flags & 0x0E) == 0x0E) input.null_argument = (flags >> 4) % arguments;
-    input.selector = in.read<std::int16_t>();
-    input.range = in.read<std::int16_t>();
-    input.c = read_composition(in);
     input.T = in.value();
     input.p = in.value();
     if (input.function == kPhase) {
@@ -192,9 +186,7 @@ const Input* current = nullptr;  // for the message of a failed check
     std::abort();
 }
 
-void check(bool ok, const char* what, long detail = 0) {
-    if (!ok) fail(what, detail);
-}
+void check(bool ok, const char* what, long detail = 0) { if (!ok) fail(what, detail); }
 
 template <class T>
 bool same(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof(T)) == 0; }
@@ -454,10 +446,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!out.same_bits(again)) fail("the same call twice gives different bits");
     }
     if (std::getenv("NGTHERM_FUZZ_VERBOSE")) {
+        const auto& first = in.function == kFlash ? out.flash_results : in.function == kPhase ? out.characteristic : out.result;
         describe(in);
-        std::fprintf(stderr, "status %d, range set %d, first result %.17g\n\n", out.status[0], out.range[0],
-                     in.function == kFlash ? out.flash_results[0] : in.function == kPhase ? out.characteristic[0]
-                                                                                         : out.result[0]);
+        std::fprintf(stderr, "status %d, range set %d, first result %.17g\n\n", out.status[0], out.range[0], first[0]);
     }
     if (nearby_states && in.null_argument < 0) check_after_nearby_state(in, args, out);
     current = nullptr;
