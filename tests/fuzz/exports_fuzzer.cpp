@@ -51,9 +51,11 @@ constexpr double kSentinels[] = {-99991, -99992, -99997, -99998, -99999, -99990,
                                  -99930, -99940, -99950, -91111, -94444, -95555, -96666, -97777, -98888};
 
 constexpr bool is_success(int code) { return code == -1 || code == 0; }
-constexpr bool is_input_code(int code) { return std::ranges::find(kInputCodes, code) != std::end(kInputCodes); }
+constexpr bool is_input_code(int code) { return std::ranges::count(kInputCodes, code) != 0; }
 constexpr bool is_calculation_code(int code) { return code >= 190 && code <= 207; }
-constexpr double sentinel_of(int code) { return is_calculation_code(code) ? kSentinels[code - 190] : 0.0; }
+constexpr double sentinel_of(int code) {
+    return is_calculation_code(code) ? kSentinels[code - 190] : 0.0;
+}
 // Codes that only the envelope reports, and the one no export can report
 // (no export takes a basis flag).
 constexpr bool is_envelope_code(int code) { return (code >= 196 && code <= 201) || code == 207; }
@@ -160,7 +162,9 @@ Input read_input(const std::uint8_t* data, std::size_t size) {
     input.T = in.value();
     input.p = in.value();
     if (input.function == kPhase) {
-        for (double* v : {&input.p_min, &input.p_max, &input.T_min, &input.step, &input.beta}) *v = in.value();
+        for (double* v : {&input.p_min, &input.p_max, &input.T_min, &input.step, &input.beta}) {
+            *v = in.value();
+        }
     }
     return input;
 }
@@ -195,7 +199,8 @@ bool same(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof(T)) == 0; 
 // that no export writes, so that both stray writes and untouched results show.
 template <class T>
 struct Guarded {
-    Guarded(const char* name, int n, T fill) : name(name), n(n), fill(fill), cells(n + 2 * kGuardCells, fill) {}
+    Guarded(const char* name, int n, T fill)
+        : name(name), n(n), fill(fill), cells(n + 2 * kGuardCells, fill) {}
     T* data() { return cells.data() + kGuardCells; }
     const T& operator[](int i) const { return cells[kGuardCells + i]; }
     template <class P>
@@ -233,14 +238,15 @@ constexpr std::int32_t kFillCount = 0x2a2a2a2a;
 struct Outputs {
     explicit Outputs(const Input& in)
         : result("result", in.function == 0 ? kSlots : 1, kFill),
-          status("status", in.function == kPhase ? kCharacteristics : in.function == 0 ? kSlots : 1, kFillStatus),
+          status("status", in.function == kPhase ? kCharacteristics : result.n, kFillStatus),
           range("range set", 1, in.range), echo("echo", kComponents, kFill),
           flash_results("flash results", kFlashResults, kFill), liquid("liquid", kComponents, kFill),
           vapour("vapour", kComponents, kFill), envelope("envelope", kEnvelopeCells, kFill),
           count("point count", 1, kFillCount), characteristic("characteristic", kCharacteristics, kFill) {}
 
     auto arrays() const {
-        return std::tie(result, status, range, echo, flash_results, liquid, vapour, envelope, count, characteristic);
+        return std::tie(result, status, range, echo, flash_results, liquid, vapour, envelope, count,
+                        characteristic);
     }
     template <class F>
     bool every(F f) const {
@@ -270,15 +276,17 @@ struct Arguments {
 };
 
 void call(const Input& in, const Arguments& a, Outputs& out) {
-    const auto u = [n = in.null_argument](auto* pointer, int index) { return index == n ? nullptr : pointer; };
+    const auto u = [n = in.null_argument](auto* pointer, int i) { return i == n ? nullptr : pointer; };
     const double* s = a.scalars.data();
     if (in.function < kFlash) {
-        kPropertyFunctions[in.function](u(a.c.data(), 0), u(s, 1), u(s + 1, 2), u(a.selector.data(), 3),
-                                        u(out.range.data(), 4), u(out.result.data(), 5), u(out.echo.data(), 6),
+        kPropertyFunctions[in.function](u(a.c.data(), 0), u(s, 1), u(s + 1, 2),
+                                        u(a.selector.data(), 3), u(out.range.data(), 4),
+                                        u(out.result.data(), 5), u(out.echo.data(), 6),
                                         u(out.status.data(), 7));
     } else if (in.function == kFlash) {
-        flash_tp(u(a.c.data(), 0), u(s, 1), u(s + 1, 2), u(out.range.data(), 3), u(out.flash_results.data(), 4),
-                 u(out.liquid.data(), 5), u(out.vapour.data(), 6), u(out.echo.data(), 7), u(out.status.data(), 8));
+        flash_tp(u(a.c.data(), 0), u(s, 1), u(s + 1, 2), u(out.range.data(), 3),
+                 u(out.flash_results.data(), 4), u(out.liquid.data(), 5), u(out.vapour.data(), 6),
+                 u(out.echo.data(), 7), u(out.status.data(), 8));
     } else {
         phase(u(a.c.data(), 0), u(s, 1), u(s + 1, 2), u(s + 2, 3), u(s + 3, 4), u(s + 4, 5), u(s + 5, 6),
               u(s + 6, 7), u(out.range.data(), 8), u(out.envelope.data(), 9), u(out.count.data(), 10),
@@ -319,7 +327,7 @@ bool check_input_status(const Input& in, const Outputs& out) {
         if (in.range == 0) check(!is_input_code(status), "range-set status with range set 0", status);
     }
     if (!is_input_code(status)) return false;
-    if (in.function != kFlash) check(out.status.all(out.status[0]), "input status not in every slot", status);
+    if (in.function != kFlash) check(out.status.all(status), "input status not in every slot", status);
     return true;
 }
 
@@ -333,16 +341,18 @@ void check_slots(const Input& in, const Outputs& out, const Guarded<double>& val
         check(success || is_calculation_code(status), "undocumented status in a slot", status);
         check(property || status != kSelectorCode, "phase-selector status from flash_tp or phase", status);
         check(!property || selector_ok || status == kSelectorCode, "bad phase selector not reported", status);
-        check(in.function == kPhase || !is_envelope_code(status), "envelope status from another export", status);
+        check(in.function == kPhase || !is_envelope_code(status), "envelope status elsewhere", status);
         if (in.function == 0) check(status != -1, "gerg2008 reports success as -1", k);
         if (property && in.function != 0 && success) {
-            check(status == (out.range[0] == 0 ? -1 : 0), "success code does not match the range set", status);
+            check(status == (out.range[0] == 0 ? -1 : 0), "success code not of the range set", status);
         }
         if (in.function != kFlash) {
             // K reports a failed Z evaluation's code with the quotient.
             const bool is_k = in.function == 0 ? k == kSlotK : in.function == kRatioFunction;
             if (success) check(std::isfinite(values[k]), "non-finite result under a success status", status);
-            if (!success && property && !is_k) check(values[k] == sentinel, "result is not the sentinel of its status", status);
+            if (!success && property && !is_k) {
+                check(values[k] == sentinel, "result is not the sentinel of its status", status);
+            }
             continue;
         }
         const double beta = out.flash_results[0];
@@ -372,16 +382,18 @@ void check_call(const Input& in, const Arguments& a, const Outputs& out) {
     check(std::memcmp(&out.echo[0], in.c.data(), sizeof in.c) == 0, "echo differs from the composition");
     check(out.range[0] == std::min<std::int16_t>(in.range, 2), "range set written wrongly", out.range[0]);
     if (check_input_status(in, out)) {
-        const bool kept = in.function < kFlash ? out.result.untouched()
-                          : in.function == kFlash
-                              ? out.flash_results.untouched() && out.liquid.untouched() && out.vapour.untouched()
-                              : out.envelope.all(0.0) && out.count.all(0) && out.characteristic.all(0.0);
+        const bool kept =
+            in.function < kFlash    ? out.result.untouched()
+            : in.function == kFlash ? out.flash_results.untouched() && out.liquid.untouched() &&
+                                          out.vapour.untouched()
+                                    : out.envelope.all(0.0) && out.count.all(0) && out.characteristic.all(0.0);
         check(kept, "results written after a failed input check (phase: not zeros)", out.status[0]);
         return;
     }
     check_slots(in, out, in.function == kPhase ? out.characteristic : out.result);
     if (in.function == kPhase) {
-        check(out.count[0] >= 0 && out.count[0] <= kEnvelopeRows, "point count outside 0 to 200", out.count[0]);
+        const int count = out.count[0];
+        check(count >= 0 && count <= kEnvelopeRows, "point count outside 0 to 200", count);
         check(out.envelope.all_finite(), "non-finite table cell");
     }
 }
@@ -446,9 +458,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!out.same_bits(again)) fail("the same call twice gives different bits");
     }
     if (std::getenv("NGTHERM_FUZZ_VERBOSE")) {
-        const auto& first = in.function == kFlash ? out.flash_results : in.function == kPhase ? out.characteristic : out.result;
+        const auto& first = in.function == kFlash   ? out.flash_results
+                            : in.function == kPhase ? out.characteristic : out.result;
         describe(in);
-        std::fprintf(stderr, "status %d, range set %d, first result %.17g\n\n", out.status[0], out.range[0], first[0]);
+        std::fprintf(stderr, "status %d, range set %d, first result %.17g\n\n", out.status[0],
+                     out.range[0], first[0]);
     }
     if (nearby_states && in.null_argument < 0) check_after_nearby_state(in, args, out);
     current = nullptr;
