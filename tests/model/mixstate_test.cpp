@@ -1,6 +1,7 @@
 #include "model/mixstate.hpp"
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,11 +28,7 @@ Evaluation evaluate(const ModelFeed& m, const std::vector<double>& x, double T, 
     return e;
 }
 
-struct FugacityCase {
-    Gas gas;
-    double T, p;
-    RootPreference root;
-};
+struct FugacityCase { Gas gas; double T, p; RootPreference root; };
 
 std::vector<FugacityCase> fugacity_cases() {
     return {{test::published_mixture(), 400.0, 50.0, RootPreference::stable},
@@ -70,7 +67,7 @@ TEST(MixState, FugacityDerivativesAgreeWithCentralDifferences) {
         const ModelFeed m(c.gas);
         const int n = m.n();
         const Evaluation e = evaluate(m, m.x, c.T, c.p, c.root);
-        const double hT = 1e-4 * c.T, hp = 1e-5 * c.p;
+        const double hT = 1e-4 * c.T, hp = 1e-5 * c.p, h = 1e-6;
         const Evaluation tu = evaluate(m, m.x, c.T + hT, c.p, c.root), td = evaluate(m, m.x, c.T - hT, c.p, c.root);
         const Evaluation pu = evaluate(m, m.x, c.T, c.p + hp, c.root), pd = evaluate(m, m.x, c.T, c.p - hp, c.root);
         for (int i = 0; i < n; ++i) {
@@ -80,7 +77,6 @@ TEST(MixState, FugacityDerivativesAgreeWithCentralDifferences) {
             EXPECT_NEAR(e.fug.dlnphidp[i], fdp, 1e-6 * (1 + std::fabs(fdp))) << c.gas.name << " i=" << i;
         }
         for (int j = 0; j < n; ++j) {
-            const double h = 1e-6;
             std::vector<double> up = m.x, dn = m.x;
             up[j] += h;
             dn[j] -= h;
@@ -97,9 +93,9 @@ TEST(MixState, ResidualPropertiesAgreeWithDifferencesOfTheState) {
     const ModelFeed m(test::lean_gas_11());
     const double T = 260.0, p = 8.0, h = 1e-4;
     const MixRequest req{Fugacity::none, TpDerivatives::second};
-    const Evaluation e = evaluate(m, m.x, T, p, RootPreference::stable, req);
-    const Evaluation up = evaluate(m, m.x, T + h, p, RootPreference::stable, req);
-    const Evaluation dn = evaluate(m, m.x, T - h, p, RootPreference::stable, req);
+    const Evaluation e = evaluate(m, m.x, T, p, RootPreference::stable, req),
+                     up = evaluate(m, m.x, T + h, p, RootPreference::stable, req),
+                     dn = evaluate(m, m.x, T - h, p, RootPreference::stable, req);
     const double V = 1.0 / (kR * e.result.rho);
     const double dVdT = (1.0 / (kR * up.result.rho) - 1.0 / (kR * dn.result.rho)) / (2 * h);
     EXPECT_NEAR(e.rec.dVdT, dVdT, 1e-6 * std::fabs(dVdT));
@@ -120,12 +116,13 @@ TEST(MixState, SideFollowsTheRootFoundWhateverThePreference) {
     auto side = [&](RootPreference root, double p) {
         return mixstate(m.set, scratch, {}, root, 270.0, p, m.x.data(), nullptr, rec).side;
     };
-    // 270 K: 2 MPa is below and 20 MPa above the saturation pressure of about 3.2 MPa.
-    EXPECT_EQ(side(RootPreference::stable, 2.0), Side::vapour_like);
-    EXPECT_EQ(side(RootPreference::stable, 20.0), Side::liquid_like);
-    EXPECT_EQ(side(RootPreference::liquid, 2.0), Side::liquid_like);  // the metastable liquid root
-    EXPECT_EQ(side(RootPreference::vapour, 2.0), Side::vapour_like);
-    EXPECT_EQ(side(RootPreference::vapour, 20.0), Side::liquid_like);  // only a liquid-like root exists
+    // 270 K: 2 MPa is below and 20 MPa above the saturation pressure of about 3.2 MPa; at
+    // 2 MPa the liquid root is metastable, at 20 MPa only a liquid-like root exists.
+    for (auto [root, p, want] : {std::tuple{RootPreference::stable, 2.0, Side::vapour_like},
+                                 {RootPreference::stable, 20.0, Side::liquid_like}, {RootPreference::liquid, 2.0, Side::liquid_like},
+                                 {RootPreference::vapour, 2.0, Side::vapour_like}, {RootPreference::vapour, 20.0, Side::liquid_like}}) {
+        EXPECT_EQ(side(root, p), want) << p;
+    }
 }
 
 TEST(MixState, IdealGasLimitAtVeryLowPressure) {
