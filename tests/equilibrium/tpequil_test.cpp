@@ -149,10 +149,6 @@ TEST(Tpequil, EveryStateOfTheTableHasItsVerdictAndIsAnEquilibrium) {
         }
         ASSERT_EQ(eq.phases, 2);
         EXPECT_GT(eq.vapour.Z, eq.liquid.Z);
-        for (auto [f, tol] : {std::pair{&PhaseProperties::Z, 1e-14}, {&PhaseProperties::h, 1e-9},
-                              {&PhaseProperties::s, 1e-11}, {&PhaseProperties::cp, 1e-12}}) {
-            EXPECT_NEAR(eq.overall.*f, (1 - b) * eq.liquid.*f + b * eq.vapour.*f, tol * (1 + std::fabs(eq.overall.*f)));
-        }
         EXPECT_TRUE(std::isnan(eq.overall.w) && std::isnan(eq.overall.kappa) && std::isnan(eq.overall.jt));
         EXPECT_GT(eq.liquid_molar_mass, eq.vapour_molar_mass);
     }
