@@ -195,9 +195,6 @@ TEST(Tpequil, SplitPersistsAndBetaVariesContinuouslyUpToTheDewLine) {
         const EquilibriumResult& r = solve(solver, feed, T, 4.0);
         ASSERT_EQ(r.error, EquilibriumError::none) << "T = " << T;
         const bool two = r.two_phase();
-        if (k == 0) {
-            ASSERT_TRUE(two);
-        }
         changes += two != previous_two;
         if (two && previous_two && k > 0) {
             EXPECT_LT(std::fabs(r.beta - previous_beta), 2e-3) << "T = " << T;
@@ -206,7 +203,7 @@ TEST(Tpequil, SplitPersistsAndBetaVariesContinuouslyUpToTheDewLine) {
         previous_two = two;
         previous_beta = r.beta;
     }
-    EXPECT_EQ(changes, 1) << "one change from two phases to one, no flicker";
+    EXPECT_EQ(changes, 1) << "one change from two phases (at 240 K) to one, no flicker";
     EXPECT_FALSE(previous_two) << "the grid ends above the dew point";
     EXPECT_GT(last_split_beta, 0.99) << "beta reaches 1 at the dew line";
 }

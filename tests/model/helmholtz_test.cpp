@@ -147,13 +147,13 @@ TEST(ReducingFunctions, CompositionDerivativesAgreeWithCentralDifferences) {
         up[i] += h;
         dn[i] -= h;
         const ReducingDerivatives u = reducing(m, up), d = reducing(m, dn);
-        EXPECT_NEAR(r.dT[i], (u.T_r - d.T_r) / (2 * h), 1e-6 * (1 + std::fabs(r.dT[i])));
-        EXPECT_NEAR(r.drho[i], (u.rho_r - d.rho_r) / (2 * h), 1e-6 * (1 + std::fabs(r.drho[i])));
+        for (auto [got, fd] : {std::pair{r.dT[i], (u.T_r - d.T_r) / (2 * h)}, {r.drho[i], (u.rho_r - d.rho_r) / (2 * h)}}) {
+            EXPECT_NEAR(got, fd, 1e-6 * (1 + std::fabs(got))) << i;
+        }
         for (int j = 0; j < m.set.n; ++j) {
             EXPECT_NEAR(r.d2T[j][i], (u.dT[j] - d.dT[j]) / (2 * h), 1e-5 * (1 + std::fabs(r.d2T[j][i]))) << i << "," << j;
             EXPECT_NEAR(r.d2rho[j][i], (u.drho[j] - d.drho[j]) / (2 * h), 1e-5 * (1 + std::fabs(r.d2rho[j][i]))) << i << "," << j;
-            EXPECT_EQ(r.d2T[i][j], r.d2T[j][i]);
-            EXPECT_EQ(r.d2rho[i][j], r.d2rho[j][i]);
+            EXPECT_TRUE(r.d2T[i][j] == r.d2T[j][i] && r.d2rho[i][j] == r.d2rho[j][i]) << i << "," << j;
         }
     }
 }
