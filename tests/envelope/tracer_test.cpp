@@ -100,10 +100,8 @@ void expect_equilibrium_points(const Feed& feed, const Trace& t) {
     }
 }
 
-// Both lines return to the minimum pressure through equilibrium points and
-// meet at one critical point. Where the dew line crosses the caller's pressure,
-// the flash finds two phases just below that temperature and one vapour phase
-// (beta = 1) just above it.
+// Where the dew line crosses the caller's pressure, the flash finds two phases
+// just below that temperature and one vapour phase (beta = 1) just above it.
 TEST_P(NaturalGasEnvelope, DewAndBubbleLinesReturnThroughEquilibriumPointsAndMeetAtOneCriticalPoint) {
     const Gas& gas = GetParam();
     const Feed feed(gas);
@@ -168,10 +166,8 @@ struct ReferenceGas {
 
 class ReferenceSaturation : public ::testing::TestWithParam<ReferenceGas> {};
 
-// The special points of the trace against the reference values, at the
-// largest steps and with the maximum step held down, where the cubics span
-// short intervals. The dew line meets the cricondentherm and the cricondenbar
-// before its critical point.
+// At the largest steps and with the maximum step held down (short cubics). The
+// dew line meets the cricondentherm and the cricondenbar before its critical point.
 TEST_P(ReferenceSaturation, DewBubbleAndExtremePointsAgreeWithTheReference) {
     const nlohmann::json& ref = test::reference_values()["saturation"][GetParam().key];
     const Feed feed(GetParam().gas);

@@ -31,7 +31,6 @@ TEST(SinglePhaseState, ReproducesThePublishedCheckPoint) {
     EXPECT_NEAR(s.props.s, -38.57590392409089, 1e-6);
 }
 
-// Every single-phase reference state of the independent implementation.
 TEST(SinglePhaseState, AgreesWithTheReferenceValuesOfEveryGasAndState) {
     int checked = 0;
     for (const auto& [gas, data] : test::reference_values()["single_phase"].items()) {
