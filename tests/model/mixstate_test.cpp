@@ -119,9 +119,10 @@ TEST(MixState, SideFollowsTheRootFoundWhateverThePreference) {
     };
     // 270 K: 2 MPa is below and 20 MPa above the saturation pressure of about 3.2 MPa; at
     // 2 MPa the liquid root is metastable, at 20 MPa only a liquid-like root exists.
-    for (auto [root, p, want] : {std::tuple{RootPreference::stable, 2.0, Side::vapour_like},
-                                 {RootPreference::stable, 20.0, Side::liquid_like}, {RootPreference::liquid, 2.0, Side::liquid_like},
-                                 {RootPreference::vapour, 2.0, Side::vapour_like}, {RootPreference::vapour, 20.0, Side::liquid_like}}) {
+    using R = RootPreference;
+    for (auto [root, p, want] : {std::tuple{R::stable, 2.0, Side::vapour_like}, {R::stable, 20.0, Side::liquid_like},
+                                 {R::liquid, 2.0, Side::liquid_like}, {R::vapour, 2.0, Side::vapour_like},
+                                 {R::vapour, 20.0, Side::liquid_like}}) {
         EXPECT_EQ(side(root, p), want) << p;
     }
 }

@@ -121,7 +121,8 @@ TEST(PropertyRoutines, InternalEnergyIsEnthalpyMinusRTZForEveryStateSelectorAndB
             for (Basis basis : {Basis::molar, Basis::mass}) {
                 SCOPED_TRACE(g.name + " " + std::to_string(static_cast<int>(sel)) + std::to_string(static_cast<int>(basis)));
                 // The gas constant of the value: the ratio of the densities gives M.
-                const double M = rho_tp(solver, g.T, g.p, g.x, sel, basis) / (1000.0 * rho_tp(solver, g.T, g.p, g.x, sel, Basis::molar));
+                const double M = rho_tp(solver, g.T, g.p, g.x, sel, basis) /
+                                 (1000.0 * rho_tp(solver, g.T, g.p, g.x, sel, Basis::molar));
                 const double RT = (basis == Basis::molar ? kRMolarTest : 0.008314472 / M) * g.T;
                 EXPECT_NEAR(u_tp(solver, g.T, g.p, g.x, sel, basis),
                             h_tp(solver, g.T, g.p, g.x, sel, basis) - RT * z_tp(solver, g.T, g.p, g.x, sel), 1e-11 * std::fabs(RT));
