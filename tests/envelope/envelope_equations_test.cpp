@@ -15,26 +15,24 @@ namespace {
 
 using test::Feed;
 
-// Relative step of the central differences, and the agreement they allow.
-constexpr double kDifferenceStep = 1e-6;
-constexpr double kDifferenceTolerance = 2e-6;
+constexpr double kDifferenceStep = 1e-6, kDifferenceTolerance = 2e-6;  // of the central differences
 
 struct JacobianCase {
     test::Gas gas;
-    double beta;
-    double T, p;          // K, MPa: where the unknowns are placed
-    double lnK_scale;     // ln K_i = lnK_scale * (ln Tc_i - ln Tc_mean), a plausible spread
+    double beta, T, p;  // K, MPa: where the unknowns are placed
+    double lnK_scale;   // ln K_i = lnK_scale * (ln Tc_i - ln Tc_mean), a plausible spread
 };
 
 class EnvelopeJacobian : public ::testing::TestWithParam<JacobianCase> {};
 
-LuVector unknowns(const model::ActiveSet& set, const JacobianCase& c) {
+// Unknowns ln K_i = -lnK_scale (ln Tc_i - mean), ln T, ln p.
+LuVector unknowns(const model::ActiveSet& set, double lnK_scale, double T, double p) {
     LuVector X{};
     double mean = 0.0;
     for (int i = 0; i < set.n; ++i) mean += std::log(set.Tc[i]) / set.n;
-    for (int i = 0; i < set.n; ++i) X[i] = -c.lnK_scale * (std::log(set.Tc[i]) - mean);
-    X[set.n] = std::log(c.T);
-    X[set.n + 1] = std::log(c.p);
+    for (int i = 0; i < set.n; ++i) X[i] = -lnK_scale * (std::log(set.Tc[i]) - mean);
+    X[set.n] = std::log(T);
+    X[set.n + 1] = std::log(p);
     return X;
 }
 
@@ -45,7 +43,7 @@ TEST_P(EnvelopeJacobian, MatchesCentralDifferencesOfTheResiduals) {
     const int fixed = n + 1;
     EnvelopeEquations eq;
     eq.reset(feed.set, feed.x.data(), c.beta);
-    const LuVector X = unknowns(feed.set, c);
+    const LuVector X = unknowns(feed.set, c.lnK_scale, c.T, c.p);
     ASSERT_TRUE(eq.evaluate(X, kNewtonRequest));
     LuSystem J;
     eq.jacobian(X, fixed, J);
@@ -76,31 +74,20 @@ INSTANTIATE_TEST_SUITE_P(
         return info.param.gas.name + "_beta_" + std::to_string(static_cast<int>(info.param.beta * 100));
     });
 
-TEST(EnvelopeEquations, ResidualsVanishWhereFugacitiesAndAmountsBalance) {
-    // Residuals by definition: for K_i = 1 both phases are the feed.
+// For K_i = 1 both phases are the feed, so the residuals vanish; K = 0 or NaN
+// gives no liquid amount z/K and no evaluation.
+TEST(EnvelopeEquations, ResidualsVanishWhereFugacitiesAndAmountsBalanceAndNoPhaseAmountIsRefused) {
     const Feed feed(test::rich_gas_7());
     EnvelopeEquations eq;
     eq.reset(feed.set, feed.x.data(), 1.0);
-    LuVector X{};
-    X[feed.set.n] = std::log(300.0);
-    X[feed.set.n + 1] = std::log(5.0);
+    LuVector X = unknowns(feed.set, 0.0, 300.0, 5.0), F{};
     ASSERT_TRUE(eq.evaluate(X, kNewtonRequest));
-    LuVector F{};
     eq.residuals(X, feed.set.n + 1, std::log(5.0), F);
     for (int i = 0; i < feed.set.n + 2; ++i) EXPECT_NEAR(F[i], 0.0, 1e-13) << i;
-}
-
-TEST(EnvelopeEquations, RefusesUnknownsThatGiveNoPhaseAmount) {
-    const Feed feed(test::rich_gas_7());
-    EnvelopeEquations eq;
-    eq.reset(feed.set, feed.x.data(), 1.0);
-    LuVector X{};
-    X[0] = -1000.0;  // K = 0: the liquid amount z/K is infinite
-    X[feed.set.n] = std::log(250.0);
-    X[feed.set.n + 1] = std::log(3.0);
-    EXPECT_FALSE(eq.evaluate(X, kNewtonRequest));
-    X[0] = std::nan("");
-    EXPECT_FALSE(eq.evaluate(X, kNewtonRequest));
+    for (double lnK : {-1000.0, std::nan("")}) {
+        X[0] = lnK;
+        EXPECT_FALSE(eq.evaluate(X, kNewtonRequest));
+    }
 }
 
 }  // namespace

@@ -16,10 +16,7 @@ struct Interval {
     CubicSet cubic;
     double u = -1.0;
     Interval(double u_, const Cubic& k1, const Cubic& k2, const Cubic& lnT, const Cubic& lnp) : u(u_) {
-        cubic.set(0, k1);
-        cubic.set(1, k2);
-        cubic.set(2, lnT);
-        cubic.set(3, lnp);
+        for (int k = 0; const Cubic& c : {k1, k2, lnT, lnp}) cubic.set(k++, c);
     }
     IntervalCubics view() const { return {cubic, 2, u}; }
 };
@@ -41,21 +38,18 @@ TEST(SpecialPoints, FindTheTemperatureMaximumAndTheGridTemperatureCrossedOnBothS
     SpecialPointList list;
     find_special_points(iv.view(), tabulation({200.0, below, 300.0}, 1), tabulation({}, -1), list);
     ASSERT_EQ(list.size, 3);
-    int maxima = 0, crossings = 0;
+    int maxima = 0;
     for (int k = 0; k < list.size; ++k) {
         const SpecialPoint& sp = list.item[k];
-        const double T = std::exp(iv.cubic[2].value(sp.s));
         if (sp.type == EnvelopePointType::max_temperature) {
             ++maxima;
             EXPECT_NEAR(sp.s, 0.25, 1e-9);
         } else {
-            ++crossings;
             EXPECT_EQ(sp.type, EnvelopePointType::caller_temperature);
-            EXPECT_NEAR(T, below, 1e-4);  // the iteration stops at steps of 0.001 in s
+            EXPECT_NEAR(std::exp(iv.cubic[2].value(sp.s)), below, 1e-4);  // the iteration stops at steps of 0.001 in s
         }
     }
     EXPECT_EQ(maxima, 1);
-    EXPECT_EQ(crossings, 2);
     // Sorted from the previous point (s = 1) towards the current one (s = 0).
     for (int k = 1; k < list.size; ++k) EXPECT_GE(std::abs(list.item[k - 1].s), std::abs(list.item[k].s));
 }
@@ -81,9 +75,8 @@ TEST(SpecialPoints, TellPressureMinimaAndGridPressuresFromTheCallersPressure) {
             EXPECT_NEAR(std::exp(iv.cubic[3].value(sp.s)), 1.9, 1e-6);
         }
     }
-    EXPECT_EQ(minima, 1);
-    EXPECT_EQ(caller, 1);  // above the current pressure: crossed before the minimum only
-    EXPECT_EQ(grid, 2);
+    // 2.2 MPa lies above the current pressure: crossed before the minimum only.
+    EXPECT_TRUE(minima == 1 && caller == 1 && grid == 2) << minima << caller << grid;
 }
 
 TEST(SpecialPoints, AcceptACriticalPointOnlyWhereAllLnKVanishTogether) {

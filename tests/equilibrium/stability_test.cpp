@@ -43,8 +43,7 @@ TEST(Tpdmin, FindsTheFeedUnstableAndWithoutTheEarlyExitAStationaryPointOfNegativ
     for (const bool stop_when_unstable : {true, false}) {
         for (int i = 0; i < pr.ctx.n(); ++i) W[i] = pr.ctx.z()[i] / std::exp(lnK[i]);
         const TrialResult r = tpdmin(pr.ctx, pr.work.trial, W, stop_when_unstable);
-        EXPECT_EQ(r.outcome, TrialOutcome::unstable);
-        EXPECT_LT(r.tm, kUnstableTm);
+        EXPECT_TRUE(r.outcome == TrialOutcome::unstable && r.tm < kUnstableTm) << r.tm;
     }
     // At a stationary point ln W_i + ln phi_i(W) = d_i for every component.
     pr.ctx.evaluate(W.data(), model::RootPreference::stable, kLnPhiRequest, pr.work.liquid);
@@ -58,18 +57,15 @@ TEST(Tpdmin, EndsAsStableWithoutSecondOrderStageWhenTheTrialApproachesTheFeed) {
     Vector W{};
     for (int i = 0; i < pr.ctx.n(); ++i) W[i] = pr.ctx.z()[i] * (1.0 + 0.05 * ((i % 3) - 1));
     const TrialResult r = tpdmin(pr.ctx, pr.work.trial, W, true);
-    EXPECT_EQ(r.outcome, TrialOutcome::finished);
-    EXPECT_EQ(r.newton_iterations, 0);
+    EXPECT_TRUE(r.outcome == TrialOutcome::finished && r.newton_iterations == 0);
 }
 
 TEST(Tpsplit, GoesStraightToTheStabilityTestWhenWilsonGivesBetaZero) {
     // 5 % methane in n-decane: sum z K of the Wilson start is about 0.34.
     Problem pr(test::Gas{"c1_in_c10", {{"CH4", 5}, {"nC10", 95}}}, 300.0, 5.0);
     const SplitResult r = tpsplit(pr.ctx, pr.work);
-    EXPECT_EQ(r.status, SplitStatus::ok);
-    EXPECT_TRUE(r.stability_tested);
+    EXPECT_TRUE(r.status == SplitStatus::ok && r.stability_tested && !r.two_phase);
     EXPECT_EQ(r.substitution_steps, 1);
-    EXPECT_FALSE(r.two_phase);
     EXPECT_EQ(r.feed_side, model::Side::liquid_like);
 }
 
@@ -92,11 +88,10 @@ TEST(SplitNewton, ConvergesFromADisturbedSplitToTheSubstitutionAnswer) {
     Problem pr(test::rich_gas_7(), 240.0, 4.0);
     const SplitResult exact = tpsplit(pr.ctx, pr.work);
     ASSERT_TRUE(exact.two_phase);
-    // Move 5 % of the vapour's heaviest components into the liquid.
     double beta = exact.beta;
     Vector x = exact.x, y = exact.y;
     const int n = pr.ctx.n();
-    for (int i = 3; i < n; ++i) {
+    for (int i = 3; i < n; ++i) {  // 5 % of the vapour's heaviest components into the liquid
         const double shift = 0.05 * beta * y[i];
         y[i] = (beta * y[i] - shift) / beta;
         x[i] = ((1.0 - beta) * x[i] + shift) / (1.0 - beta);
@@ -107,8 +102,7 @@ TEST(SplitNewton, ConvergesFromADisturbedSplitToTheSubstitutionAnswer) {
     EXPECT_LT(pr.fugacity_gap(x, y), kSplitGradientTolerance);
     EXPECT_NEAR(beta, exact.beta, 1e-7);
     for (int i = 0; i < n; ++i) {
-        EXPECT_NEAR(x[i], exact.x[i], 1e-7);
-        EXPECT_NEAR(y[i], exact.y[i], 1e-7);
+        EXPECT_TRUE(std::fabs(x[i] - exact.x[i]) < 1e-7 && std::fabs(y[i] - exact.y[i]) < 1e-7) << i;
         EXPECT_NEAR((1.0 - beta) * x[i] + beta * y[i], pr.ctx.z()[i], 1e-14);
     }
 }

@@ -36,8 +36,7 @@ TEST(IdealGas, DerivedConstantsMatchThePublishedOnesWhereTheyAreConsistent) {
         const auto& ideal = data["components"][i]["ideal"];
         const double Tc = kComponents[i].Tc, rhoc = kComponents[i].rhoc;
         const double h = ideal["n0_2"].get<double>() * Tc;
-        const double s = ideal["n0_1"].get<double>() + ideal["n0_3"].get<double>() * std::log(Tc) -
-                         std::log(rhoc) / kRatio;
+        const double s = ideal["n0_1"].get<double>() + ideal["n0_3"].get<double>() * std::log(Tc) - std::log(rhoc) / kRatio;
         EXPECT_NEAR(ideal_terms(i).enthalpy_constant, h, 1e-7 * std::fabs(h)) << kComponents[i].id;
         EXPECT_NEAR(ideal_terms(i).entropy_constant, s, 1e-7 * (1 + std::fabs(s))) << kComponents[i].id;
     }
@@ -60,9 +59,7 @@ TEST(IdealGas, SignOfACharacteristicTemperatureHasNoEffect) {
     derive_integration_constants(flipped);
     for (double T : {120.0, 400.0}) {
         const IdealComponentValues a = fnullp(ideal_terms(1), T), b = fnullp(flipped, T);
-        EXPECT_DOUBLE_EQ(a.cp, b.cp);
-        EXPECT_DOUBLE_EQ(a.h, b.h);
-        EXPECT_DOUBLE_EQ(a.G, b.G);
+        for (auto f : {&IdealComponentValues::cp, &IdealComponentValues::h, &IdealComponentValues::G}) EXPECT_DOUBLE_EQ(a.*f, b.*f);
     }
 }
 

@@ -1,6 +1,8 @@
 #include "model/mixstate.hpp"
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,11 +29,7 @@ Evaluation evaluate(const ModelFeed& m, const std::vector<double>& x, double T, 
     return e;
 }
 
-struct FugacityCase {
-    Gas gas;
-    double T, p;
-    RootPreference root;
-};
+struct FugacityCase { Gas gas; double T, p; RootPreference root; };
 
 std::vector<FugacityCase> fugacity_cases() {
     return {{test::published_mixture(), 400.0, 50.0, RootPreference::stable},
@@ -70,17 +68,16 @@ TEST(MixState, FugacityDerivativesAgreeWithCentralDifferences) {
         const ModelFeed m(c.gas);
         const int n = m.n();
         const Evaluation e = evaluate(m, m.x, c.T, c.p, c.root);
-        const double hT = 1e-4 * c.T, hp = 1e-5 * c.p;
-        const Evaluation tu = evaluate(m, m.x, c.T + hT, c.p, c.root), td = evaluate(m, m.x, c.T - hT, c.p, c.root);
-        const Evaluation pu = evaluate(m, m.x, c.T, c.p + hp, c.root), pd = evaluate(m, m.x, c.T, c.p - hp, c.root);
+        const double hT = 1e-4 * c.T, hp = 1e-5 * c.p, h = 1e-6;
+        const Evaluation tu = evaluate(m, m.x, c.T + hT, c.p, c.root), td = evaluate(m, m.x, c.T - hT, c.p, c.root),
+                         pu = evaluate(m, m.x, c.T, c.p + hp, c.root), pd = evaluate(m, m.x, c.T, c.p - hp, c.root);
         for (int i = 0; i < n; ++i) {
-            const double fdT = (tu.fug.lnphi[i] - td.fug.lnphi[i]) / (2 * hT);
-            const double fdp = (pu.fug.lnphi[i] - pd.fug.lnphi[i]) / (2 * hp);
-            EXPECT_NEAR(e.fug.dlnphidT[i], fdT, 1e-6 * (1 + std::fabs(fdT))) << c.gas.name << " i=" << i;
-            EXPECT_NEAR(e.fug.dlnphidp[i], fdp, 1e-6 * (1 + std::fabs(fdp))) << c.gas.name << " i=" << i;
+            for (auto [got, fd] : {std::pair{e.fug.dlnphidT[i], (tu.fug.lnphi[i] - td.fug.lnphi[i]) / (2 * hT)},
+                                   {e.fug.dlnphidp[i], (pu.fug.lnphi[i] - pd.fug.lnphi[i]) / (2 * hp)}}) {
+                EXPECT_NEAR(got, fd, 1e-6 * (1 + std::fabs(fd))) << c.gas.name << " i=" << i;
+            }
         }
         for (int j = 0; j < n; ++j) {
-            const double h = 1e-6;
             std::vector<double> up = m.x, dn = m.x;
             up[j] += h;
             dn[j] -= h;
@@ -97,9 +94,9 @@ TEST(MixState, ResidualPropertiesAgreeWithDifferencesOfTheState) {
     const ModelFeed m(test::lean_gas_11());
     const double T = 260.0, p = 8.0, h = 1e-4;
     const MixRequest req{Fugacity::none, TpDerivatives::second};
-    const Evaluation e = evaluate(m, m.x, T, p, RootPreference::stable, req);
-    const Evaluation up = evaluate(m, m.x, T + h, p, RootPreference::stable, req);
-    const Evaluation dn = evaluate(m, m.x, T - h, p, RootPreference::stable, req);
+    const Evaluation e = evaluate(m, m.x, T, p, RootPreference::stable, req),
+                     up = evaluate(m, m.x, T + h, p, RootPreference::stable, req),
+                     dn = evaluate(m, m.x, T - h, p, RootPreference::stable, req);
     const double V = 1.0 / (kR * e.result.rho);
     const double dVdT = (1.0 / (kR * up.result.rho) - 1.0 / (kR * dn.result.rho)) / (2 * h);
     EXPECT_NEAR(e.rec.dVdT, dVdT, 1e-6 * std::fabs(dVdT));
@@ -120,12 +117,14 @@ TEST(MixState, SideFollowsTheRootFoundWhateverThePreference) {
     auto side = [&](RootPreference root, double p) {
         return mixstate(m.set, scratch, {}, root, 270.0, p, m.x.data(), nullptr, rec).side;
     };
-    // 270 K: 2 MPa is below and 20 MPa above the saturation pressure of about 3.2 MPa.
-    EXPECT_EQ(side(RootPreference::stable, 2.0), Side::vapour_like);
-    EXPECT_EQ(side(RootPreference::stable, 20.0), Side::liquid_like);
-    EXPECT_EQ(side(RootPreference::liquid, 2.0), Side::liquid_like);  // the metastable liquid root
-    EXPECT_EQ(side(RootPreference::vapour, 2.0), Side::vapour_like);
-    EXPECT_EQ(side(RootPreference::vapour, 20.0), Side::liquid_like);  // only a liquid-like root exists
+    // 270 K: 2 MPa is below and 20 MPa above the saturation pressure of about 3.2 MPa; at
+    // 2 MPa the liquid root is metastable, at 20 MPa only a liquid-like root exists.
+    using R = RootPreference;
+    for (auto [root, p, want] : {std::tuple{R::stable, 2.0, Side::vapour_like}, {R::stable, 20.0, Side::liquid_like},
+                                 {R::liquid, 2.0, Side::liquid_like}, {R::vapour, 2.0, Side::vapour_like},
+                                 {R::vapour, 20.0, Side::liquid_like}}) {
+        EXPECT_EQ(side(root, p), want) << p;
+    }
 }
 
 TEST(MixState, IdealGasLimitAtVeryLowPressure) {

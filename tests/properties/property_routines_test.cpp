@@ -52,11 +52,7 @@ const NamedRoutine kRoutines[] = {
     {"kappa_tp", no_basis<kappa_tp>, &PhaseProperties::kappa, &MassProperties::kappa},
     {"jt_tp", no_basis<jt_tp>, &PhaseProperties::jt, &MassProperties::jt}};
 
-struct GasState {
-    std::string name;
-    Composition x;
-    double T, p;
-};
+struct GasState { std::string name; Composition x; double T, p; };
 
 // Gas, dense gas, pure fluid gas, liquid-like pure fluid, and the split of the rich gas last.
 std::vector<GasState> states() {
@@ -78,23 +74,13 @@ TEST(PropertyRoutines, ReturnTheSentinelOfTheMixtureSetUp) {
     negative[0] += 0.04;
     not_a_number[3] = kNaN;
     short_sum[0] -= 0.01;
-    struct Case {
-        std::string what;
-        Composition x;
-        double T, p, expected;
-    };
+    struct Case { std::string what; Composition x; double T, p, expected; };
     const Case cases[] = {
-        {"fraction above 1", over_one, 300.0, 5.0, kSentinelBadFraction},
-        {"negative fraction", negative, 300.0, 5.0, kSentinelBadFraction},
-        {"NaN fraction", not_a_number, 300.0, 5.0, kSentinelBadFraction},
-        {"sum 0.99", short_sum, 300.0, 5.0, kSentinelFractionSum},
-        {"T below 2.1768 K", natural, 2.0, 5.0, kSentinelTemperatureRange},
-        {"T above 5000 K", natural, 5000.5, 5.0, kSentinelTemperatureRange},
-        {"NaN T", natural, kNaN, 5.0, kSentinelTemperatureRange},
-        {"p below 1e-9 MPa", natural, 300.0, 5e-10, kSentinelPressureRange},
-        {"p above 2500 MPa", natural, 300.0, 2500.5, kSentinelPressureRange},
-        {"infinite p", natural, 300.0, kInf, kSentinelPressureRange},
-    };
+        {"fraction above 1", over_one, 300.0, 5.0, kSentinelBadFraction}, {"negative fraction", negative, 300.0, 5.0, kSentinelBadFraction},
+        {"NaN fraction", not_a_number, 300.0, 5.0, kSentinelBadFraction}, {"sum 0.99", short_sum, 300.0, 5.0, kSentinelFractionSum},
+        {"T below 2.1768 K", natural, 2.0, 5.0, kSentinelTemperatureRange}, {"T above 5000 K", natural, 5000.5, 5.0, kSentinelTemperatureRange},
+        {"NaN T", natural, kNaN, 5.0, kSentinelTemperatureRange}, {"p below 1e-9 MPa", natural, 300.0, 5e-10, kSentinelPressureRange},
+        {"p above 2500 MPa", natural, 300.0, 2500.5, kSentinelPressureRange}, {"infinite p", natural, 300.0, kInf, kSentinelPressureRange}};
     EquilibriumSolver solver;
     for (const NamedRoutine& r : kRoutines) {
         for (const Case& c : cases) {
@@ -131,17 +117,15 @@ TEST(PropertyRoutines, EveryValueIsThatOfThePhaseItSelectsOnBothBases) {
 TEST(PropertyRoutines, InternalEnergyIsEnthalpyMinusRTZForEveryStateSelectorAndBasis) {
     EquilibriumSolver solver;
     for (const GasState& g : states()) {
-        for (Selector selector : kSelectors) {
+        for (Selector sel : kSelectors) {
             for (Basis basis : {Basis::molar, Basis::mass}) {
-                SCOPED_TRACE(g.name + " selector " + std::to_string(static_cast<int>(selector)) + " basis " +
-                             std::to_string(static_cast<int>(basis)));
+                SCOPED_TRACE(g.name + " " + std::to_string(static_cast<int>(sel)) + std::to_string(static_cast<int>(basis)));
                 // The gas constant of the value: the ratio of the densities gives M.
-                const double rho_molar = rho_tp(solver, g.T, g.p, g.x, selector, Basis::molar);
-                const double M = rho_tp(solver, g.T, g.p, g.x, selector, basis) / (1000.0 * rho_molar);
-                const double R = basis == Basis::molar ? kRMolarTest : 0.008314472 / M;
-                const double Z = z_tp(solver, g.T, g.p, g.x, selector);
-                const double h = h_tp(solver, g.T, g.p, g.x, selector, basis);
-                EXPECT_NEAR(u_tp(solver, g.T, g.p, g.x, selector, basis), h - R * g.T * Z, 1e-11 * std::fabs(R * g.T));
+                const double M = rho_tp(solver, g.T, g.p, g.x, sel, basis) /
+                                 (1000.0 * rho_tp(solver, g.T, g.p, g.x, sel, Basis::molar));
+                const double RT = (basis == Basis::molar ? kRMolarTest : 0.008314472 / M) * g.T;
+                EXPECT_NEAR(u_tp(solver, g.T, g.p, g.x, sel, basis),
+                            h_tp(solver, g.T, g.p, g.x, sel, basis) - RT * z_tp(solver, g.T, g.p, g.x, sel), 1e-11 * std::fabs(RT));
             }
         }
     }
@@ -155,19 +139,19 @@ TEST(PropertyRoutines, TwoPhaseWholeMixesThePhases) {
     ASSERT_TRUE(eq.two_phase());
     const double beta = eq.beta;
     EXPECT_LT(rel(Z, (1.0 - beta) * eq.liquid.Z + beta * eq.vapour.Z), 1e-13);
-    // cp and cv: mole-fraction weights on the molar basis, mass fractions on the mass basis.
+    // Mole-fraction weights on the molar basis, mass fractions on the mass basis.
     const double M1 = eq.liquid.record.residual.molar_mass, M2 = eq.vapour.record.residual.molar_mass;
     const double w2_mass = beta * M2 / ((1.0 - beta) * M1 + beta * M2);
-    for (const Routine f : {Routine{cp_tp}, Routine{cv_tp}}) {
+    for (const Routine f : {Routine{h_tp}, Routine{s_tp}, Routine{u_tp}, Routine{cp_tp}, Routine{cv_tp}}) {
         const auto at = [&](Selector sel, Basis basis) { return f(solver, g.T, g.p, g.x, sel, basis); };
         const double p1 = at(Selector::liquid, Basis::molar), p2 = at(Selector::vapour, Basis::molar);
         const double m1 = at(Selector::liquid, Basis::mass), m2 = at(Selector::vapour, Basis::mass);
-        EXPECT_LT(rel(at(Selector::overall, Basis::molar), (1 - beta) * p1 + beta * p2), 1e-13);
-        EXPECT_LT(rel(at(Selector::overall, Basis::mass), (1 - w2_mass) * m1 + w2_mass * m2), 1e-13);
+        for (auto [got, want] : {std::pair{at(Selector::overall, Basis::molar), (1 - beta) * p1 + beta * p2},
+                                 {at(Selector::overall, Basis::mass), (1 - w2_mass) * m1 + w2_mass * m2}}) {
+            EXPECT_NEAR(got, want, 1e-13 * (1 + std::fabs(want)));
+        }
     }
-    for (const auto f : {w_tp, kappa_tp, jt_tp}) {
-        EXPECT_EQ(f(solver, g.T, g.p, g.x, Selector::overall), kSentinelOverallUndefined);
-    }
+    for (const auto f : {w_tp, kappa_tp, jt_tp}) EXPECT_EQ(f(solver, g.T, g.p, g.x, Selector::overall), kSentinelOverallUndefined);
 }
 
 // A record of an ideal gas: residual parts 0, (dp/dV')_T = -p^2/T.

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -18,21 +20,17 @@ TEST(SinglePhaseState, ReproducesThePublishedCheckPoint) {
     const Mixture mix(test::published_mixture().fractions());
     const PhaseState s = single_phase_state(mix, 400.0, 50.0);
     ASSERT_TRUE(s.ok());
-    EXPECT_LT(rel(s.molar_mass * 1000.0, 20.5427445016), 1e-9);
-    EXPECT_LT(rel(s.props.rho, 12.79828626082062), 1e-9);
-    EXPECT_LT(rel(s.props.Z, 1.174690666383717), 1e-9);
-    EXPECT_LT(rel(s.props.cv, 39.02948218156372), 1e-9);
-    EXPECT_LT(rel(s.props.cp, 58.45522051000366), 1e-9);
-    EXPECT_LT(rel(s.props.w, 714.4248840596024), 1e-9);
-    EXPECT_LT(rel(s.props.jt, 0.07155629581480913), 1e-9);
-    EXPECT_LT(rel(s.props.kappa, 2.683820255058032), 1e-9);
+    for (auto [got, want] : {std::pair{s.molar_mass * 1000.0, 20.5427445016}, {s.props.rho, 12.79828626082062},
+                             {s.props.Z, 1.174690666383717}, {s.props.cv, 39.02948218156372}, {s.props.cp, 58.45522051000366},
+                             {s.props.w, 714.4248840596024}, {s.props.jt, 0.07155629581480913}, {s.props.kappa, 2.683820255058032}}) {
+        EXPECT_LT(rel(got, want), 1e-9) << want;
+    }
     // The published caloric values rest on rounded integration constants.
     EXPECT_NEAR(s.props.u, -2746.492901212530, 1e-4);
     EXPECT_NEAR(s.props.h, 1160.280160510973, 1e-4);
     EXPECT_NEAR(s.props.s, -38.57590392409089, 1e-6);
 }
 
-// Every single-phase reference state of the independent implementation.
 TEST(SinglePhaseState, AgreesWithTheReferenceValuesOfEveryGasAndState) {
     int checked = 0;
     for (const auto& [gas, data] : test::reference_values()["single_phase"].items()) {
@@ -45,21 +43,21 @@ TEST(SinglePhaseState, AgreesWithTheReferenceValuesOfEveryGasAndState) {
             const PhaseState s = single_phase_state(mix, T, p, Root::stable);
             ASSERT_TRUE(s.ok()) << where;
             EXPECT_LT(rel(s.molar_mass, st["M_kg_per_mol"]), 1e-14) << where;
-            for (auto [name, got] : {std::pair{"rho_mol_per_dm3", s.props.rho}, {"Z", s.props.Z},
-                                     {"cv_J_per_mol_K", s.props.cv}, {"cp_J_per_mol_K", s.props.cp},
-                                     {"w_m_per_s", s.props.w}, {"kappa", s.props.kappa},
-                                     {"jt_K_per_MPa", s.props.jt}}) {
+            // Relative tolerance, absolute for the caloric values with their arbitrary zero.
+            for (auto [name, got, rel_tol, abs_tol] :
+                 {std::tuple{"rho_mol_per_dm3", s.props.rho, 1e-11, 1e-13}, {"Z", s.props.Z, 1e-11, 1e-13},
+                  {"cv_J_per_mol_K", s.props.cv, 1e-11, 1e-13}, {"cp_J_per_mol_K", s.props.cp, 1e-11, 1e-13},
+                  {"w_m_per_s", s.props.w, 1e-11, 1e-13}, {"kappa", s.props.kappa, 1e-11, 1e-13},
+                  {"jt_K_per_MPa", s.props.jt, 1e-11, 1e-13}, {"u_J_per_mol", s.props.u, 0.0, 1e-7},
+                  {"h_J_per_mol", s.props.h, 0.0, 1e-7}, {"s_J_per_mol_K", s.props.s, 0.0, 1e-9}}) {
                 const double want = st[name];
-                EXPECT_NEAR(got, want, 1e-11 * std::fabs(want) + 1e-13) << where << " " << name;
+                EXPECT_NEAR(got, want, rel_tol * std::fabs(want) + abs_tol) << where << " " << name;
             }
-            EXPECT_NEAR(s.props.u, st["u_J_per_mol"].get<double>(), 1e-7) << where;
-            EXPECT_NEAR(s.props.h, st["h_J_per_mol"].get<double>(), 1e-7) << where;
-            EXPECT_NEAR(s.props.s, st["s_J_per_mol_K"].get<double>(), 1e-9) << where;
-
             model::FugacitySet fug;
             model::ResidualProperties rec;
             model::CompositionState scratch;
-            model::mixstate(m.set, scratch, {model::Fugacity::ln_phi, model::TpDerivatives::none}, model::RootPreference::stable, T, p, m.x.data(), &fug, rec);
+            model::mixstate(m.set, scratch, {model::Fugacity::ln_phi, model::TpDerivatives::none},
+                            model::RootPreference::stable, T, p, m.x.data(), &fug, rec);
             for (int k = 0; k < m.set.n; ++k) {
                 const std::string id(component_id(m.set.id[k]));
                 EXPECT_NEAR(fug.lnphi[k], st["ln_phi"][id].get<double>(), 1e-11) << where << " " << id;
@@ -74,20 +72,17 @@ TEST(SinglePhaseState, RootChoiceSelectsTheRequestedBranch) {
     const Mixture co2(test::Gas{"co2", {{"CO2", 100}}}.fractions());
     const PhaseState liquid = single_phase_state(co2, 270.0, 2.0, Root::liquid);
     const PhaseState vapour = single_phase_state(co2, 270.0, 2.0, Root::vapour);
-    const PhaseState stable = single_phase_state(co2, 270.0, 2.0, Root::stable);
-    EXPECT_EQ(liquid.side, Side::liquid_like);
-    EXPECT_EQ(vapour.side, Side::vapour_like);
-    EXPECT_EQ(stable.props.rho, vapour.props.rho);
+    EXPECT_TRUE(liquid.side == Side::liquid_like && vapour.side == Side::vapour_like);
     EXPECT_GT(liquid.props.rho, 10.0 * vapour.props.rho);
-    EXPECT_EQ(stable.side, Side::vapour_like);
+    EXPECT_EQ(single_phase_state(co2, 270.0, 2.0, Root::stable).props.rho, vapour.props.rho);
 }
 
 TEST(SinglePhaseState, RejectsInputNoCalculationCanStartFrom) {
     Composition bad = test::lean_gas_11().fractions();
-    bad[3] = -0.01;
-    EXPECT_THROW(Mixture{bad}, InputError);
-    bad[3] = NAN;
-    EXPECT_THROW(Mixture{bad}, InputError);
+    for (double v : {-0.01, std::nan("")}) {
+        bad[3] = v;
+        EXPECT_THROW(Mixture{bad}, InputError);
+    }
     EXPECT_THROW(Mixture{Composition{}}, InputError);
     const Mixture mix(test::lean_gas_11().fractions());
     for (auto [T, p] : {std::pair{NAN, 5.0}, {300.0, INFINITY}, {-4.0, 5.0}, {300.0, 0.0}}) {

@@ -16,9 +16,7 @@ struct TermFactor {
 // delta^d exp(-u), u = delta^c (c = 0: polynomial term, factor delta^d).
 inline TermFactor pure_factor(int d, int c, double delta, double u, double E) {
     using model::ipow;
-    const double pd1 = ipow(delta, d - 1);
-    const double pd2 = d >= 2 ? ipow(delta, d - 2) : 0.0;
-    const double dd1 = d * (d - 1.0);
+    const double pd1 = ipow(delta, d - 1), pd2 = d >= 2 ? ipow(delta, d - 2) : 0.0, dd1 = d * (d - 1.0);
     if (c == 0) return {pd1 * delta, d * pd1, dd1 * pd2};
     // Written without negative powers so that delta = 0 is harmless:
     // f'' = E [d(d-1) delta^(d-2) - c(2d+c-1) delta^(d+c-2) + c^2 delta^(d+2c-2)].
@@ -33,17 +31,14 @@ inline TermFactor dep_factor(int d, const model::DepExponential& x, double delta
     const double de = delta - x.epsilon;
     const double E = std::exp(-x.eta * de * de - x.beta * (delta - x.gamma));
     const double q1 = -2.0 * x.eta * de - x.beta, q2 = -2.0 * x.eta;
-    const double pd1 = ipow(delta, d - 1);
-    const double pd = pd1 * delta;
-    const double pd2 = d >= 2 ? ipow(delta, d - 2) : 0.0;
+    const double pd1 = ipow(delta, d - 1), pd = pd1 * delta, pd2 = d >= 2 ? ipow(delta, d - 2) : 0.0;
     return {pd * E, E * (d * pd1 + pd * q1),
             E * (d * (d - 1.0) * pd2 + 2.0 * d * pd1 * q1 + pd * (q1 * q1 + q2))};
 }
 
 // Adds n tau^t f(delta) with its derivatives; tp = tau^t.
 inline void add_term(model::HelmholtzDerivs& r, double n, double tp, double t, double tau, const TermFactor& f) {
-    const double c = n * tp;
-    const double ct = c * t / tau;
+    const double c = n * tp, ct = c * t / tau;
     r.a += c * f.f;
     r.a_d += c * f.f_d;
     r.a_dd += c * f.f_dd;

@@ -19,13 +19,6 @@ inline const nlohmann::json& reference_values() {
     return j;
 }
 
-// Model-order fractions from an object of component id -> mole fraction.
-inline Composition composition_from_json(const nlohmann::json& fractions) {
-    Composition x{};
-    for (auto it = fractions.begin(); it != fractions.end(); ++it) x[*find_component(it.key())] = it.value();
-    return x;
-}
-
 // A gas from an object of component id -> mole fraction.
 inline Gas gas_from_json(const std::string& name, const nlohmann::json& fractions) {
     Gas gas{name, {}};
