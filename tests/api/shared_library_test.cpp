@@ -17,12 +17,9 @@ namespace {
 
 // One-phase, two-phase, failed and envelope calls: each export gets them all.
 std::vector<Call> sample_calls() {
-    const Call split{.c = rich_gas_7().external(), .p = 4.0, .T = 240.0, .range = 1};
-    Call liquid = split, envelope = split, failed{.p = 0.0};
-    liquid.selector = 1;
-    envelope.p = 5.0;
-    envelope.T = 250.0;
-    return {Call{}, split, liquid, envelope, Call{.c = lean_gas_11().external(), .p = 3.0, .T = 230.0}, failed};
+    const ExternalPercentages rich = rich_gas_7().external();
+    return {Call{}, {.c = rich, .p = 4.0, .T = 240.0, .range = 1}, {.c = rich, .p = 4.0, .T = 240.0, .selector = 1, .range = 1},
+            {.c = rich, .T = 250.0, .range = 1}, {.c = lean_gas_11().external(), .p = 3.0, .T = 230.0}, {.p = 0.0}};
 }
 
 #ifdef NGTHERM_SHARED_LIBRARY
@@ -67,15 +64,9 @@ TEST(SharedLibrary, EveryExportThroughDlopenGivesTheFramesBits) {
 // give the bits of one thread.
 TEST(ExportThreads, ConcurrentCallsGiveTheBitsOfOneThread) {
     const std::vector<Export> exports = frame_exports();
-    const Export& all = exports[0];
-    const Export& flash_tp = exports[exports.size() - 2];
-    const Export& phase = exports.back();
+    const Export* kinds[] = {&exports[0], &exports[exports.size() - 2], &exports.back()};
     const std::vector<Call> calls = sample_calls();
-    const auto answer = [&](int j) {
-        const Call& in = calls[j % calls.size()];
-        const int kind = static_cast<int>(j / calls.size()) % 3;
-        return call(kind == 0 ? all : kind == 1 ? flash_tp : phase, in);
-    };
+    const auto answer = [&](int j) { return call(*kinds[j / calls.size() % 3], calls[j % calls.size()]); };
     constexpr int kThreads = 8, kCallsPerThread = 9;
     std::vector<Outcome> serial;
     std::thread([&] {
