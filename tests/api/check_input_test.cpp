@@ -1,6 +1,4 @@
-// api::check_input against an oracle that states each limit and the documented
-// precedence independently, over every combination of up to three violations
-// and limit cases. The range set written back is tested through the exports.
+// api::check_input against an oracle of each limit and the documented precedence, up to three violations at once.
 #include "api/check_input.hpp"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The caller's composition on its way in: the external order, the division
-// by 100, and the edges of properties::set_mixture.
+// The caller's composition on its way in: external order, division by 100, properties::set_mixture.
 #include "api/composition.hpp"
 
 #include <gtest/gtest.h>

@@ -129,8 +129,7 @@ TEST(PropertyExports, GiveTheMassBasisValuesOfThePhaseSelectedInEverySlot) {
         split.selector = selector;
         const PhaseProperties& props = selector == 1 ? eq.liquid : selector == 2 ? eq.vapour : eq.overall;
         const MassProperties m = to_mass_basis(props, selector == 1   ? eq.liquid_molar_mass
-                                                      : selector == 2 ? eq.vapour_molar_mass
-                                                                      : eq.molar_mass);
+                                                      : selector == 2 ? eq.vapour_molar_mass : eq.molar_mass);
         const double expected[] = {m.Z, m.Z / Zn, m.rho, m.u, m.h, m.s, m.cv, m.cp, m.w, m.kappa, m.jt};
         const Outcome all = call(exports[0], split);
         for (int k = 0; k < api::kPropertyCount; ++k) {

@@ -1,5 +1,4 @@
-// The phase envelope at the boundary: the tabulation grids with the caller's
-// values, the table layout, the characteristic values and the C++ mirror.
+// The phase envelope at the boundary: grids, table layout, characteristic values, C++ mirror.
 #include <gtest/gtest.h>
 
 #include <algorithm>

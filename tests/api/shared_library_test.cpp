@@ -1,5 +1,4 @@
-// The shared library as a host program sees it: exactly the 14 names, the
-// frames' bits through dlopen, and calls from several threads at once.
+// The shared library as a host sees it: the 14 names, the frames' bits, calls from several threads.
 #include <gtest/gtest.h>
 
 #include <array>

@@ -1,6 +1,4 @@
-// Runs the built ngtherm command: every subcommand's JSON reads back to the
-// library's bits, its text names the units, bad arguments exit with 2 and one
-// line, a failed input check with 1; help and version.
+// Runs the built ngtherm command: JSON bits, text units, exit codes 2 and 1, help and version.
 #include <gtest/gtest.h>
 
 #include <algorithm>

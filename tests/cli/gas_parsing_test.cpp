@@ -1,5 +1,4 @@
-// The command's own parsers and writers: compositions, positive numbers, state
-// points, shortest round-trip numbers and JSON.
+// The command's own parsers and writers.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,8 +10,6 @@
 #include <tuple>
 #include <utility>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "cli/common.hpp"
 
@@ -115,26 +112,19 @@ TEST(NumberFormatting, ShortestFormReadsBackToTheSameBits) {
         EXPECT_EQ(std::from_chars(text.data(), text.data() + text.size(), back).ptr, text.data() + text.size());
         EXPECT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(v)) << text;
     }
-    EXPECT_EQ(format_shortest(0.1), "0.1");
-    EXPECT_EQ(format_shortest(300.0), "300");
-    EXPECT_EQ(format_shortest(kNaN), "nan");
-    EXPECT_EQ(format_shortest(-std::numeric_limits<double>::infinity()), "-inf");
+    for (const auto& [v, text] : {std::pair{0.1, "0.1"}, {300.0, "300"}, {kNaN, "nan"}, {-std::numeric_limits<double>::infinity(), "-inf"}}) {
+        EXPECT_EQ(format_shortest(v), text);
+    }
     EXPECT_EQ(format_readable(1.0 / 3.0, 4), "0.3333");
 }
 
-// Exact numbers are checked through the command's JSON in cli_test.cpp.
 TEST(JsonOutput, WritesNonFiniteAsNullAndEscapesTextOnOneLine) {
     JsonObject json;
     json.add("nan", kNaN);
     json.add("inf", std::numeric_limits<double>::infinity());
     json.add("flag", -2);
     json.add("text", std::string_view("a \"b\"\\\n"));
-    const nlohmann::json parsed = nlohmann::json::parse(json.str());
-    EXPECT_TRUE(parsed.at("nan").is_null());
-    EXPECT_TRUE(parsed.at("inf").is_null());
-    EXPECT_EQ(parsed.at("flag").get<int>(), -2);
-    EXPECT_EQ(parsed.at("text").get<std::string>(), "a \"b\"\\\n");
-    EXPECT_EQ(json.str().find('\n'), std::string::npos);
+    EXPECT_EQ(json.str(), R"({"nan": null, "inf": null, "flag": -2, "text": "a \"b\"\\\u000a"})");
 }
 
 }  // namespace
