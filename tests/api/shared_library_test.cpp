@@ -3,8 +3,8 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,19 +23,17 @@ std::vector<Call> sample_calls() {
 
 #ifdef NGTHERM_SHARED_LIBRARY
 
-// The defined dynamic symbols: the last word of each line of nm's listing,
-// without version-definition entries (type A).
+// The defined dynamic symbols, without version-definition entries (type A) and version suffixes.
 std::set<std::string> defined_dynamic_symbols(const std::string& library) {
-    FILE* pipe = popen(("nm -D --defined-only '" + library + "' 2>/dev/null").c_str(), "r");
+    const std::string nm =
+        "nm -D -P --defined-only '" + library + "' 2>/dev/null | awk '$2 != \"A\" {sub(/@.*/, \"\", $1); print $1}'";
+    FILE* pipe = popen(nm.c_str(), "r");
     std::set<std::string> names;
-    if (pipe == nullptr) return names;
     std::array<char, 512> line{};
-    while (std::fgets(line.data(), static_cast<int>(line.size()), pipe) != nullptr) {
-        std::istringstream words(line.data());
-        std::string address, type, name;
-        if ((words >> address >> type >> name) && type != "A") names.insert(name.substr(0, name.find('@')));
+    while (pipe != nullptr && std::fgets(line.data(), static_cast<int>(line.size()), pipe) != nullptr) {
+        names.insert(std::string(line.data(), std::strcspn(line.data(), "\n")));
     }
-    pclose(pipe);
+    if (pipe != nullptr) pclose(pipe);
     return names;
 }
 
