@@ -43,19 +43,13 @@ PhaseOutput call(const test::Call& c) {
 // characteristic value is determined. 100.00005 % passes the check, but the
 // fraction exceeds 1.
 TEST(PhaseExport, PureFluidAndFailedSetUpGiveTheirSentinelTables) {
-    for (const auto& [methane, sentinel] :
-         {std::pair{100.0, kSentinelSingleComponent}, {100.00005, kSentinelBadFraction}}) {
+    for (const auto& [methane, sentinel] : {std::pair{100.0, kSentinelSingleComponent}, {100.00005, kSentinelBadFraction}}) {
         test::Call pure{.c = {}};
         pure.c[0] = methane;
         const PhaseOutput out = call(pure);
         EXPECT_EQ(out.count, kEnvelopePoints);
-        for (int row = 0; row < kEnvelopePoints; ++row) {
-            for (int column = 0; column < kTableColumns; ++column) {
-                ASSERT_EQ(out.at(row, column), column < kPaddingColumn ? sentinel : 0.0) << row << " " << column;
-            }
-        }
-        const std::array<std::int16_t, kCharacteristicValueCount> undetermined{197, 197, 197, 197, 0, 0, 0, 0};
-        EXPECT_EQ(out.status, undetermined);
+        for (int i = 0; i < kTableSize; ++i) ASSERT_EQ(out.table[i], i / kEnvelopePoints < kPaddingColumn ? sentinel : 0.0) << i;
+        EXPECT_EQ(out.status, (std::array<std::int16_t, kCharacteristicValueCount>{197, 197, 197, 197, 0, 0, 0, 0}));
         EXPECT_EQ(out.value, decltype(out.value){});
     }
 }
@@ -84,11 +78,9 @@ TEST(PhaseExport, TableRowsCarryTheLabelledPointsPaddingAndTheRepeatedLastPoint)
     for (const bool unreported : {false, true}) {
         const PhaseOutput out = call(unreported ? sour : rich_call());
         ASSERT_TRUE(out.count > 10 && out.count < kEnvelopePoints) << out.count;
-        for (int row = 0; row < kEnvelopePoints; ++row) {
-            for (int column = 0; column < kTableColumns; ++column) {
-                const double want = column >= kPaddingColumn ? 0.0 : out.at(std::min(row, out.count - 1), column);
-                ASSERT_EQ(out.at(row, column), want) << row << " " << column;
-            }
+        for (int i = 0; i < kTableSize; ++i) {
+            const int row = i % kEnvelopePoints, column = i / kEnvelopePoints;
+            ASSERT_EQ(out.table[i], column >= kPaddingColumn ? 0.0 : out.at(std::min(row, out.count - 1), column)) << row << " " << column;
         }
         double reported = 0.0;
         for (int m = 0; m < kReportedComponents; ++m) reported += out.at(0, kColumnFirstFraction + m);
