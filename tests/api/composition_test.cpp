@@ -1,10 +1,8 @@
-// The caller's composition on its way in: the external order, the division
-// by 100, and the edges of properties::set_mixture.
+// The caller's composition on its way in: external order, division by 100, properties::set_mixture.
 #include "api/composition.hpp"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -43,32 +41,23 @@ TEST(SortComposition, DividesByOneHundredInModelOrder) {
 }
 
 TEST(SetMixture, KeepsComponentsFromOneHundredMillionthAndTestsTheSumOfTheKeptOnes) {
-    struct Case {
+    using enum MixtureError;
+    const struct {
         double methane, nitrogen, traces;  // traces: every other component
         MixtureError error;
         int n;
+    } cases[] = {
+        {1.0, 0.0, 0.0, none, 1}, {1.0 - 1e-8, 1e-8, 0.0, none, 2}, {1.0 - 9.9e-9, 9.9e-9, 0.0, none, 1},
+        {0.5, 0.5000009, 0.0, none, 2}, {0.5, 0.4999991, 0.0, none, 2}, {0.5, 0.500002, 0.0, sum, 2}, {0.5, 0.499998, 0.0, sum, 2},
+        {1.0 - 1.1e-6, 0.99e-8, 0.99e-8, sum, 1},  // twenty traces below the threshold would close the gap; ignored
     };
-    const Case cases[] = {
-        {1.0, 0.0, 0.0, MixtureError::none, 1},
-        {1.0 - 1e-8, 1e-8, 0.0, MixtureError::none, 2},
-        {1.0 - 9.9e-9, 9.9e-9, 0.0, MixtureError::none, 1},
-        {0.5, 0.5000009, 0.0, MixtureError::none, 2},
-        {0.5, 0.4999991, 0.0, MixtureError::none, 2},
-        {0.5, 0.500002, 0.0, MixtureError::sum, 2},
-        {0.5, 0.499998, 0.0, MixtureError::sum, 2},
-        // Twenty traces below the threshold would close the gap; ignored.
-        {1.0 - 1.1e-6, 0.99e-8, 0.99e-8, MixtureError::sum, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.methane << " + " << c.nitrogen);
+    for (const auto& c : cases) {
         Composition x{};
-        std::fill(x.begin() + 2, x.end(), c.traces);
-        x[0] = c.methane;
-        x[1] = c.nitrogen;
+        x.fill(c.traces);
+        x[0] = c.methane, x[1] = c.nitrogen;
         const properties::MixtureSetup s = set_mixture(300.0, 5.0, x);
-        EXPECT_EQ(s.error, c.error);
-        EXPECT_EQ(s.n, c.n);
-        EXPECT_EQ(s.sentinel, c.error == MixtureError::sum ? kSentinelFractionSum : 0.0);
+        EXPECT_TRUE(s.error == c.error && s.n == c.n && s.sentinel == (c.error == sum ? kSentinelFractionSum : 0.0))
+            << c.methane << " + " << c.nitrogen;
     }
 }
 
@@ -86,16 +75,14 @@ TEST(SetMixture, AdmitsClosedStateRangesTemperatureFirst) {
 }
 
 TEST(SetMixture, StopsAtTheFirstBadFractionKeepingWhatCameBefore) {
+    const double M = model::kComponents[0].molar_mass * 0.5 + model::kComponents[1].molar_mass * 0.5;
     for (const auto& [position, value] : {std::pair{0, -1e-300}, {0, std::nextafter(1.0, 2.0)}, {2, 1.5},
                                           {20, std::numeric_limits<double>::infinity()}}) {
         Composition x{};
         x[0] = x[1] = 0.5;
         x[position] = value;
         const properties::MixtureSetup s = set_mixture(300.0, 5.0, x);
-        EXPECT_EQ(s.error, MixtureError::fraction);
-        EXPECT_EQ(s.n, position == 0 ? 0 : 2);
-        const double M = model::kComponents[0].molar_mass * 0.5 + model::kComponents[1].molar_mass * 0.5;
-        EXPECT_EQ(s.M, position == 0 ? 0.0 : M);
+        EXPECT_TRUE(s.error == MixtureError::fraction && s.n == (position == 0 ? 0 : 2) && s.M == (position == 0 ? 0.0 : M)) << position;
     }
 }
 

@@ -1,5 +1,4 @@
-// The command's own parsers and writers: compositions, positive numbers, state
-// points, shortest round-trip numbers and JSON.
+// The command's own parsers and writers.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -11,8 +10,6 @@
 #include <tuple>
 #include <utility>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "cli/common.hpp"
 
@@ -48,15 +45,12 @@ TEST(GasParsing, AcceptsIdsNamesCaseAndSpacesGivingPercentOverHundred) {
     const Composition natural_gas = fractions({{CH4, 90}, {C2H6, 5}, {N2, 3}, {CO2, 2}});
     const Composition butanes = fractions({{nC4, 25}, {iC4, 25}, {H2S, 50}});
     const std::vector<std::pair<std::string, Composition>> cases = {
-        {"CH4=90,C2H6=5,N2=3,CO2=2", natural_gas},
-        {"methane=90,ethane=5,nitrogen=3,carbon dioxide=2", natural_gas},
+        {"CH4=90,C2H6=5,N2=3,CO2=2", natural_gas}, {"methane=90,ethane=5,nitrogen=3,carbon dioxide=2", natural_gas},
         {" ch4 = 90 , c2h6=5,N2= 3 ,Co2=+2 ", natural_gas},
-        {"nC4=25,Isobutane=25,hydrogen sulphide=50", butanes},
-        {"n-butane=25,iC4=25,H2S=50", butanes},
+        {"nC4=25,Isobutane=25,hydrogen sulphide=50", butanes}, {"n-butane=25,iC4=25,H2S=50", butanes},
         {"He=0.5,Ar=0.5,H2=1,O2=1,CO=1,H2O=1,CH4=95",
          fractions({{He, 0.5}, {Ar, 0.5}, {H2, 1}, {O2, 1}, {CO, 1}, {H2O, 1}, {CH4, 95}})},
-        {"CH4=1e2,N2=0", fractions({{CH4, 100}})},
-        {"CH4=100.00009", fractions({{CH4, 100.00009}})},
+        {"CH4=1e2,N2=0", fractions({{CH4, 100}})}, {"CH4=100.00009", fractions({{CH4, 100.00009}})},
         {"CH4=33.3,C2H6=33.3,C3H8=33.4", fractions({{CH4, 33.3}, {C2H6, 33.3}, {C3H8, 33.4}})},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(parse_gas(text), expected) << text;
@@ -71,14 +65,11 @@ TEST(GasParsing, RejectsBadCompositionsWithOneLineNamingTheArgument) {
         {"CH4=50,methane=50", "--gas", "--gas: component CH4 is given more than once"},
         {"CH4=99.9", "--gas", "--gas: mole percentages sum to 99.9, not 100"},
         {"CH4=101,N2=-1", "--gas", "--gas: mole percent of N2 must be a finite number >= 0, got '-1'"},
-        {"CH4=nan", "--gas", bad_percent + "'nan'"},
-        {"CH4=inf", "--gas", bad_percent + "'inf'"},
-        {"CH4=1e999", "--gas", bad_percent + "'1e999'"},
-        {"CH4=90%,N2=10", "--gas", bad_percent + "'90%'"},
+        {"CH4=nan", "--gas", bad_percent + "'nan'"}, {"CH4=inf", "--gas", bad_percent + "'inf'"},
+        {"CH4=1e999", "--gas", bad_percent + "'1e999'"}, {"CH4=90%,N2=10", "--gas", bad_percent + "'90%'"},
         {"CH4=0x64", "--gas", bad_percent + "'0x64'"},
         {"CH4", "--gas", "--gas: expected COMPONENT=PERCENT, got 'CH4'"},
-        {"CH4=90,,N2=10", "--gas", "--gas: empty entry in "},
-        {"CH4=100,", "--gas", "--gas: empty entry in "},
+        {"CH4=90,,N2=10", "--gas", "--gas: empty entry in "}, {"CH4=100,", "--gas", "--gas: empty entry in "},
         {"   ", "--gas", "--gas: empty composition"},
     };
     for (const auto& [text, argument, message] : cases) expect_rejected([&] { parse_gas(text, argument); }, message);
@@ -97,9 +88,7 @@ TEST(PositiveNumberParsing, AcceptsDecimalAndExponentFormsAndRejectsZeroNegative
 
 TEST(StatePointParsing, ChecksGasThenTemperatureThenPressure) {
     const StatePoint point = parse_state_point({"CH4=100", "300", "5"});
-    EXPECT_EQ(point.x, fractions({{Component::CH4, 100}}));
-    EXPECT_EQ(point.T, 300.0);
-    EXPECT_EQ(point.p, 5.0);
+    EXPECT_TRUE(point.x == fractions({{Component::CH4, 100}}) && point.T == 300.0 && point.p == 5.0);
     for (const auto& [args, prefix] : {std::pair{StatePointArgs{"CH4=99", "-5", "nan"}, "--gas: "},
                                        {StatePointArgs{"CH4=100", "-5", "nan"}, "-T: "},
                                        {StatePointArgs{"CH4=100", "300", "nan"}, "-p: "}}) {
@@ -115,26 +104,19 @@ TEST(NumberFormatting, ShortestFormReadsBackToTheSameBits) {
         EXPECT_EQ(std::from_chars(text.data(), text.data() + text.size(), back).ptr, text.data() + text.size());
         EXPECT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(v)) << text;
     }
-    EXPECT_EQ(format_shortest(0.1), "0.1");
-    EXPECT_EQ(format_shortest(300.0), "300");
-    EXPECT_EQ(format_shortest(kNaN), "nan");
-    EXPECT_EQ(format_shortest(-std::numeric_limits<double>::infinity()), "-inf");
+    for (const auto& [v, text] : {std::pair{0.1, "0.1"}, {300.0, "300"}, {kNaN, "nan"}, {-std::numeric_limits<double>::infinity(), "-inf"}}) {
+        EXPECT_EQ(format_shortest(v), text);
+    }
     EXPECT_EQ(format_readable(1.0 / 3.0, 4), "0.3333");
 }
 
-// Exact numbers are checked through the command's JSON in cli_test.cpp.
 TEST(JsonOutput, WritesNonFiniteAsNullAndEscapesTextOnOneLine) {
     JsonObject json;
     json.add("nan", kNaN);
     json.add("inf", std::numeric_limits<double>::infinity());
     json.add("flag", -2);
     json.add("text", std::string_view("a \"b\"\\\n"));
-    const nlohmann::json parsed = nlohmann::json::parse(json.str());
-    EXPECT_TRUE(parsed.at("nan").is_null());
-    EXPECT_TRUE(parsed.at("inf").is_null());
-    EXPECT_EQ(parsed.at("flag").get<int>(), -2);
-    EXPECT_EQ(parsed.at("text").get<std::string>(), "a \"b\"\\\n");
-    EXPECT_EQ(json.str().find('\n'), std::string::npos);
+    EXPECT_EQ(json.str(), R"({"nan": null, "inf": null, "flag": -2, "text": "a \"b\"\\\u000a"})");
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Runs the ngtherm command through the shell and captures its standard output,
-// standard error and exit status.
+// Runs the ngtherm command through the shell: its output, error output and exit status.
 #pragma once
 
 #include <sys/wait.h>
@@ -52,13 +51,9 @@ inline CommandResult run_ngtherm(const std::vector<std::string>& args) {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
     std::array<char, 4096> buffer{};
-    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-        result.out.append(buffer.data(), n);
-    }
+    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) result.out.append(buffer.data(), n);
     const int status = pclose(pipe);
-    result.exit_code = WIFEXITED(status)     ? WEXITSTATUS(status)
-                       : WIFSIGNALED(status) ? 128 + WTERMSIG(status)
-                                             : -1;
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     result.err = read_file(err_path);
     std::filesystem::remove(err_path);
     return result;

@@ -1,6 +1,4 @@
-// The 14 C exports behind one caller, either the frames linked into the test
-// binary or the entry points of the shared library loaded with dlopen; and the
-// header comment that documents them.
+// The 14 C exports behind one caller, linked frames or dlopen'ed entry points.
 #pragma once
 
 #include <dlfcn.h>
@@ -66,8 +64,7 @@ inline std::vector<Export> frame_exports() {
 }
 
 #ifdef NGTHERM_SHARED_LIBRARY
-// The same exports by name from the shared library (never closed); a missing
-// name leaves its pointer null.
+// The same exports from the shared library (never closed); a missing name stays null.
 inline std::vector<Export> shared_exports() {
     void* handle = dlopen(NGTHERM_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     std::vector<Export> all = frame_exports();
@@ -93,8 +90,7 @@ struct Call {
 inline constexpr double kUntouched = 4242.4242;
 inline constexpr std::int16_t kUntouchedStatus = 12345;
 
-// Every output of a call: `out` holds the double outputs in argument order
-// (flash: results, liquid, vapour; phase: table, characteristic values).
+// Every output of a call; `out` holds the double outputs in argument order.
 struct Outcome {
     std::vector<double> out;
     std::vector<std::int16_t> status;
@@ -112,16 +108,12 @@ struct Outcome {
 inline int argument_count(Shape s) { return s == Shape::PHASE ? 14 : s == Shape::FLASH ? 9 : 8; }
 
 inline Outcome prefilled(Shape s, std::int16_t range) {
-    const std::size_t n = s == Shape::ALL_PROPERTIES ? api::kPropertyCount
-                          : s == Shape::PROPERTY     ? 1
-                          : s == Shape::FLASH        ? 3 + 2 * kComponentCount
-                                                     : envelope::kTableSize + kCharacteristicValueCount;
-    const std::size_t statuses = s == Shape::ALL_PROPERTIES ? api::kPropertyCount
-                                 : s == Shape::PHASE        ? kCharacteristicValueCount
-                                                            : 1;
-    Outcome o{std::vector<double>(n, kUntouched), std::vector<std::int16_t>(statuses, kUntouchedStatus)};
+    using enum Shape;
+    const std::size_t n = s == ALL_PROPERTIES ? api::kPropertyCount : s == PROPERTY ? 1 : s == FLASH ? 3 + 2 * kComponentCount
+                                                                                    : envelope::kTableSize + kCharacteristicValueCount;
+    const std::size_t statuses = s == ALL_PROPERTIES ? api::kPropertyCount : s == PHASE ? kCharacteristicValueCount : 1;
+    Outcome o{std::vector<double>(n, kUntouched), std::vector<std::int16_t>(statuses, kUntouchedStatus), -7, {}, range};
     o.echo.fill(kUntouched);
-    o.range = range;
     return o;
 }
 
