@@ -294,10 +294,7 @@ TEST(LineCompleteness, TheMainLineAboveALowPressureLoopIsTraced) {
 // The line of this gas turns at 298.7 K and 8.2 MPa and later meets smaller maxima near 170 K;
 // the reported values are those of the whole line.
 TEST(PhaseEnvelopeValues, ReportTheHighestMaximaOfTheLineNotTheLastOnes) {
-    EnvelopeOptions options;
-    options.T = 250.0;
-    options.p = 5.0;
-    const Envelope env = phase_envelope(co2_90().external(), options);
+    const Envelope env = phase_envelope(co2_90().external(), EnvelopeOptions{.T = 250.0, .p = 5.0});
     ASSERT_TRUE(env.ok());
     double T_top = 0.0, p_top = 0.0;  // the highest temperature, the highest pressure maximum
     for (const EnvelopePoint& q : env.points) {
