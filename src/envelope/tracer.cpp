@@ -72,8 +72,7 @@ EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double*
 EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
     piece_start_ = count_;
     iterations_ = 0;
-    landed_ = false;
-    land_on_min_pressure_ = direction < 0.0;
+    landed_ = {};
     step_ = direction * settings_.initial_step;
     max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
     equations_.restore({});  // root preferences: liquid for x, vapour for y
@@ -92,7 +91,7 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
 // the main line lies at higher pressures.
 bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
     if (outcome != EnvelopeOutcome::left_window || count_ == 0) return false;
-    if (!(points_[count_ - 1].p < settings_.p_min)) return false;
+    if (landed_.var != lnp_index() || landed_.upper) return false;
     for (int k = 0; k < count_; ++k) {
         if (points_[k].type == EnvelopePointType::critical) return false;
     }
@@ -147,7 +146,8 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     predict();
     apply_critical_rule();
     if (const Limit limit = limit_crossed(); limit.var >= 0) {
-        if (landed_) {
+        // A line already on (or past) the limit does not land on it again backwards.
+        if (landed_.var >= 0 || reached(limit)) {
             end = EnvelopeOutcome::left_window;
             return true;
         }
@@ -167,15 +167,21 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
 }
 
 // The limit the prediction lies beyond and that the line ends on: the maximum
-// pressure, the minimum temperature, and for a piece traced downwards from
-// above a loop the minimum pressure (a line returning at the end of its trace
-// ends below it instead). var is -1 when there is none.
+// pressure, the minimum temperature or the minimum pressure (a returning
+// line, or a piece traced downwards from above a loop). var is -1 when there
+// is none.
 EnvelopeTracer::Limit EnvelopeTracer::limit_crossed() const {
     const double p = std::exp(X_[lnp_index()]);
     if (p > settings_.p_max) return {lnp_index(), settings_.p_max, true};
     if (std::exp(X_[lnT_index()]) < settings_.T_min) return {lnT_index(), settings_.T_min, false};
-    if (land_on_min_pressure_ && p < settings_.p_min) return {lnp_index(), settings_.p_min, false};
+    if (p < settings_.p_min) return {lnp_index(), settings_.p_min, false};
     return {};
+}
+
+// The last stored point lies on the limit or beyond it.
+bool EnvelopeTracer::reached(const Limit& limit) const {
+    const double v = std::exp(base_[limit.var]);
+    return limit.upper ? v >= limit.bound : v <= limit.bound;
 }
 
 // Converges the point of the line on the limit it is about to cross, with
@@ -204,7 +210,7 @@ bool EnvelopeTracer::land_on(const Limit& limit) {
     const double saved_step = step_;
     step_ = value - base_[var];  // the step taken, in the new fixed variable: it keeps the direction
     if (converge_point(false) == Convergence::converged) {
-        landed_ = true;
+        landed_ = limit;
         return true;
     }
     base_sens_ = saved_sens;
