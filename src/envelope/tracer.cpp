@@ -147,7 +147,7 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     apply_critical_rule();
     if (const Limit limit = limit_crossed(); limit.var >= 0) {
         // A line already on (or past) the limit does not land on it again backwards.
-        if (landed_.var >= 0 || reached(limit)) {
+        if (landed_.var >= 0 || !heads_for(limit)) {
             end = EnvelopeOutcome::left_window;
             return true;
         }
@@ -161,6 +161,7 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
         end = EnvelopeOutcome::left_window;
         return true;
     }
+    landed_ = {};  // a line that came in through a limit goes on
     if (!left_window()) return false;
     end = EnvelopeOutcome::left_window;
     return true;
@@ -178,10 +179,11 @@ EnvelopeTracer::Limit EnvelopeTracer::limit_crossed() const {
     return {};
 }
 
-// The last stored point lies on the limit or beyond it.
-bool EnvelopeTracer::reached(const Limit& limit) const {
-    const double v = std::exp(base_[limit.var]);
-    return limit.upper ? v >= limit.bound : v <= limit.bound;
+// The prediction moves from the last stored point towards the limit (a
+// line that starts outside the window comes in through it).
+bool EnvelopeTracer::heads_for(const Limit& limit) const {
+    const double from = base_[limit.var];
+    return (std::log(limit.bound) - from) * (X_[limit.var] - from) > 0.0;
 }
 
 // Converges the point of the line on the limit it is about to cross, with

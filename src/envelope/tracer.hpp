@@ -121,7 +121,7 @@ private:
         bool upper = false;
     };
     Limit limit_crossed() const;
-    bool reached(const Limit& limit) const;
+    bool heads_for(const Limit& limit) const;
     bool land_on(const Limit& limit);
     bool next_point(EnvelopeOutcome& end);
 
@@ -143,7 +143,7 @@ private:
     double fixed_value_ = 0.0;  // its specified value
     double step_ = 0.0, max_step_ = 0.0;
     int iterations_ = 0;  // Newton iterations of the last point
-    Limit landed_;  // the limit a point of this piece has been converged on (var -1: none)
+    Limit landed_;  // the limit the last point has been converged on (var -1: none)
     std::vector<TracePoint> points_;
     int count_ = 0;
     int piece_start_ = 0;  // the first point of the piece being traced
