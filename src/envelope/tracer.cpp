@@ -37,6 +37,10 @@ constexpr std::array<double, 3> kUpperStartFactors{4.0, 16.0, 64.0};
 constexpr int kInwardRoundings = 4;
 // The line has returned below the minimum pressure by more than this, MPa.
 constexpr double kBelowMinPressure = 1e-4;
+// A temperature and a pressure extremum this close (relative to the length of
+// their interval) are one fold of the line: there the density root of the
+// incipient phase ends (its spinodal), and what follows is no saturation line.
+constexpr double kFoldTolerance = 1e-6;
 
 }  // namespace
 
@@ -73,6 +77,7 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
     piece_start_ = count_;
     iterations_ = 0;
     landed_ = {};
+    folded_ = false;
     step_ = direction * settings_.initial_step;
     max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
     equations_.restore({});  // root preferences: liquid for x, vapour for y
@@ -91,7 +96,7 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
 // the main line lies at higher pressures.
 bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
     if (outcome != EnvelopeOutcome::left_window || count_ == 0) return false;
-    if (landed_.var != lnp_index() || landed_.upper) return false;
+    if (!folded_ && (landed_.var != lnp_index() || landed_.upper)) return false;
     for (int k = 0; k < count_; ++k) {
         if (points_[k].type == EnvelopePointType::critical) return false;
     }
@@ -130,6 +135,10 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     fit_interval();
     if (count_ > piece_start_ && !store_special_points()) {
         end = EnvelopeOutcome::point_limit;
+        return true;
+    }
+    if (folded_) {  // the line ends on the last point before the fold
+        end = EnvelopeOutcome::left_window;
         return true;
     }
     double largest_lnK = 0.0;
@@ -257,12 +266,15 @@ bool EnvelopeTracer::store_special_points() {
         if (sp.type != EnvelopePointType::critical) extremum[sp.variable - n_] = {true, P.X[fixed_] - anchor.X[fixed_], P};
         found.emplace_back(P.X, sp.type);
     }
+    if (extremum[0].found && extremum[1].found &&
+        std::abs(extremum[0].s - extremum[1].s) <= kFoldTolerance * std::abs(u)) {
+        folded_ = true;  // past the end of a root: nothing of this interval is stored
+        restore_anchor(anchor);
+        return true;
+    }
     add_crossings(anchor, u, lnT_index(), extremum[0], found);
     add_crossings(anchor, u, lnp_index(), extremum[1], found);
-    X_ = anchor.X;
-    fixed_value_ = anchor.fixed_value;
-    iterations_ = anchor.iterations;
-    equations_.restore(anchor.roots);
+    restore_anchor(anchor);
     // Along the line: from the previous point towards the current one.
     const double here = anchor.X[fixed_];
     std::stable_sort(found.begin(), found.end(), [&](const Found& a, const Found& b) {
@@ -272,6 +284,13 @@ bool EnvelopeTracer::store_special_points() {
         if (!store(X, type)) return false;
     }
     return true;
+}
+
+void EnvelopeTracer::restore_anchor(const Anchor& anchor) {
+    X_ = anchor.X;
+    fixed_value_ = anchor.fixed_value;
+    iterations_ = anchor.iterations;
+    equations_.restore(anchor.roots);
 }
 
 // Stores a point from its unknowns; false when the store is full.

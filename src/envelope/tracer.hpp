@@ -84,6 +84,7 @@ private:
     void fit_interval();
     bool store_special_points();
     bool store(const LuVector& X, EnvelopePointType type);
+    void restore_anchor(const Anchor& anchor);
     // Special points converged on the equations (tracer_refine.cpp).
     bool refine(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& P);
     bool solve_at(const Anchor& anchor, double s, LinePoint& out);
@@ -144,6 +145,7 @@ private:
     double step_ = 0.0, max_step_ = 0.0;
     int iterations_ = 0;  // Newton iterations of the last point
     Limit landed_;  // the limit the last point has been converged on (var -1: none)
+    bool folded_ = false;  // the line has folded where a density root ends
     std::vector<TracePoint> points_;
     int count_ = 0;
     int piece_start_ = 0;  // the first point of the piece being traced
