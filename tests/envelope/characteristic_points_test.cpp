@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "envelope/envelope_equations.hpp"
@@ -325,6 +326,24 @@ TEST(LineCompleteness, StartsAtEveryLowMinimumPressureWhereADewPointExists) {
         EXPECT_LE(check_point(feed, first, feed.n()).residual, kOrdinaryResidualTolerance);
         EXPECT_NEAR(tracer.points().back().p, p_min, 1e-12 * p_min) << "and the line returns to it";
     }
+}
+
+// The bubble line of methane-nitrogen starts at 0.2 MPa below 100 K: it
+// comes in through that minimum temperature and goes on
+// until it returns to the minimum pressure.
+TEST(LineCompleteness, ALineThatStartsBelowTheMinimumTemperatureComesInThroughIt) {
+    const Feed feed(test::methane_nitrogen());
+    TraceSettings s;
+    s.beta = 0.0;
+    s.p_min = 0.2;
+    s.T_min = 100.0;
+    EnvelopeTracer tracer;
+    ASSERT_EQ(tracer.trace(feed.set, feed.x.data(), s), EnvelopeOutcome::left_window);
+    const std::span<const TracePoint> line = tracer.points();
+    ASSERT_GE(line.size(), 3u);
+    EXPECT_LT(line[0].T, s.T_min);
+    EXPECT_NEAR(line[1].T, s.T_min, 1e-12 * s.T_min);
+    EXPECT_NEAR(line.back().p, s.p_min, 1e-12 * s.p_min);
 }
 
 // Started at 0.1 MPa, this gas's line only runs round a small loop at
