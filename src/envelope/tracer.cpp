@@ -244,7 +244,8 @@ void EnvelopeTracer::fit_interval() {
 // converged on the equations: the extrema and the critical point from their
 // estimates on the cubics, then the crossings on each side of the extrema. An
 // extremum without a converged point (an artefact of the cubics) is dropped;
-// the critical point then keeps its estimate.
+// the critical point then keeps its estimate. A temperature and a pressure
+// extremum at one point are a fold: the interval is not stored.
 bool EnvelopeTracer::store_special_points() {
     SpecialPointList list;
     const double u = base_[fixed_] - X_[fixed_];
