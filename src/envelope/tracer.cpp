@@ -37,6 +37,10 @@ constexpr std::array<double, 3> kUpperStartFactors{4.0, 16.0, 64.0};
 constexpr int kInwardRoundings = 4;
 // The line has returned below the minimum pressure by more than this, MPa.
 constexpr double kBelowMinPressure = 1e-4;
+// A temperature and a pressure extremum this close (relative to the length of
+// their interval) are one fold of the line: there the density root of the
+// incipient phase ends (its spinodal), and what follows is no saturation line.
+constexpr double kFoldTolerance = 1e-6;
 
 }  // namespace
 
@@ -72,8 +76,8 @@ EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double*
 EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
     piece_start_ = count_;
     iterations_ = 0;
-    landed_ = false;
-    land_on_min_pressure_ = direction < 0.0;
+    landed_ = {};
+    folded_ = false;
     step_ = direction * settings_.initial_step;
     max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
     equations_.restore({});  // root preferences: liquid for x, vapour for y
@@ -92,7 +96,7 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
 // the main line lies at higher pressures.
 bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
     if (outcome != EnvelopeOutcome::left_window || count_ == 0) return false;
-    if (!(points_[count_ - 1].p < settings_.p_min)) return false;
+    if (!folded_ && (landed_.var != lnp_index() || landed_.upper)) return false;
     for (int k = 0; k < count_; ++k) {
         if (points_[k].type == EnvelopePointType::critical) return false;
     }
@@ -133,6 +137,10 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
         end = EnvelopeOutcome::point_limit;
         return true;
     }
+    if (folded_) {  // the line ends on the last point before the fold
+        end = EnvelopeOutcome::left_window;
+        return true;
+    }
     double largest_lnK = 0.0;
     for (int i = 0; i < n_; ++i) largest_lnK = std::max(largest_lnK, std::abs(X_[i]));
     max_step_ = std::min(1.0 + kMaxStepPerLnK * largest_lnK, settings_.tuning.max_step_cap);
@@ -147,7 +155,8 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
     predict();
     apply_critical_rule();
     if (const Limit limit = limit_crossed(); limit.var >= 0) {
-        if (landed_) {
+        // A line already on (or past) the limit does not land on it again backwards.
+        if (landed_.var >= 0 || !heads_for(limit)) {
             end = EnvelopeOutcome::left_window;
             return true;
         }
@@ -161,21 +170,29 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
         end = EnvelopeOutcome::left_window;
         return true;
     }
+    landed_ = {};  // a line that came in through a limit goes on
     if (!left_window()) return false;
     end = EnvelopeOutcome::left_window;
     return true;
 }
 
 // The limit the prediction lies beyond and that the line ends on: the maximum
-// pressure, the minimum temperature, and for a piece traced downwards from
-// above a loop the minimum pressure (a line returning at the end of its trace
-// ends below it instead). var is -1 when there is none.
+// pressure, the minimum temperature or the minimum pressure (a returning
+// line, or a piece traced downwards from above a loop). var is -1 when there
+// is none.
 EnvelopeTracer::Limit EnvelopeTracer::limit_crossed() const {
     const double p = std::exp(X_[lnp_index()]);
     if (p > settings_.p_max) return {lnp_index(), settings_.p_max, true};
     if (std::exp(X_[lnT_index()]) < settings_.T_min) return {lnT_index(), settings_.T_min, false};
-    if (land_on_min_pressure_ && p < settings_.p_min) return {lnp_index(), settings_.p_min, false};
+    if (p < settings_.p_min) return {lnp_index(), settings_.p_min, false};
     return {};
+}
+
+// The prediction moves from the last stored point towards the limit (a
+// line that starts outside the window comes in through it).
+bool EnvelopeTracer::heads_for(const Limit& limit) const {
+    const double from = base_[limit.var];
+    return (std::log(limit.bound) - from) * (X_[limit.var] - from) > 0.0;
 }
 
 // Converges the point of the line on the limit it is about to cross, with
@@ -204,7 +221,7 @@ bool EnvelopeTracer::land_on(const Limit& limit) {
     const double saved_step = step_;
     step_ = value - base_[var];  // the step taken, in the new fixed variable: it keeps the direction
     if (converge_point(false) == Convergence::converged) {
-        landed_ = true;
+        landed_ = limit;
         return true;
     }
     base_sens_ = saved_sens;
@@ -227,7 +244,8 @@ void EnvelopeTracer::fit_interval() {
 // converged on the equations: the extrema and the critical point from their
 // estimates on the cubics, then the crossings on each side of the extrema. An
 // extremum without a converged point (an artefact of the cubics) is dropped;
-// the critical point then keeps its estimate.
+// the critical point then keeps its estimate. A temperature and a pressure
+// extremum at one point are a fold: the interval is not stored.
 bool EnvelopeTracer::store_special_points() {
     SpecialPointList list;
     const double u = base_[fixed_] - X_[fixed_];
@@ -249,12 +267,15 @@ bool EnvelopeTracer::store_special_points() {
         if (sp.type != EnvelopePointType::critical) extremum[sp.variable - n_] = {true, P.X[fixed_] - anchor.X[fixed_], P};
         found.emplace_back(P.X, sp.type);
     }
+    if (extremum[0].found && extremum[1].found &&
+        std::abs(extremum[0].s - extremum[1].s) <= kFoldTolerance * std::abs(u)) {
+        folded_ = true;  // past the end of a root: nothing of this interval is stored
+        restore_anchor(anchor);
+        return true;
+    }
     add_crossings(anchor, u, lnT_index(), extremum[0], found);
     add_crossings(anchor, u, lnp_index(), extremum[1], found);
-    X_ = anchor.X;
-    fixed_value_ = anchor.fixed_value;
-    iterations_ = anchor.iterations;
-    equations_.restore(anchor.roots);
+    restore_anchor(anchor);
     // Along the line: from the previous point towards the current one.
     const double here = anchor.X[fixed_];
     std::stable_sort(found.begin(), found.end(), [&](const Found& a, const Found& b) {
@@ -264,6 +285,13 @@ bool EnvelopeTracer::store_special_points() {
         if (!store(X, type)) return false;
     }
     return true;
+}
+
+void EnvelopeTracer::restore_anchor(const Anchor& anchor) {
+    X_ = anchor.X;
+    fixed_value_ = anchor.fixed_value;
+    iterations_ = anchor.iterations;
+    equations_.restore(anchor.roots);
 }
 
 // Stores a point from its unknowns; false when the store is full.

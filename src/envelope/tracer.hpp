@@ -5,8 +5,9 @@
 // special points met on the way (critical point, T and p extrema, crossings
 // of tabulation temperatures and pressures), each converged on the equations
 // of the line. A line that leaves the window ends on a converged point on the
-// maximum pressure or minimum temperature; a start that only finds a small
-// loop of the line at low pressure is followed by the main line from above.
+// limit it leaves through: the minimum pressure it returns to, the maximum
+// pressure or the minimum temperature; a start that only finds a small loop
+// of the line at low pressure is followed by the main line from above.
 //
 // Unknowns: ln K_1 .. ln K_n, ln T, ln p (beta fixed), with x_i = z_i /
 // (1 - beta + beta K_i) the liquid-like and y_i = K_i x_i the vapour-like
@@ -83,6 +84,7 @@ private:
     void fit_interval();
     bool store_special_points();
     bool store(const LuVector& X, EnvelopePointType type);
+    void restore_anchor(const Anchor& anchor);
     // Special points converged on the equations (tracer_refine.cpp).
     bool refine(const Anchor& anchor, const SpecialPoint& sp, double u, LinePoint& P);
     bool solve_at(const Anchor& anchor, double s, LinePoint& out);
@@ -120,6 +122,7 @@ private:
         bool upper = false;
     };
     Limit limit_crossed() const;
+    bool heads_for(const Limit& limit) const;
     bool land_on(const Limit& limit);
     bool next_point(EnvelopeOutcome& end);
 
@@ -141,8 +144,8 @@ private:
     double fixed_value_ = 0.0;  // its specified value
     double step_ = 0.0, max_step_ = 0.0;
     int iterations_ = 0;  // Newton iterations of the last point
-    bool landed_ = false;  // a point of this piece has been converged on a limit
-    bool land_on_min_pressure_ = false;  // the piece goes down to the minimum pressure and ends on it
+    Limit landed_;  // the limit the last point has been converged on (var -1: none)
+    bool folded_ = false;  // the line has folded where a density root ends
     std::vector<TracePoint> points_;
     int count_ = 0;
     int piece_start_ = 0;  // the first point of the piece being traced

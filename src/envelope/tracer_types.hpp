@@ -35,7 +35,7 @@ struct Tabulation {
 // The one set of options of a trace; the public EnvelopeOptions fill it.
 struct TraceSettings {
     double beta = 1.0;           // molar vapour fraction of the line
-    double p_min = 0.1;          // MPa: start pressure, and the line ends below it
+    double p_min = 0.1;          // MPa: start pressure, and a returning line ends on it
     double p_max = 30.0;         // MPa
     double T_min = 50.0;         // K
     double initial_step = 0.1;   // first step, in the units of the fixed variable
