@@ -7,7 +7,7 @@ namespace ngtherm::model {
 namespace {
 
 struct Factor {
-    double f, f_d, f_dd;  // delta^d E and its first two delta derivatives
+    double f, f_d;  // delta^d E and its delta derivative
 };
 
 struct DepExponent {
@@ -172,10 +172,10 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
 
 namespace {
 
-// Highest power of delta a delta group needs (d + c - 2 of a pure-fluid group).
+// Highest power of delta a delta group needs (d and c of a pure-fluid group).
 constexpr int max_delta_power() {
     int m = 0;
-    for (const PureDeltaGroup& g : kPureDeltaGroups) m = std::max(m, g.d + g.c);
+    for (const PureDeltaGroup& g : kPureDeltaGroups) m = std::max({m, g.d, g.c});
     for (const DepDeltaGroup& g : kDepDeltaGroups) m = std::max(m, g.d);
     return m;
 }
@@ -183,18 +183,12 @@ constexpr int kMaxDeltaPower = max_delta_power();
 
 // delta^d E from a table of powers of delta (pw[k] = delta^k).
 Factor pure_factor_from_powers(int d, int c, const double* pw, double E) {
-    const double dd1 = d * (d - 1.0);
-    const double pd2 = d >= 2 ? pw[d - 2] : 0.0;
-    if (c == 0) return {pw[d], d * pw[d - 1], dd1 * pd2};
-    const double u = pw[c];
-    const double m1 = pw[d + c - 2];
-    return {pw[d] * E, E * pw[d - 1] * (d - c * u), E * (dd1 * pd2 - c * (2.0 * d + c - 1.0) * m1 + c * c * m1 * u)};
+    if (c == 0) return {pw[d], d * pw[d - 1]};
+    return {pw[d] * E, E * pw[d - 1] * (d - c * pw[c])};
 }
 
-Factor dep_factor_from_powers(int d, const double* pw, double E, double q1, double q2) {
-    const double pd2 = d >= 2 ? pw[d - 2] : 0.0;
-    return {pw[d] * E, E * (d * pw[d - 1] + pw[d] * q1),
-            E * (d * (d - 1.0) * pd2 + 2.0 * d * pw[d - 1] * q1 + pw[d] * (q1 * q1 + q2))};
+Factor dep_factor_from_powers(int d, const double* pw, double E, double q1) {
+    return {pw[d] * E, E * (d * pw[d - 1] + pw[d] * q1)};
 }
 
 }  // namespace
@@ -221,7 +215,7 @@ void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out) {
     for (int g : set.dep_groups) {
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
         const DepExponent& xe = x[grp.exponential];
-        const Factor f = dep_factor_from_powers(grp.d, pw.data(), xe.E, xe.q1, xe.q2);
+        const Factor f = dep_factor_from_powers(grp.d, pw.data(), xe.E, xe.q1);
         out.df[g] = f.f;
         out.df_d[g] = f.f_d;
     }
