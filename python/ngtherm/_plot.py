@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import math
-from typing import TYPE_CHECKING, Any, Optional
+from typing import TYPE_CHECKING, Any, List, Optional, Tuple
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
@@ -11,12 +11,16 @@ if TYPE_CHECKING:
     from ._gas import Envelope
 
 
-def _line_name(beta: float) -> str:
-    if beta == 1.0:
-        return "dew line"
-    if beta == 0.0:
-        return "bubble line"
-    return f"vapour fraction {beta:g}"
+def _parts(env: "Envelope") -> List[Tuple[slice, str]]:
+    """The line split at the critical point, where the incipient phase changes
+    from liquid to vapour (or back), each part with its name."""
+    if env.beta not in (0.0, 1.0):
+        return [(slice(None), f"vapour fraction {env.beta:g}")]
+    first, second = ("dew line", "bubble line") if env.beta == 1.0 else ("bubble line", "dew line")
+    if "critical" not in env.kind:
+        return [(slice(None), first)]
+    c = env.kind.index("critical")
+    return [(slice(0, c + 1), first), (slice(c, None), second)]
 
 
 def plot_envelope(env: "Envelope", ax: Optional["Axes"] = None, **line_style: Any) -> "Axes":
@@ -26,9 +30,11 @@ def plot_envelope(env: "Envelope", ax: Optional["Axes"] = None, **line_style: An
 
     if ax is None:
         _, ax = plt.subplots(figsize=(7.0, 4.8), layout="constrained")
-    style = {"color": "C0", "linewidth": 1.8, "label": _line_name(env.beta)}
-    style.update(line_style)
-    ax.plot(env.T, env.p, **style)
+    ax.fill(env.T, env.p, color="C0", alpha=0.07, label="two phases")
+    for (part, name), color in zip(_parts(env), ("C0", "C9")):
+        style = {"color": color, "linewidth": 1.8, "label": name}
+        style.update(line_style)
+        ax.plot(env.T[part], env.p[part], **style)
     marks = (
         ("critical point", env.critical, dict(marker="o", color="C3")),
         ("cricondentherm", env.cricondentherm, dict(marker="s", color="C2")),
