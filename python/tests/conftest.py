@@ -14,7 +14,10 @@ def reference_program() -> str:
     ./run-tests builds it and names it in NGTHERM_REFERENCE; without it the
     bit-for-bit comparison cannot run and is reported as skipped.
     """
-    path = os.environ.get("NGTHERM_REFERENCE") or shutil.which("ngtherm_reference")
+    path = os.environ.get("NGTHERM_REFERENCE")
+    if path and not os.access(path, os.X_OK):
+        pytest.fail(f"NGTHERM_REFERENCE names no program: {path}")
+    path = path or shutil.which("ngtherm_reference")
     if not path:
         candidates = sorted(ROOT.glob("build*/ngtherm_reference"))
         path = str(candidates[0]) if candidates else None
