@@ -1,7 +1,12 @@
+import pathlib
+
+import matplotlib
 import numpy as np
 import pytest
 
 import ngtherm
+
+matplotlib.use("Agg")
 
 SAMPLE = {"CH4": 90, "C2H6": 5, "N2": 3, "CO2": 2}
 RICH = {"CH4": 86, "C2H6": 6, "C3H8": 3, "nC4": 1.2, "iC4": 0.8, "nC5": 0.5, "N2": 2.5}
@@ -85,3 +90,12 @@ def test_results_do_not_depend_on_the_number_of_workers():
         for a, b in ((one.beta, other.beta), (one.x, other.x), (one.overall.h, other.overall.h)):
             assert np.array_equal(a.view(np.uint64), b.view(np.uint64))
     assert set(np.unique(one.phases)) == {1, 2}
+
+
+def test_the_readme_quick_start_runs_as_written(tmp_path, monkeypatch):
+    readme = pathlib.Path(__file__).resolve().parents[2] / "README.md"
+    text = readme.read_text(encoding="utf-8")
+    code = text.split("## Python", 1)[1].split("```python\n", 1)[1].split("```", 1)[0]
+    monkeypatch.chdir(tmp_path)
+    exec(compile(code, "README quick start", "exec"), {})
+    assert (tmp_path / "envelope.png").stat().st_size > 0
