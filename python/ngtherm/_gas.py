@@ -35,7 +35,7 @@ EXPORT_NAMES: Tuple[str, ...] = tuple(_core.EXPORT_PROPERTY_NAMES)
 _EXTERNAL_ORDER = np.array(_core.external_order())
 _ROOTS = {"liquid": 0, "vapour": 1, "vapor": 1, "stable": 2}
 _PHASE_SELECTORS = {"overall": 0, "liquid": 1, "vapour": 2, "vapor": 2}
-_SIDES = np.array(["liquid-like", "vapour-like", ""])
+_PHASE_NAMES = np.array(["liquid-like", "vapour-like", ""])
 _OUTCOMES = ("left_window", "step_too_small", "failed", "point_limit")
 _POINT_KINDS = (
     "ordinary",
@@ -52,6 +52,14 @@ _POINT_KINDS = (
 
 class CalculationError(RuntimeError):
     """A state that could not be computed, raised only with ``errors="raise"``."""
+
+
+class Phase(IntEnum):
+    """Which density root a state took (``States.phase``)."""
+
+    NONE = -1  #: no density root was found
+    LIQUID_LIKE = 0
+    VAPOUR_LIKE = 1
 
 
 class StateStatus(IntEnum):
@@ -141,16 +149,23 @@ class States:
     w: NDArray[np.float64]  #: m/s
     kappa: NDArray[np.float64]  #: isentropic exponent
     jt: NDArray[np.float64]  #: K/MPa
-    phase: NDArray[np.str_]
-    """Which root the state took: "liquid-like", "vapour-like", or "" without a density."""
+    phase: NDArray[np.int8]
+    """Which root the state took: ``Phase`` codes (0 liquid-like, 1 vapour-like, -1 none)."""
     status: NDArray[np.int8]  #: ``StateStatus`` codes
+
+    @property
+    def phase_name(self) -> NDArray[np.str_]:
+        """``phase`` in words: "liquid-like", "vapour-like", or "" without a density."""
+        return _PHASE_NAMES[self.phase]
 
     def to_pandas(self) -> "pandas.DataFrame":
         """One row per state: T, p, the ten properties, phase and status."""
         import pandas as pd
 
         names = ("T", "p") + PROPERTY_NAMES + ("phase", "status")
-        return pd.DataFrame({name: np.ravel(getattr(self, name)) for name in names})
+        frame = pd.DataFrame({name: np.ravel(getattr(self, name)) for name in names})
+        frame["phase"] = np.ravel(self.phase_name)
+        return frame
 
 
 @dataclass(frozen=True)
@@ -356,7 +371,7 @@ class Gas:
                 _, message = _core.state_message(self._mixture, T_a[where], p_a[where], code)
                 raise CalculationError(f"{message} (T = {T_a[where]!r} K, p = {p_a[where]!r} MPa)")
         values = {name: row.reshape(shape) for name, row in zip(PROPERTY_NAMES, rows)}
-        return States(T=T_a, p=p_a, **values, phase=_SIDES[side].reshape(shape), status=status)
+        return States(T=T_a, p=p_a, **values, phase=side.reshape(shape), status=status)
 
     def properties(
         self,
