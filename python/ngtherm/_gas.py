@@ -361,7 +361,7 @@ class Gas:
         n = T_a.size
         rows = np.empty((_core.STATE_ROWS, n))
         side = np.empty(n, dtype=np.int8)
-        status = np.empty(n, dtype=np.int8)
+        status: NDArray[np.int8] = np.empty(n, dtype=np.int8)
         _core.states(self._mixture, T_a.ravel(), p_a.ravel(), code, n_workers, rows, side, status)
         shape = T_a.shape
         status = status.reshape(shape)
@@ -396,7 +396,7 @@ class Gas:
         T_a, p_a = _points(T, p)
         n = T_a.size
         rows = np.empty((len(EXPORT_NAMES), n))
-        status = np.empty((n, len(EXPORT_NAMES)), dtype=np.int16)
+        status: NDArray[np.int16] = np.empty((n, len(EXPORT_NAMES)), dtype=np.int16)
         _core.export_properties(
             self._mixture, self._external, T_a.ravel(), p_a.ravel(), selector, int(range_set),
             n_workers, rows, status,
@@ -423,7 +423,7 @@ class Gas:
         x = np.empty((n, _core.COMPONENT_COUNT))
         y = np.empty((n, _core.COMPONENT_COUNT))
         phases = np.empty(n, dtype=np.int8)
-        status = np.empty(n, dtype=np.int8)
+        status: NDArray[np.int8] = np.empty(n, dtype=np.int8)
         _core.equilibria(self._mixture, T_a.ravel(), p_a.ravel(), n_workers, rows, x, y, phases, status)
         status = status.reshape(shape)
         if raise_:
@@ -463,7 +463,7 @@ class Gas:
         rows = np.empty((3, n))
         x = np.empty((n, _core.COMPONENT_COUNT))
         y = np.empty((n, _core.COMPONENT_COUNT))
-        status = np.empty((n, 1), dtype=np.int16)
+        status: NDArray[np.int16] = np.empty((n, 1), dtype=np.int16)
         _core.flash(
             self._mixture, self._external, T_a.ravel(), p_a.ravel(), int(range_set), n_workers,
             rows, x, y, status,
@@ -552,9 +552,9 @@ def _parse_composition(amounts: Mapping[str, float], unit: str) -> dict:
 
 
 def _raise_export_status(status: NDArray[np.int16], T: NDArray[np.float64], p: NDArray[np.float64]) -> None:
-    failed = status > 0
+    failed: NDArray[np.bool_] = np.asarray(status > 0)
     if failed.ndim > T.ndim:
-        failed = failed.any(axis=-1)
+        failed = np.asarray(failed.any(axis=-1))
     where = _first_failure(failed)
     if where is not None:
         codes = status[where]

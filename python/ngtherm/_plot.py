@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import math
-from typing import TYPE_CHECKING, Any, List, Optional, Tuple
+from typing import TYPE_CHECKING, Any, Dict, List, Optional, Tuple
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
@@ -32,10 +32,10 @@ def plot_envelope(env: "Envelope", ax: Optional["Axes"] = None, **line_style: An
         _, ax = plt.subplots(figsize=(7.0, 4.8), layout="constrained")
     ax.fill(env.T, env.p, color="C0", alpha=0.07, label="two phases")
     for (part, name), color in zip(_parts(env), ("C0", "C9")):
-        style = {"color": color, "linewidth": 1.8, "label": name}
+        style: Dict[str, Any] = {"color": color, "linewidth": 1.8, "label": name}
         style.update(line_style)
         ax.plot(env.T[part], env.p[part], **style)
-    marks = (
+    marks: Tuple[Tuple[str, Tuple[float, float], Dict[str, Any]], ...] = (
         ("critical point", env.critical, dict(marker="o", color="C3")),
         ("cricondentherm", env.cricondentherm, dict(marker="s", color="C2")),
         ("cricondenbar", env.cricondenbar, dict(marker="^", color="C1")),

@@ -10,15 +10,16 @@
 //   equilibrium T p
 //   properties T p selector range_set
 //   flash T p range_set
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <string>
 
-#include "ngtherm/envelope.hpp"
+#include "ngtherm/envelope.hpp"  // with the C-order functions: flash, export_properties
 #include "ngtherm/equilibrium.hpp"
-#include "ngtherm/properties.hpp"
 #include "ngtherm/state.hpp"
 
 namespace {
