@@ -112,6 +112,25 @@ TEST(PropertyExports, FailedEvaluationGivesItsSentinelAndCodeInEverySlotAndKOne)
     }
 }
 
+// A split that fails (a wet heavy gas at 250 K, found by the exports fuzzer)
+// gives 206 and its sentinel in every value of every property export and the flash.
+TEST(PropertyExports, FailedSplitGives206AndItsSentinel) {
+    const Gas wet{"wet_heavy", {{"nC4", 34.4}, {"C3H8", 31}, {"H2O", 11.1}, {"nC6", 10.7}, {"nC9", 6.9}, {"iC4", 1.65},
+                                {"nC7", 1.65}, {"nC8", 1.65}, {"N2", 0.95}}};
+    const Call failed{.c = wet.external(), .p = 5.0, .T = 250.0};
+    for (const Export& e : frame_exports()) {
+        if (e.shape == Shape::PHASE) continue;
+        const Outcome o = call(e, failed);
+        for (std::int16_t status : o.status) EXPECT_EQ(status, 206) << e.name;
+        const bool property = e.is_property();
+        for (int k = 0; k < (property ? static_cast<int>(o.out.size()) : 1); ++k) {
+            if (!property || (e.shape == Shape::PROPERTY ? e.slot : k) != kSlotK) {
+                EXPECT_EQ(o.out[k], kSentinelSplitFailed) << e.name << " " << k;
+            }
+        }
+    }
+}
+
 // The single exports give the bits of their gerg2008 slot, and gerg2008 gives
 // the mass-basis values of the phase selected (the whole for 0).
 TEST(PropertyExports, GiveTheMassBasisValuesOfThePhaseSelectedInEverySlot) {
