@@ -166,6 +166,8 @@ TEST(EnvelopeApi, WithoutACallersStateOnlyTheGridIsCrossedAndASmallerStepGivesMo
     }
     for (int k = 0; k < 4; ++k) EXPECT_EQ(env.status[k], 197);
     EXPECT_GT(phase_envelope(test::lean_gas_11().external(), {.T = {}, .p = {}, .max_step = 0.3}).points.size(), env.points.size());
+    // A max_step that is not positive is no bound.
+    EXPECT_EQ(phase_envelope(test::lean_gas_11().external(), {.T = {}, .p = {}, .max_step = 0.0}).points.size(), env.points.size());
 }
 
 TEST(EnvelopeApi, FailuresCarryTheirCodeAndNoPoints) {
