@@ -83,7 +83,12 @@ TEST(SinglePhaseState, RejectsInputNoCalculationCanStartFrom) {
         bad[3] = v;
         EXPECT_THROW(Mixture{bad}, InputError);
     }
-    EXPECT_THROW(Mixture{Composition{}}, InputError);
+    // A component counts from a fraction of 1e-8 on: alone it is the whole mixture.
+    Composition trace{};
+    trace[0] = kMinActiveFraction;
+    EXPECT_NO_THROW(Mixture{trace});
+    trace[0] = std::nextafter(kMinActiveFraction, 0.0);
+    EXPECT_THROW(Mixture{trace}, InputError);
     const Mixture mix(test::lean_gas_11().fractions());
     for (auto [T, p] : {std::pair{NAN, 5.0}, {300.0, INFINITY}, {-4.0, 5.0}, {300.0, 0.0}}) {
         EXPECT_THROW(single_phase_state(mix, T, p), InputError);
