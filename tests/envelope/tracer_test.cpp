@@ -90,14 +90,20 @@ std::vector<TracePoint> of_type(const std::vector<TracePoint>& line, EnvelopePoi
 }
 
 // The largest deviation from equal fugacities, with each phase on the density
-// root that suits it, and of the phase amounts from 1.
-double equilibrium_residual(const Feed& feed, const TracePoint& point) {
+// root that suits it (evaluated apart from the tracer), and of the phase
+// amounts from 1.
+struct PointCheck {
+    double residual = std::numeric_limits<double>::infinity();
+    std::array<model::RootPreference, 2> roots{};  // of x and y
+};
+
+PointCheck check_point(const Feed& feed, const TracePoint& point) {
     const int n = feed.set.n;
     model::CompositionState scratch;
     model::FugacitySet fx, fy;
     model::ResidualProperties rec;
     const model::MixRequest req{model::Fugacity::ln_phi, model::TpDerivatives::none};
-    double best = std::numeric_limits<double>::infinity();
+    PointCheck best;
     for (const model::RootPreference root_x : {model::RootPreference::liquid, model::RootPreference::vapour}) {
         for (const model::RootPreference root_y : {model::RootPreference::vapour, model::RootPreference::liquid}) {
             if (!model::mixstate(feed.set, scratch, req, root_x, point.T, point.p, point.x.data(), &fx, rec).ok() ||
@@ -108,7 +114,7 @@ double equilibrium_residual(const Feed& feed, const TracePoint& point) {
             for (int i = 0; i < n; ++i) {
                 worst = std::max(worst, std::abs(std::log(point.y[i]) + fy.lnphi[i] - std::log(point.x[i]) - fx.lnphi[i]));
             }
-            best = std::min(best, worst);
+            if (worst < best.residual) best = {worst, {root_x, root_y}};
         }
     }
     double sum_x = 0.0, sum_y = 0.0;
@@ -116,39 +122,29 @@ double equilibrium_residual(const Feed& feed, const TracePoint& point) {
         sum_x += point.x[i];
         sum_y += point.y[i];
     }
-    return std::max({best, std::abs(sum_x - 1.0), std::abs(sum_y - 1.0)});
+    best.residual = std::max({best.residual, std::abs(sum_x - 1.0), std::abs(sum_y - 1.0)});
+    return best;
 }
+double equilibrium_residual(const Feed& feed, const TracePoint& point) { return check_point(feed, point).residual; }
 
-// The slope dX/dS of the line at a point with `fixed` (ln T or ln p) as the
-// fixed variable, on the pair of density roots whose residuals are smallest.
+// The slope dX/dS of the line at a point, on its density roots, with `fixed`
+// (ln T or ln p) as the fixed variable.
 LuVector slope(const Feed& feed, const TracePoint& point, double beta, int fixed) {
     const int n = feed.n();
     LuVector X{}, slope{};
     for (int i = 0; i < n; ++i) X[i] = point.lnK[i];
     X[n] = std::log(point.T);
     X[n + 1] = std::log(point.p);
-    double best = std::numeric_limits<double>::infinity();
+    const auto [rx, ry] = check_point(feed, point).roots;
     EnvelopeEquations eq;
-    using model::RootPreference;
-    for (const RootPreference rx : {RootPreference::liquid, RootPreference::vapour}) {
-        for (const RootPreference ry : {RootPreference::vapour, RootPreference::liquid}) {
-            eq.reset(feed.set, feed.x.data(), beta);
-            eq.restore({rx, rx, ry, ry});
-            if (!eq.evaluate(X, kNewtonRequest)) continue;
-            LuVector F{};
-            eq.residuals(X, fixed, X[fixed], F);
-            double worst = 0.0;
-            for (int k = 0; k < n + 2; ++k) worst = std::max(worst, std::abs(F[k]));
-            if (worst >= best) continue;
-            best = worst;
-            LuSystem J;
-            eq.jacobian(X, fixed, J);
-            if (!numerics::lu_factor(J)) continue;
-            slope = LuVector{};
-            slope[n + 1] = 1.0;
-            numerics::lu_solve(J, slope);
-        }
-    }
+    eq.reset(feed.set, feed.x.data(), beta);
+    eq.restore({rx, rx, ry, ry});
+    LuSystem J;
+    EXPECT_TRUE(eq.evaluate(X, kNewtonRequest));
+    eq.jacobian(X, fixed, J);
+    EXPECT_TRUE(numerics::lu_factor(J));
+    slope[n + 1] = 1.0;
+    numerics::lu_solve(J, slope);
     return slope;
 }
 
