@@ -1,4 +1,6 @@
-// api::check_input against an oracle of each limit and the documented precedence, up to three violations at once.
+// The status codes and sentinels as include/ngtherm.h documents them, and
+// api::check_input against an oracle of each limit and the documented
+// precedence, up to three violations at once.
 #include "api/check_input.hpp"
 
 #include <gtest/gtest.h>
@@ -8,15 +10,48 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "api/composition.hpp"
+#include "api/status_codes.hpp"
 #include "support/c_exports.hpp"
 
 namespace ngtherm::api {
 namespace {
+
+TEST(StatusCodes, HeaderTableEqualsTheLibraryTable) {
+    const std::string block = test::header_block("Status codes:");
+    const std::regex entry(R"(\s+(-?\d+)\s{2,}(\S.*\S)\s*\n)");
+    std::map<int, std::string> header;
+    for (std::sregex_iterator m(block.begin(), block.end(), entry), end; m != end; ++m) {
+        header[std::stoi((*m)[1])] = (*m)[2];
+    }
+    ASSERT_EQ(header.size(), status_meanings().size());
+    for (const StatusMeaning& e : status_meanings()) EXPECT_EQ(header[e.code], e.meaning) << e.code;
+    EXPECT_EQ(status_meaning(57), "unknown status code");
+}
+
+TEST(StatusCodes, EveryDocumentedSentinelGivesItsCodeAndOtherValuesNone) {
+    const std::string block = test::header_block("Sentinels and their codes:");
+    const std::regex pair(R"((-\d+) (\d+))");
+    int listed = 0;
+    for (std::sregex_iterator m(block.begin(), block.end(), pair), end; m != end; ++m, ++listed) {
+        for (std::int16_t before : {-1, 0}) {
+            std::int16_t status = before;
+            status_from_sentinel(std::stod((*m)[1]), status);
+            EXPECT_EQ(status, std::stoi((*m)[2])) << (*m)[1];
+        }
+    }
+    EXPECT_EQ(listed, static_cast<int>(kSentinelCodes.size()));
+    for (double other : {-99993.0, 0.0, -0.0, std::nextafter(-97777.0, 0.0), 97777.0, std::nan(""), -99991.5}) {
+        std::int16_t status = 53;
+        status_from_sentinel(other, status);
+        EXPECT_EQ(status, 53) << other;
+    }
+}
 
 using Percentages = std::array<double, kComponentCount>;
 using enum ExternalPosition;
