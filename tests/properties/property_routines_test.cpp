@@ -71,21 +71,18 @@ std::vector<GasState> states() {
             {"rich gas split 240 K 4 MPa", test::rich_gas_7().fractions(), 240.0, 4.0}};
 }
 
+// One failure of each kind; the limits themselves are properties::set_mixture's
+// (tests/api/composition_test.cpp).
 TEST(PropertyRoutines, ReturnTheSentinelOfTheMixtureSetUp) {
     const Composition natural = test::pipeline_gas().fractions();
-    Composition over_one{}, negative = natural, not_a_number = natural, short_sum = natural;
-    over_one[0] = 1.0000005;
-    negative[1] = -0.01;
-    negative[0] += 0.04;
+    Composition not_a_number = natural, short_sum = natural;
     not_a_number[3] = kNaN;
     short_sum[0] -= 0.01;
     struct Case { std::string what; Composition x; double T, p, expected; };
-    const Case cases[] = {
-        {"fraction above 1", over_one, 300.0, 5.0, kSentinelBadFraction}, {"negative fraction", negative, 300.0, 5.0, kSentinelBadFraction},
-        {"NaN fraction", not_a_number, 300.0, 5.0, kSentinelBadFraction}, {"sum 0.99", short_sum, 300.0, 5.0, kSentinelFractionSum},
-        {"T below 2.1768 K", natural, 2.0, 5.0, kSentinelTemperatureRange}, {"T above 5000 K", natural, 5000.5, 5.0, kSentinelTemperatureRange},
-        {"NaN T", natural, kNaN, 5.0, kSentinelTemperatureRange}, {"p below 1e-9 MPa", natural, 300.0, 5e-10, kSentinelPressureRange},
-        {"p above 2500 MPa", natural, 300.0, 2500.5, kSentinelPressureRange}, {"infinite p", natural, 300.0, kInf, kSentinelPressureRange}};
+    const Case cases[] = {{"NaN fraction", not_a_number, 300.0, 5.0, kSentinelBadFraction},
+                          {"sum 0.99", short_sum, 300.0, 5.0, kSentinelFractionSum},
+                          {"NaN T", natural, kNaN, 5.0, kSentinelTemperatureRange},
+                          {"infinite p", natural, 300.0, kInf, kSentinelPressureRange}};
     EquilibriumSolver solver;
     for (const NamedRoutine& r : kRoutines) {
         for (const Case& c : cases) {
