@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 #include "envelope/envelope_equations.hpp"
@@ -209,6 +210,7 @@ struct EnvelopeGas {
     Gas gas;
     bool returns = true;
 };
+void PrintTo(const EnvelopeGas& g, std::ostream* os) { *os << g.gas.name; }
 
 std::vector<EnvelopeGas> envelope_gases() {
     std::vector<EnvelopeGas> all;
