@@ -1,8 +1,13 @@
+// The Helmholtz energy: the residual part's merged sums against the published
+// term lists, their derivatives against central differences, and the reducing
+// functions; then the ideal-gas part.
+#include "model/ideal_gas.hpp"
 #include "model/reducing.hpp"
 #include "model/term_series.hpp"
 
 #include <cmath>
 #include <fstream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,7 +16,6 @@
 #include <nlohmann/json.hpp>
 
 #include "support/gases.hpp"
-#include "support/reference_series.hpp"
 
 namespace ngtherm::model {
 namespace {
@@ -41,76 +45,91 @@ double published_value(const nlohmann::json& terms, bool departure, double delta
     return sum;
 }
 
-TEST(TermSeries, EveryStoredEquationEqualsThePublishedTermsAtSeveralStates) {
-    const double states[][2] = {{1.0, 1.0}, {0.3, 1.7}, {2.4, 0.8}, {1e-3, 3.5}, {3.2, 0.45}};
-    for (const auto& s : states) {
-        for (int i = 0; i < kComponentCount + kDepartureFunctionCount; ++i) {
-            const bool dep = i >= kComponentCount;
-            const int f = i - kComponentCount;
-            const double want = published_value(dep ? constants()["departure_functions"][f]["terms"]
-                                                    : constants()["components"][i]["residual"]["terms"],
-                                                dep, s[0], s[1]);
-            const double got = dep ? test::departure_series(f, s[0], s[1]).a : test::pure_series(i, s[0], s[1]).a;
-            EXPECT_NEAR(got, want, 1e-13 * (1.0 + std::fabs(want))) << i << " delta " << s[0] << " tau " << s[1];
-        }
+// The parts of the merged sums, evaluated equation by equation from the
+// published terms: alpha_oi by active position, F_kl alpha_kl by departure pair,
+// and the mixture's sum x_i alpha_oi + sum x_k x_l F_kl alpha_kl.
+struct Parts {
+    std::vector<double> pure, pair;
+    double mixture = 0.0;
+};
+
+Parts published_parts(const test::ModelFeed& m, double delta, double tau) {
+    Parts out;
+    for (int k = 0; k < m.set.n; ++k) {
+        out.pure.push_back(published_value(constants()["components"][m.set.id[k]]["residual"]["terms"], false, delta, tau));
+        out.mixture += m.comp.x[k] * out.pure.back();
     }
+    for (int q = 0; q < m.set.dep_pair_count; ++q) {
+        const int k = m.set.dep_pair[q][0], l = m.set.dep_pair[q][1];
+        const PairData& p = m.set.pair[k][l];
+        out.pair.push_back(p.F * published_value(constants()["departure_functions"][p.function]["terms"], true, delta, tau));
+        out.mixture += m.comp.x[k] * m.comp.x[l] * out.pair.back();
+    }
+    return out;
 }
 
-constexpr double HelmholtzDerivs::*kFields[] = {&HelmholtzDerivs::a,   &HelmholtzDerivs::a_d,  &HelmholtzDerivs::a_dd,
-                                                &HelmholtzDerivs::a_t, &HelmholtzDerivs::a_tt, &HelmholtzDerivs::a_dt};
+struct Series {
+    HelmholtzDerivs mixture;
+    ComponentSeries parts;
+};
 
-void expect_near(const HelmholtzDerivs& got, const HelmholtzDerivs& want, double tol, const std::string& what) {
-    for (auto f : kFields) EXPECT_NEAR(got.*f, want.*f, tol * (1 + std::fabs(want.*f))) << what;
-}
-
-TEST(TermSeries, DerivativesAgreeWithCentralDifferences) {
-    const double delta = 1.3, tau = 0.9, h = 1e-5;
-    auto check = [&](auto eval, const std::string& what) {
-        const HelmholtzDerivs d = eval(delta, tau);
-        const HelmholtzDerivs up_d = eval(delta + h, tau), dn_d = eval(delta - h, tau);
-        const HelmholtzDerivs up_t = eval(delta, tau + h), dn_t = eval(delta, tau - h);
-        const HelmholtzDerivs fd{d.a, (up_d.a - dn_d.a) / (2 * h), (up_d.a_d - dn_d.a_d) / (2 * h),
-                                 (up_t.a - dn_t.a) / (2 * h), (up_t.a_t - dn_t.a_t) / (2 * h),
-                                 (up_t.a_d - dn_t.a_d) / (2 * h)};
-        expect_near(d, fd, 1e-7, what);
-    };
-    for (int i = 0; i < kComponentCount; ++i) {
-        check([i](double d, double t) { return test::pure_series(i, d, t); }, kComponents[i].id);
-    }
-    for (int f = 0; f < kDepartureFunctionCount; ++f) {
-        check([f](double d, double t) { return test::departure_series(f, d, t); }, "departure " + std::to_string(f));
-    }
-}
-
-// The merged mixture sums equal sum x_i alpha_oi + sum x_k x_l F_kl alpha_kl
-// evaluated equation by equation, and so do the per-component parts.
-TEST(MixtureSeries, MergedSumsEqualTheEquationByEquationSums) {
-    const test::ModelFeed m(test::published_mixture());
-    const double tau = 1.25;
+Series series(const test::ModelFeed& m, double delta, double tau) {
     TauCoefficients tc;
     tau_coefficients(m.set, m.comp.series, tau, tc);
-    for (double delta : {0.0, 1e-4, 0.4, 1.1, 2.7}) {
-        HelmholtzDerivs want;
-        auto add = [&want](const HelmholtzDerivs& d, double w) {
-            for (auto f : kFields) want.*f += w * d.*f;
-        };
-        for (int k = 0; k < m.set.n; ++k) add(test::pure_series(m.set.id[k], delta, tau), m.comp.x[k]);
-        for (int q = 0; q < m.set.dep_pair_count; ++q) {
-            const int k = m.set.dep_pair[q][0], l = m.set.dep_pair[q][1];
-            const PairData& p = m.set.pair[k][l];
-            add(test::departure_series(p.function, delta, tau), m.comp.x[k] * m.comp.x[l] * p.F);
-        }
-        expect_near(mixture_series(m.set, tc, delta, Derivatives::all), want, 1e-13, std::to_string(delta));
+    DeltaFactors f;
+    delta_factors(m.set, delta, f);
+    Series s{mixture_series(m.set, tc, delta, Derivatives::all), {}};
+    component_series(m.set, tc, f, s.parts);
+    return s;
+}
 
-        DeltaFactors f;
-        delta_factors(m.set, delta, f);
-        ComponentSeries cs;
-        component_series(m.set, tc, f, cs);
+// |got - want| within tol relative to 1 + |want|.
+void expect_close(double got, double want, double tol, int index = -1) {
+    EXPECT_NEAR(got, want, tol * (1.0 + std::fabs(want))) << index;
+}
+
+// The published mixture holds every component and every departure function, so
+// this checks every stored equation (integer exponents, shapes, delta groups).
+TEST(MixtureSeries, SumsEqualThePublishedTermsEvaluatedEquationByEquation) {
+    const test::ModelFeed m(test::published_mixture());
+    std::set<int> functions;
+    for (int q = 0; q < m.set.dep_pair_count; ++q) functions.insert(m.set.pair[m.set.dep_pair[q][0]][m.set.dep_pair[q][1]].function);
+    ASSERT_EQ(m.set.n, kComponentCount);
+    ASSERT_EQ(static_cast<int>(functions.size()), kDepartureFunctionCount);
+    for (const double tau : {0.45, 1.25, 3.5}) {
+        for (const double delta : {0.0, 1e-3, 0.4, 1.1, 2.7, 3.2}) {
+            SCOPED_TRACE("delta " + std::to_string(delta) + " tau " + std::to_string(tau));
+            const Parts want = published_parts(m, delta, tau);
+            const Series got = series(m, delta, tau);
+            expect_close(got.mixture.a, want.mixture, 1e-13);
+            for (int k = 0; k < m.set.n; ++k) expect_close(got.parts.a[k], want.pure[k], 1e-13, k);
+            for (int q = 0; q < m.set.dep_pair_count; ++q) expect_close(got.parts.pair_a[q], want.pair[q], 1e-13, q);
+        }
+    }
+}
+
+// Every derivative of the mixture's sum and of its parts against central differences.
+TEST(MixtureSeries, DerivativesAgreeWithCentralDifferences) {
+    const test::ModelFeed m(test::published_mixture());
+    const double h = 1e-5;
+    const auto fd = [h](double up, double down) { return (up - down) / (2 * h); };
+    for (const auto& [delta, tau] : {std::pair{0.0, 1.25}, {0.4, 0.8}, {1.3, 0.9}, {2.7, 1.6}}) {
+        SCOPED_TRACE("delta " + std::to_string(delta) + " tau " + std::to_string(tau));
+        const Series s = series(m, delta, tau), d_up = series(m, delta + h, tau), d_dn = series(m, delta - h, tau),
+                     t_up = series(m, delta, tau + h), t_dn = series(m, delta, tau - h);
+        const HelmholtzDerivs& a = s.mixture;
+        expect_close(a.a_d, fd(d_up.mixture.a, d_dn.mixture.a), 1e-7);
+        expect_close(a.a_dd, fd(d_up.mixture.a_d, d_dn.mixture.a_d), 1e-7);
+        expect_close(a.a_t, fd(t_up.mixture.a, t_dn.mixture.a), 1e-7);
+        expect_close(a.a_tt, fd(t_up.mixture.a_t, t_dn.mixture.a_t), 1e-7);
+        expect_close(a.a_dt, fd(t_up.mixture.a_d, t_dn.mixture.a_d), 1e-7);
         for (int k = 0; k < m.set.n; ++k) {
-            const HelmholtzDerivs d = test::pure_series(m.set.id[k], delta, tau);
-            for (auto [got, want] : {std::pair{cs.a[k], d.a}, {cs.a_d[k], d.a_d}, {cs.a_t[k], d.a_t}}) {
-                EXPECT_NEAR(got, want, 1e-13 * (1 + std::fabs(want)));
-            }
+            expect_close(s.parts.a_d[k], fd(d_up.parts.a[k], d_dn.parts.a[k]), 1e-7, k);
+            expect_close(s.parts.a_t[k], fd(t_up.parts.a[k], t_dn.parts.a[k]), 1e-7, k);
+        }
+        for (int q = 0; q < m.set.dep_pair_count; ++q) {
+            expect_close(s.parts.pair_a_d[q], fd(d_up.parts.pair_a[q], d_dn.parts.pair_a[q]), 1e-7, q);
+            expect_close(s.parts.pair_a_t[q], fd(t_up.parts.pair_a[q], t_dn.parts.pair_a[q]), 1e-7, q);
         }
     }
 }
@@ -155,6 +174,64 @@ TEST(ReducingFunctions, CompositionDerivativesAgreeWithCentralDifferences) {
             EXPECT_NEAR(r.d2rho[j][i], (u.drho[j] - d.drho[j]) / (2 * h), 1e-5 * (1 + std::fabs(r.d2rho[j][i]))) << i << "," << j;
             EXPECT_TRUE(r.d2T[i][j] == r.d2T[j][i] && r.d2rho[i][j] == r.d2rho[j][i]) << i << "," << j;
         }
+    }
+}
+
+constexpr double kRatio = kRStar / kR;
+
+TEST(IdealGas, EveryComponentHasZeroEnthalpyAndEntropyAtTheReferenceState) {
+    for (int i = 0; i < kComponentCount; ++i) {
+        const IdealComponentValues v = fnullp(ideal_terms(i), kIdealT0);
+        const double s_over_R_1MPa = 1.0 + std::log(kIdealT0) - v.G + v.h / kIdealT0;
+        EXPECT_NEAR(kIdealT0 + v.h, 0.0, 1e-9) << kComponents[i].id;
+        EXPECT_NEAR(s_over_R_1MPa - std::log(kIdealP0), 0.0, 1e-12) << kComponents[i].id;
+    }
+}
+
+// Derived constants equal the published n0_1, n0_2 rewritten for this form
+// (enthalpy n0_2 Tc, entropy n0_1 + c0 ln Tc - (R/R*) ln rhoc), except for the
+// components whose published constants leave out their first sinh term.
+TEST(IdealGas, DerivedConstantsMatchThePublishedOnesWhereTheyAreConsistent) {
+    const std::set<std::string> inconsistent{"nC5", "iC5", "nC6", "nC7", "nC8", "nC9", "nC10", "H2O"};
+    for (int i = 0; i < kComponentCount; ++i) {
+        if (inconsistent.count(kComponents[i].id)) continue;
+        const auto& ideal = constants()["components"][i]["ideal"];
+        const double Tc = kComponents[i].Tc, rhoc = kComponents[i].rhoc;
+        const double h = ideal["n0_2"].get<double>() * Tc;
+        const double s = ideal["n0_1"].get<double>() + ideal["n0_3"].get<double>() * std::log(Tc) - std::log(rhoc) / kRatio;
+        EXPECT_NEAR(ideal_terms(i).enthalpy_constant, h, 1e-7 * std::fabs(h)) << kComponents[i].id;
+        EXPECT_NEAR(ideal_terms(i).entropy_constant, s, 1e-7 * (1 + std::fabs(s))) << kComponents[i].id;
+    }
+}
+
+TEST(IdealGas, MonatomicGasesHaveConstantHeatCapacity) {
+    for (const char* id : {"He", "Ar"}) {
+        const test::ModelFeed m(test::Gas{id, {{id, 100}}});
+        for (double T : {50.0, 300.0, 1500.0}) {
+            EXPECT_NEAR(idealmix(m.set, m.x.data(), T).cp, 1.0 + 1.5 * kRatio, 1e-14) << id << " " << T;
+        }
+    }
+}
+
+// The tabulated theta of some cosh terms is negative; only its magnitude counts.
+TEST(IdealGas, SignOfACharacteristicTemperatureHasNoEffect) {
+    IdealGasTerms flipped = subdata(1);
+    for (Hyperbolic& h : flipped.sinh) h.theta = -h.theta;
+    for (Hyperbolic& h : flipped.cosh) h.theta = -h.theta;
+    derive_integration_constants(flipped);
+    for (double T : {120.0, 400.0}) {
+        const IdealComponentValues a = fnullp(ideal_terms(1), T), b = fnullp(flipped, T);
+        for (auto f : {&IdealComponentValues::cp, &IdealComponentValues::h, &IdealComponentValues::G}) EXPECT_DOUBLE_EQ(a.*f, b.*f);
+    }
+}
+
+TEST(IdealGas, HeatCapacityAndEntropyAreTheTemperatureDerivativesOfEnthalpy) {
+    const test::ModelFeed m(test::published_mixture());
+    auto at = [&m](double T) { return idealmix(m.set, m.x.data(), T); };
+    for (double T : {150.0, 298.15, 700.0}) {
+        const double h = 1e-4 * T;
+        EXPECT_NEAR(at(T).cp, (at(T + h).h - at(T - h).h) / (2 * h), 1e-7);
+        EXPECT_NEAR(at(T).cp / T, (at(T + h).s - at(T - h).s) / (2 * h), 1e-9);  // ds/dT = cp/T at fixed p
     }
 }
 
