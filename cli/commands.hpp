@@ -1,6 +1,8 @@
 // The subcommands of the ngtherm command. Each one registers itself on the
-// application; its callback prints the result or throws ArgumentError /
-// CalculationError (see common.hpp), so main only lists them.
+// application with add_input_options and its own options; its callback reads
+// the Input with parse_input, computes, and hands an Answer to emit (see
+// common.hpp), which applies the one JSON style and exit convention. main
+// only lists them.
 #pragma once
 
 #include <CLI/CLI.hpp>

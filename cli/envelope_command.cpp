@@ -2,10 +2,10 @@
 // fraction from the minimum pressure over the critical region back to it),
 // with its labelled points and the cricondentherm, cricondenbar, critical
 // point and saturation values at the caller's state.
-#include <charconv>
-#include <cmath>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,68 +18,105 @@
 namespace ngtherm::cli {
 namespace {
 
+constexpr double kPercent = 100.0;  // mol-% per mole fraction
+
+// Which characteristic values (kCharacteristicNames) are temperatures; the others are pressures.
+constexpr std::array<bool, kCharacteristicValueCount> kIsTemperature{true, true, false, false,
+                                                                      true, false, true, false};
+
 struct EnvelopeArgs {
-    std::string gas;
-    std::string beta = "1", p_min = "0.1", p_max = "30", T_min = "50", step = "0.1";
-    std::string T, p;  // optional caller's state
+    InputArgs input;
+    std::string beta = "1", step = "0.1";
+    std::string p_min, p_max, T_min;  // in the chosen units; empty for the library's defaults
     std::string csv;
-    bool json = false;
 };
 
-// A finite number written in full; ranges are checked by the library.
-double parse_finite(const std::string& text, std::string_view argument, std::string_view unit) {
-    double value = 0.0;
-    const char* end = text.data() + text.size();
-    const char* begin = text.data() + (!text.empty() && text.front() == '+' ? 1 : 0);
-    const auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
-        throw ArgumentError(argument, "expected a finite number" +
-                                          (unit.empty() ? std::string() : " in " + std::string(unit)) +
-                                          ", got '" + text + "'");
-    }
-    return value;
+// The names of a point's two phases: x has the amount 1 - beta, y the amount
+// beta. On the dew and bubble lines one of them is the feed, the other the
+// incipient phase, whichever side of the critical point.
+struct PhaseNames {
+    std::string x, y;
+};
+
+PhaseNames phase_names(double beta) {
+    if (beta == 1.0) return {"incipient", "feed"};
+    if (beta == 0.0) return {"feed", "incipient"};
+    return {"phase_1_minus_beta", "phase_beta"};
 }
 
-std::optional<double> parse_optional(const std::string& text, std::string_view argument,
-                                     std::string_view unit) {
-    if (text.empty()) return std::nullopt;
-    return parse_positive(text, argument, unit);
+std::string line_name(double beta) {
+    if (beta == 1.0) return "dew line";
+    if (beta == 0.0) return "bubble line";
+    return "line of vapour fraction " + format_readable(beta);
 }
 
-// The argument each status code of a rejected request concerns.
+// A trace parameter in the chosen unit, or the library's default.
+double option_value(const std::string& text, std::string_view argument, std::string_view unit, double fallback,
+                    double (Units::*to_base)(double) const, const Units& units) {
+    if (text.empty()) return fallback;
+    return (units.*to_base)(parse_number(text, argument, unit));
+}
+
+EnvelopeOptions trace_options(const EnvelopeArgs& args, const Input& in) {
+    EnvelopeOptions o;
+    o.beta = parse_number(args.beta, "--beta", "");
+    o.initial_step = parse_number(args.step, "--step", "");
+    o.p_min = option_value(args.p_min, "--pmin", in.units.p_name(), o.p_min, &Units::to_mpa, in.units);
+    o.p_max = option_value(args.p_max, "--pmax", in.units.p_name(), o.p_max, &Units::to_mpa, in.units);
+    o.T_min = option_value(args.T_min, "--tmin", in.units.T_name(), o.T_min, &Units::to_kelvin, in.units);
+    o.T = in.T;
+    o.p = in.p;
+    o.range_set = in.range;
+    return o;
+}
+
+// A request the library rejected: the argument a code concerns, or a failed trace.
 [[noreturn]] void fail(std::int16_t code) {
     const std::string words = "status " + std::to_string(code) + ": " + std::string(status_meaning(code));
     switch (code) {
-        case 53: case 54: case 202: throw ArgumentError("--gas", words);
-        case 55: throw ArgumentError("-T", words);
-        case 56: throw ArgumentError("-p", words);
         case 196: throw ArgumentError("--pmin", words);
         case 198: throw ArgumentError("--pmax", words);
         case 199: throw ArgumentError("--tmin", words);
         case 200: throw ArgumentError("--step", words);
         case 201: throw ArgumentError("--beta", words);
+        case 202: throw ArgumentError("--gas", words);
         default: throw CalculationError("envelope: " + words);
     }
 }
 
-std::string outcome_name(EnvelopeOutcome o) {
-    switch (o) {
-        case EnvelopeOutcome::left_window: return "left_window";
-        case EnvelopeOutcome::step_too_small: return "step_too_small";
-        case EnvelopeOutcome::failed: return "failed";
-        case EnvelopeOutcome::point_limit: return "point_limit";
+// The points without repeats: where the caller's T or p is a grid value the
+// line crosses it twice at the same point; the labelled crossing stays.
+std::vector<EnvelopePoint> distinct_points(const std::vector<EnvelopePoint>& points) {
+    std::vector<EnvelopePoint> out;
+    for (const EnvelopePoint& point : points) {
+        if (!out.empty() && out.back().T == point.T && out.back().p == point.p) {
+            if (out.back().type == EnvelopePointType::tabulated) out.back() = point;
+            continue;
+        }
+        out.push_back(point);
     }
-    return "unknown";
+    return out;
 }
 
-std::string outcome_words(EnvelopeOutcome o) {
+std::string outcome_name(EnvelopeOutcome o) {
     switch (o) {
-        case EnvelopeOutcome::left_window: return "the line left the pressure or temperature window";
-        case EnvelopeOutcome::step_too_small: return "the steps kept failing; the points found so far";
-        case EnvelopeOutcome::point_limit: return "the 200-point limit was reached";
+        case EnvelopeOutcome::left_window: return "complete";
+        case EnvelopeOutcome::step_too_small: return "step_too_small";
+        case EnvelopeOutcome::point_limit: return "point_limit";
         case EnvelopeOutcome::failed: break;
     }
-    return "no envelope";
+    return "failed";
+}
+
+// Why a trace is incomplete; empty for a complete one.
+std::string incomplete_words(EnvelopeOutcome o) {
+    switch (o) {
+        case EnvelopeOutcome::step_too_small: return "the trace did not complete: its steps kept failing";
+        case EnvelopeOutcome::point_limit: return "the trace did not complete: the 200-point limit was reached";
+        case EnvelopeOutcome::left_window:
+        case EnvelopeOutcome::failed: break;
+    }
+    return "";
 }
 
 std::string trimmed(std::string_view label) {
@@ -88,55 +125,60 @@ std::string trimmed(std::string_view label) {
     return std::string(label.substr(first, label.find_last_not_of(' ') - first + 1));
 }
 
-// {"CH4": ..}: mole fractions of the feed's components.
-std::string fractions_json(const Composition& feed, const Composition& x) {
-    std::string text = "{";
-    for (int m = 0; m < kComponentCount; ++m) {
-        if (feed[m] <= 0.0) continue;
-        if (text.size() > 1) text += ", ";
-        text += '"' + std::string(component_id(m)) + "\": " + format_shortest(x[m]);
-    }
-    return text + "}";
+Composition percent(const Composition& fractions) {
+    Composition out{};
+    for (int i = 0; i < kComponentCount; ++i) out[i] = fractions[i] * kPercent;
+    return out;
 }
 
-std::string envelope_json(const Envelope& env, const Composition& feed) {
-    std::string text = "{\"points\": [";
-    for (std::size_t k = 0; k < env.points.size(); ++k) {
-        const EnvelopePoint& point = env.points[k];
-        if (k > 0) text += ", ";
-        text += "{\"T\": " + format_shortest(point.T) + ", \"p\": " + format_shortest(point.p) +
-                ", \"type\": " + std::to_string(static_cast<int>(point.type)) +
-                ", \"x\": " + fractions_json(feed, point.x) + "}";
+// A characteristic value in the chosen unit, or empty when not determined.
+std::optional<double> characteristic(const Envelope& env, const Input& in, int k) {
+    if (env.status[k] > 0 || env.value[k] == 0.0) return std::nullopt;
+    return kIsTemperature[k] ? in.units.from_kelvin(env.value[k]) : in.units.from_mpa(env.value[k]);
+}
+
+Json envelope_json(const Input& in, const Envelope& env, const std::vector<EnvelopePoint>& points,
+                   const PhaseNames& names) {
+    Json json;
+    json["outcome"] = outcome_name(env.outcome);
+    json["count"] = points.size();
+    Json& list = json["points"] = Json::array();
+    for (const EnvelopePoint& point : points) {
+        list.push_back({{"T", in.units.from_kelvin(point.T)}, {"p", in.units.from_mpa(point.p)},
+                        {"type", static_cast<int>(point.type)}, {"label", trimmed(point_label(point.type))},
+                        {names.x, composition_json(in, percent(point.x))},
+                        {names.y, composition_json(in, percent(point.y))}});
     }
-    JsonObject values, status;
+    Json& values = json["characteristic"] = Json::object();
     for (int k = 0; k < kCharacteristicValueCount; ++k) {
-        values.add(kCharacteristicNames[k], env.value[k]);
-        status.add(kCharacteristicNames[k], static_cast<int>(env.status[k]));
+        const std::optional<double> value = characteristic(env, in, k);
+        values[std::string(kCharacteristicNames[k])] = {{"value", value ? Json(*value) : Json(nullptr)},
+                                                        {"status", env.status[k]}};
     }
-    return text + "], \"count\": " + std::to_string(env.points.size()) + ", \"values\": " + values.str() +
-           ", \"status\": " + status.str() + ", \"outcome\": \"" + outcome_name(env.outcome) + "\"}";
+    return json;
 }
 
-std::string padded(std::string text, std::size_t width) {
-    if (text.size() < width) text.insert(0, width - text.size(), ' ');
-    return text;
-}
-
-std::string points_text(const Envelope& env) {
-    std::string text = "   #           T/K         p/MPa  type\n";
-    for (std::size_t k = 0; k < env.points.size(); ++k) {
-        const EnvelopePoint& point = env.points[k];
-        text += padded(std::to_string(k + 1), 4) + padded(format_readable(point.T, 8), 14) +
-                padded(format_readable(point.p, 8), 14) + "  " + std::string(point_label(point.type)) + "\n";
+std::string points_text(const Input& in, const std::vector<EnvelopePoint>& points) {
+    const auto right = [](std::string text, std::size_t width) {
+        if (text.size() < width) text.insert(0, width - text.size(), ' ');
+        return text;
+    };
+    std::string text = "   #" + right("T/" + std::string(in.units.T_name()), 14) +
+                       right("p/" + std::string(in.units.p_name()), 14) + "  type\n";
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const EnvelopePoint& point = points[k];
+        text += right(std::to_string(k + 1), 4) + right(format_readable(in.units.from_kelvin(point.T), 8), 14) +
+                right(format_readable(in.units.from_mpa(point.p), 8), 14) + "  " +
+                std::string(point_label(point.type)) + "\n";
     }
     return text;
 }
 
 // The point of a type for the summary: the highest temperature maximum, the
 // highest pressure maximum, the last critical point.
-std::optional<EnvelopePoint> last_of(const Envelope& env, EnvelopePointType type) {
+std::optional<EnvelopePoint> last_of(const std::vector<EnvelopePoint>& points, EnvelopePointType type) {
     std::optional<EnvelopePoint> found;
-    for (const EnvelopePoint& point : env.points) {
+    for (const EnvelopePoint& point : points) {
         if (point.type != type) continue;
         if (found && type == EnvelopePointType::max_temperature && point.T < found->T) continue;
         if (found && type == EnvelopePointType::max_pressure && point.p < found->p) continue;
@@ -145,74 +187,86 @@ std::optional<EnvelopePoint> last_of(const Envelope& env, EnvelopePointType type
     return found;
 }
 
-std::string pair_text(const Envelope& env, int first, const std::string& what, const char* unit,
-                      const std::optional<double>& at, const char* at_unit) {
-    if (!at) return "";
-    std::string text = what + " at " + format_readable(*at) + " " + at_unit + ": ";
-    if (env.status[first] == 197) return text + "none on the traced line\n";
-    if (env.value[first] == 0.0) return text + "more than three crossings\n";
-    if (env.value[first] == env.value[first + 1]) return text + format_readable(env.value[first]) + " " + unit + "\n";
-    return text + format_readable(env.value[first]) + " " + unit + " (highest), " +
-           format_readable(env.value[first + 1]) + " " + unit + " (lowest)\n";
-}
-
-std::string summary_text(const Envelope& env, const std::optional<double>& T, const std::optional<double>& p) {
-    const auto f = [](double v) { return format_readable(v); };
-    std::string text;
-    const auto max_T = last_of(env, EnvelopePointType::max_temperature);
-    const auto max_p = last_of(env, EnvelopePointType::max_pressure);
-    const auto critical = last_of(env, EnvelopePointType::critical);
-    text += "cricondentherm   " + (max_T ? f(max_T->T) + " K at " + f(max_T->p) + " MPa" : "not on the traced line") + "\n";
-    text += "cricondenbar     " + (max_p ? f(max_p->p) + " MPa at " + f(max_p->T) + " K" : "not on the traced line") + "\n";
-    text += "critical point   " + (critical ? f(critical->T) + " K, " + f(critical->p) + " MPa" : "not on the traced line") + "\n";
-    text += pair_text(env, 0, "saturation temperature", "K", p, "MPa");
-    text += pair_text(env, 2, "saturation pressure", "MPa", T, "K");
+std::string summary_text(const Input& in, const Envelope& env, const std::vector<EnvelopePoint>& points) {
+    const std::string T_unit(in.units.T_name()), p_unit(in.units.p_name());
+    const auto T = [&](double kelvin) { return format_readable(in.units.from_kelvin(kelvin)) + " " + T_unit; };
+    const auto p = [&](double mpa) { return format_readable(in.units.from_mpa(mpa)) + " " + p_unit; };
+    const auto max_T = last_of(points, EnvelopePointType::max_temperature);
+    const auto max_p = last_of(points, EnvelopePointType::max_pressure);
+    const auto critical = last_of(points, EnvelopePointType::critical);
+    const std::string none = "not on the traced line";
+    std::string text = "cricondentherm   " + (max_T ? T(max_T->T) + " at " + p(max_T->p) : none) + "\n";
+    text += "cricondenbar     " + (max_p ? p(max_p->p) + " at " + T(max_p->T) : none) + "\n";
+    text += "critical point   " + (critical ? T(critical->T) + ", " + p(critical->p) : none) + "\n";
+    // Saturation values at the caller's state: the highest and the lowest crossing.
+    const auto pair = [&](int first, const std::string& what, const std::string& at, const auto& unit) {
+        const auto high = characteristic(env, in, first), low = characteristic(env, in, first + 1);
+        std::string line = what + " at " + at + ": ";
+        if (!high) return line + "none on the traced line\n";
+        if (!low || *high == *low) return line + format_readable(*high) + " " + unit + "\n";
+        return line + format_readable(*high) + " " + unit + " (highest), " + format_readable(*low) + " " + unit +
+               " (lowest)\n";
+    };
+    if (in.p) text += pair(0, "saturation temperature", p(*in.p), T_unit);
+    if (in.T) text += pair(2, "saturation pressure", T(*in.T), p_unit);
     return text;
 }
 
-void write_csv(const std::string& path, const Envelope& env, const Composition& feed) {
+void write_csv(const std::string& path, const Input& in, const std::vector<EnvelopePoint>& points,
+               const PhaseNames& names) {
     std::ofstream out(path);
-    if (!out) throw ArgumentError("--csv", "cannot write '" + path + "'");
-    out << "T_K,p_MPa,type,label";
-    for (const char* phase : {"x_", "y_"}) {
+    if (!out) throw ArgumentError("--csv", "cannot open '" + path + "' for writing: " + std::strerror(errno));
+    out << "T_" << in.units.T_name() << ",p_" << in.units.p_name() << ",type,label";
+    for (const std::string* name : {&names.x, &names.y}) {
         for (int m = 0; m < kComponentCount; ++m) {
-            if (feed[m] > 0.0) out << ',' << phase << component_id(m);
+            if (in.present(m)) out << ',' << *name << '_' << component_id(m);
         }
     }
     out << '\n';
-    for (const EnvelopePoint& point : env.points) {
-        out << format_shortest(point.T) << ',' << format_shortest(point.p) << ','
-            << static_cast<int>(point.type) << ',' << trimmed(point_label(point.type));
+    for (const EnvelopePoint& point : points) {
+        out << format_shortest(in.units.from_kelvin(point.T)) << ',' << format_shortest(in.units.from_mpa(point.p))
+            << ',' << static_cast<int>(point.type) << ',' << trimmed(point_label(point.type));
         for (const Composition* c : {&point.x, &point.y}) {
             for (int m = 0; m < kComponentCount; ++m) {
-                if (feed[m] > 0.0) out << ',' << format_shortest((*c)[m]);
+                if (in.present(m)) out << ',' << format_shortest((*c)[m] * kPercent);
             }
         }
         out << '\n';
     }
-    if (!out) throw ArgumentError("--csv", "cannot write '" + path + "'");
+    out.flush();
+    if (!out) throw CalculationError("envelope: cannot write '" + path + "': " + std::strerror(errno));
+}
+
+Json options_json(const Input& in, const EnvelopeOptions& o, const EnvelopeArgs& args) {
+    return {{"beta", o.beta},
+            {"pmin", in.units.from_mpa(o.p_min)},
+            {"pmax", in.units.from_mpa(o.p_max)},
+            {"tmin", in.units.from_kelvin(o.T_min)},
+            {"step", o.initial_step},
+            {"csv", args.csv.empty() ? Json(nullptr) : Json(args.csv)}};
 }
 
 void run_envelope(const EnvelopeArgs& args) {
-    const Composition feed = parse_gas(args.gas, "--gas");
-    EnvelopeOptions o;
-    o.beta = parse_finite(args.beta, "--beta", "");
-    o.p_min = parse_finite(args.p_min, "--pmin", "MPa");
-    o.p_max = parse_finite(args.p_max, "--pmax", "MPa");
-    o.T_min = parse_finite(args.T_min, "--tmin", "K");
-    o.initial_step = parse_finite(args.step, "--step", "");
-    o.T = parse_optional(args.T, "-T", "K");
-    o.p = parse_optional(args.p, "-p", "MPa");
-    const Envelope env = phase_envelope(external_percentages(feed), o);
+    const Input in = parse_input(args.input);
+    const EnvelopeOptions o = trace_options(args, in);
+    const Envelope env = phase_envelope(in.external(), o);
     if (!env.ok()) fail(env.code);
-    if (!args.csv.empty()) write_csv(args.csv, env, feed);
-    if (args.json) {
-        std::cout << envelope_json(env, feed) << '\n';
-        return;
+    if (!env.points.empty() && env.points.front().T < o.T_min) {
+        throw ArgumentError("--tmin", "the limits exclude the start of the line: it begins at " +
+                                          format_readable(in.units.from_kelvin(env.points.front().T)) + " " +
+                                          std::string(in.units.T_name()) + " on the minimum pressure, below --tmin");
     }
-    std::cout << (o.beta == 1.0 ? "dew line" : o.beta == 0.0 ? "bubble line" : "line of vapour fraction " + format_readable(o.beta))
-              << ": " << env.points.size() << " points; " << outcome_words(env.outcome) << "\n\n"
-              << points_text(env) << '\n' << summary_text(env, o.T, o.p);
+    const std::vector<EnvelopePoint> points = distinct_points(env.points);
+    const PhaseNames names = phase_names(o.beta);
+    if (!args.csv.empty()) write_csv(args.csv, in, points, names);
+    Answer answer;
+    answer.json = envelope_json(in, env, points, names);
+    answer.failure = incomplete_words(env.outcome);
+    answer.text = line_name(o.beta) + ": " + std::to_string(points.size()) +
+                  (points.size() == 1 ? " point" : " points") +
+                  (answer.failure.empty() ? "; complete" : "; " + answer.failure) + "\n\n" + points_text(in, points) +
+                  "\n" + summary_text(in, env, points);
+    emit("envelope", in, options_json(in, o, args), answer);
 }
 
 }  // namespace
@@ -220,36 +274,29 @@ void run_envelope(const EnvelopeArgs& args) {
 void add_envelope_command(CLI::App& app) {
     auto args = std::make_shared<EnvelopeArgs>();
     CLI::App* command = app.add_subcommand(
-        "envelope", "Phase envelope: the dew (--beta 1), bubble (--beta 0) or constant-quality "
-                    "line from the minimum pressure over the critical region back to it");
-    command
-        ->add_option("-g,--gas", args->gas,
-                     "Composition in mole percent, e.g. CH4=90,C2H6=5,N2=3,CO2=2 (ids or English "
-                     "names, values >= 0 summing to 100)")
-        ->type_name("ID=PERCENT,...")
-        ->required();
+        "envelope", "Phase envelope: the dew (--beta 1), bubble (--beta 0) or constant-quality line from the "
+                    "minimum pressure over the critical region back to it");
+    add_input_options(*command, args->input, true);
     command->add_option("--beta", args->beta, "Molar vapour fraction of the line, 0 to 1")->capture_default_str();
-    command->add_option("--pmin", args->p_min, "Minimum pressure in MPa (0.0001 to 2.5): start and end")
-        ->capture_default_str();
-    command->add_option("--pmax", args->p_max, "Maximum pressure in MPa (pmin to 1000)")->capture_default_str();
-    command->add_option("--tmin", args->T_min, "Minimum temperature in K (50 to 550)")->capture_default_str();
+    command->add_option("--pmin", args->p_min, "Minimum pressure (0.0001 to 2.5 MPa; default 0.1 MPa): start and end")
+        ->type_name("P");
+    command->add_option("--pmax", args->p_max, "Maximum pressure (pmin to 1000 MPa; default 30 MPa)")->type_name("P");
+    command->add_option("--tmin", args->T_min, "Minimum temperature (50 to 550 K; default 50 K)")->type_name("T");
     command->add_option("--step", args->step, "Initial step (0.01 to 1)")->capture_default_str();
-    command->add_option("-T,--temperature", args->T,
-                        "Temperature in K whose saturation pressures are reported")->type_name("KELVIN");
-    command->add_option("-p,--pressure", args->p,
-                        "Pressure in MPa whose saturation temperatures are reported")->type_name("MPA");
     command->add_option("--csv", args->csv, "Also write the points to this CSV file")->type_name("FILE");
-    command->add_flag("--json", args->json,
-                      "Print one JSON object with every number in shortest round-trip form");
     command->footer(
-        "Output units: T in K, p in MPa, compositions as mole fractions. Labels: **CRIT** critical "
-        "point, MAX. T cricondentherm, MAX. P cricondenbar, MIN. T / MIN. P minima, T TAB. / P TAB. "
-        "crossings of -T / -p (blank: a grid value of 75 to 550 K or 1 to 20 MPa). JSON keys: points "
-        "(T p type x) count values status outcome; values and status keyed by T_sat_max_at_p "
-        "T_sat_min_at_p p_sat_max_at_T p_sat_min_at_T cricondentherm_T cricondenbar_p critical_T "
-        "critical_p (a value not determined is 0; status 197 where no crossing was found). CSV "
-        "columns: T_K p_MPa type label, then x_ID and y_ID of each component. Exit status: 0 "
-        "success, 1 calculation failed, 2 bad argument.\n");
+        "-T and -p, when given, are the caller's state: the line's crossings of them are labelled and "
+        "their saturation values reported. Output units: temperatures and pressures in --T-unit and "
+        "--p-unit, compositions in mol-%. Labels: **CRIT** critical point, MAX. T cricondentherm, MAX. P "
+        "cricondenbar, MIN. T / MIN. P minima, T TAB. / P TAB. crossings of -T / -p (blank: a grid value of "
+        "75 to 550 K or 1 to 20 MPa). On the dew line the phase of amount 1 - beta is the incipient phase "
+        "and the other the feed; on the bubble line the reverse; between them phase_1_minus_beta and "
+        "phase_beta. JSON keys after command input ok message: outcome count points (T p type label and "
+        "the two phases' compositions) characteristic (T_sat_max_at_p T_sat_min_at_p p_sat_max_at_T "
+        "p_sat_min_at_T cricondentherm_T cricondenbar_p critical_T critical_p, each {value, status}). CSV "
+        "columns: T_unit p_unit type label, then each phase's component columns. Exit status: 0 complete "
+        "trace, 1 failed or incomplete trace or output not written, 2 bad argument or state outside the "
+        "limits.\n");
     command->callback([args] { run_envelope(*args); });
 }
 

@@ -131,6 +131,37 @@
 #define NGTHERM_API
 #endif
 
+/*
+ * Positions (0-based) of the components in every composition array of this
+ * interface: composition, composition_echo and the phase compositions of
+ * flash_tp. Note that this order differs from the C++ order (ngtherm::Component)
+ * from position 14 on, and from the model order of the envelope table's columns.
+ */
+enum ngtherm_component {
+    NGTHERM_CH4 = 0,  /* methane */
+    NGTHERM_N2 = 1,   /* nitrogen */
+    NGTHERM_CO2 = 2,  /* carbon dioxide */
+    NGTHERM_C2H6 = 3, /* ethane */
+    NGTHERM_C3H8 = 4, /* propane */
+    NGTHERM_NC4 = 5,  /* n-butane */
+    NGTHERM_IC4 = 6,  /* isobutane */
+    NGTHERM_NC5 = 7,  /* n-pentane */
+    NGTHERM_IC5 = 8,  /* isopentane */
+    NGTHERM_NC6 = 9,  /* n-hexane */
+    NGTHERM_NC7 = 10, /* n-heptane */
+    NGTHERM_NC8 = 11, /* n-octane */
+    NGTHERM_NC9 = 12, /* n-nonane */
+    NGTHERM_NC10 = 13, /* n-decane */
+    NGTHERM_HE = 14,  /* helium */
+    NGTHERM_AR = 15,  /* argon */
+    NGTHERM_H2 = 16,  /* hydrogen */
+    NGTHERM_O2 = 17,  /* oxygen */
+    NGTHERM_CO = 18,  /* carbon monoxide */
+    NGTHERM_H2O = 19, /* water */
+    NGTHERM_H2S = 20, /* hydrogen sulphide */
+    NGTHERM_COMPONENT_COUNT = 21
+};
+
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -43,7 +43,8 @@ struct EquilibriumState {
 
 // The equilibrium state at (T, p). Each thread keeps its own solver with a
 // one-entry cache, so an identical repeated request is answered without
-// computing. Throws InputError for a non-finite or non-positive T or p.
+// computing. Throws InputError for T or p outside the limits named at
+// InputError (ngtherm/state.hpp).
 EquilibriumState equilibrium_state(const Mixture& mixture, double T, double p);
 
 }  // namespace ngtherm

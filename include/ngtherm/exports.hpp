@@ -71,6 +71,12 @@ struct FlashResult {
 FlashResult flash(const ExternalPercentages& composition, double p, double T,
                   std::int16_t range_set = 0);
 
+// The input check of the C functions alone: 0 (range set 1 or 2) or -1 (range
+// set 0) when every limit holds, else the code of the strongest violated limit
+// (53 to 56, 101 to 182). Computes nothing; never throws.
+std::int16_t check_limits(const ExternalPercentages& composition, double p, double T,
+                          std::int16_t range_set = 0);
+
 // The meaning of a status code of the C interface, in words.
 std::string_view status_meaning(int code);
 

@@ -17,8 +17,10 @@
 
 namespace ngtherm {
 
-// Thrown for arguments no calculation can start from: non-finite or
-// non-positive T or p, negative or non-finite fractions, no component present.
+// Thrown for arguments no calculation can start from, with the limit in its
+// message: T or p outside the general limits of the C functions (60 K < T <=
+// 2000 K, 0 < p <= 1000 MPa) or p below 1e-9 MPa, negative or non-finite
+// fractions, no component present.
 class InputError : public std::invalid_argument {
 public:
     using std::invalid_argument::invalid_argument;
@@ -102,7 +104,8 @@ struct PhaseState {
     bool ok() const { return status == StateStatus::ok; }
 };
 
-// The single-phase state at (T, p). Throws InputError for invalid T or p.
+// The single-phase state at (T, p). Throws InputError for T or p outside the
+// limits named at InputError.
 PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root root = Root::stable);
 
 }  // namespace ngtherm

@@ -3,6 +3,7 @@
 #include "ngtherm/exports.hpp"
 
 
+#include "api/check_input.hpp"
 #include "api/composition.hpp"
 #include "api/frames.hpp"
 #include "api/status_codes.hpp"
@@ -56,6 +57,13 @@ FlashResult flash(const ExternalPercentages& composition, double p, double T,
     out.liquid_fraction = results[1];
     out.liquid_content = results[2];
     return out;
+}
+
+std::int16_t check_limits(const ExternalPercentages& composition, double p, double T,
+                          std::int16_t range_set) {
+    std::int16_t status = 0;
+    api::check_input(composition.data(), p, T, range_set, status);
+    return status;
 }
 
 std::string_view status_meaning(int code) { return api::status_meaning(code); }

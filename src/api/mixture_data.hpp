@@ -13,7 +13,8 @@ struct MixtureData {
     model::CompositionState composition;
 };
 
-// Throws InputError unless T (K) and p (MPa) are positive finite numbers.
+// Throws InputError, naming the limit, unless T (K) and p (MPa) lie inside the
+// general limits (60 K < T <= 2000 K, 0 < p <= 1000 MPa) and p >= 1e-9 MPa.
 void check_state_point(double T, double p);
 
 }  // namespace ngtherm::detail

@@ -1,11 +1,15 @@
 // Single-phase states from C++ (ngtherm/state.hpp): the prepared Mixture and
 // the state of one phase at (T, p).
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <string>
 
+#include "api/check_input.hpp"
 #include "model/ideal_gas.hpp"
 #include "model/mixstate.hpp"
 #include "api/mixture_data.hpp"
+#include "properties/mixture_setup.hpp"
 #include "properties/phase_formulas.hpp"
 
 namespace ngtherm {
@@ -39,6 +43,12 @@ std::shared_ptr<const detail::MixtureData> prepare(const Composition& fractions)
     return data;
 }
 
+// The shortest text that reads back to `value`, for messages.
+std::string shortest(double value) {
+    std::array<char, 32> buffer{};
+    return std::string(buffer.data(), std::to_chars(buffer.data(), buffer.data() + buffer.size(), value).ptr);
+}
+
 model::RootPreference root_preference(Root root) {
     switch (root) {
         case Root::liquid: return model::RootPreference::liquid;
@@ -51,8 +61,21 @@ model::RootPreference root_preference(Root root) {
 }  // namespace
 
 void detail::check_state_point(double T, double p) {
-    if (!std::isfinite(T) || !(T > 0.0)) throw InputError("temperature must be a positive finite number of kelvin");
-    if (!std::isfinite(p) || !(p > 0.0)) throw InputError("pressure must be a positive finite number of MPa");
+    // The general limits of the C functions' input check, and the lowest
+    // pressure their property routines evaluate, so that a state the C
+    // functions refuse is refused here too.
+    if (!(T > api::kTemperatureMin && T <= api::kTemperatureMax)) {
+        throw InputError("temperature " + shortest(T) +
+                         " K is outside the general limits: above 60 K, at most 2000 K");
+    }
+    if (!(p > 0.0 && p <= api::kPressureMax)) {
+        throw InputError("pressure " + shortest(p) +
+                         " MPa is outside the general limits: above 0 MPa, at most 1000 MPa");
+    }
+    if (p < properties::kStatePressureMin) {
+        throw InputError("pressure " + shortest(p) +
+                         " MPa is below 1e-9 MPa, the lowest the equation of state is evaluated at");
+    }
 }
 
 const detail::MixtureData& detail::mixture_data(const Mixture& mixture) { return *mixture.data_; }
