@@ -36,6 +36,8 @@ std::string status_text(const PhaseState& state) {
             return "no density root found";
         case StateStatus::negative_sound_speed:
             return "mechanically unstable root (negative squared speed of sound)";
+        case StateStatus::no_such_root:
+            return "no vapour-like root at this temperature and pressure";
         case StateStatus::ok:
             break;
     }
