@@ -57,7 +57,7 @@ std::vector<Quantity> quantities(const PhaseState& state) {
 
 Answer state_answer(const Input& in, const PhaseState& state) {
     Answer answer;
-    const bool found = state.status != StateStatus::no_density;
+    const bool found = state.status != StateStatus::no_density && state.status != StateStatus::no_such_root;
     answer.json["phase"] = found ? Json(side_name(state)) : Json(nullptr);
     for (const Quantity& q : quantities(state)) answer.json[q.key] = value_json(q.value, found);
     if (!state.ok()) {

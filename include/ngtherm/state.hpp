@@ -92,6 +92,7 @@ enum class StateStatus {
     ok,
     no_density,           // no density root could be found at (T, p)
     negative_sound_speed, // w^2 < 0 (mechanically unstable root): w is NaN
+    no_such_root,         // the vapour-like root asked for is not on the vapour branch at (T, p)
 };
 
 struct PhaseState {

@@ -68,6 +68,7 @@ class StateStatus(IntEnum):
     OK = 0  #: computed
     NO_DENSITY = 1  #: no density root at (T, p): every value is NaN
     NEGATIVE_SOUND_SPEED = 2  #: mechanically unstable root: w and the values built on it are NaN
+    NO_SUCH_ROOT = 3  #: the vapour-like root asked for does not exist at (T, p): every value is NaN
 
 
 class EquilibriumStatus(IntEnum):

@@ -43,12 +43,13 @@ constexpr double kPercent = 100.0;
 // 0 liquid-like, 1 vapour-like (the root a state took).
 std::int8_t side_code(const PhaseState& s) { return s.side == Side::liquid_like ? 0 : 1; }
 
-// 0 ok, 1 no density root, 2 negative square of the speed of sound.
+// 0 ok, 1 no density root, 2 negative square of the speed of sound, 3 no such root.
 std::int8_t state_status_code(StateStatus status) {
     switch (status) {
         case StateStatus::ok: return 0;
         case StateStatus::no_density: return 1;
         case StateStatus::negative_sound_speed: return 2;
+        case StateStatus::no_such_root: return 3;
     }
     return 1;
 }
@@ -153,7 +154,7 @@ void states(const Mixture& mixture, const In& T, const In& p, int root, int work
     parallel_for(n, workers, [&](std::size_t i) {
         const PhaseState s = single_phase_state(mixture, T(i), p(i), static_cast<Root>(root));
         status(i) = state_status_code(s.status);
-        if (s.status == StateStatus::no_density) {
+        if (s.status == StateStatus::no_density || s.status == StateStatus::no_such_root) {
             side(i) = -1;
             write_nan(v, kPropertyCount, n, i);
             return;

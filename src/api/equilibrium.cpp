@@ -20,6 +20,8 @@ std::string failure_message(const equilibrium::EquilibriumResult& r) {
             return "the stability test ended without a verdict";
         case equilibrium::SplitStatus::model_failed:
             return "no density found for a phase";
+        case equilibrium::SplitStatus::check_failed:
+            return "the converged split failed its check of fugacities, balance and Gibbs energy";
         default:
             return "the phase equilibrium could not be computed";
     }

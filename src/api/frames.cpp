@@ -210,7 +210,7 @@ namespace {
 
 void write_results(const properties::FlashValues& v, double* results, double* liquid, double* vapour) {
     results[0] = v.beta;
-    results[1] = 1.0 - results[0];
+    results[1] = v.failed ? v.beta : 1.0 - v.beta;  // a sentinel stays a sentinel
     results[2] = v.liquid_content;
     for (int e = 0; e < kComponentCount; ++e) {
         liquid[e] = kPercent * v.x[kExternalToModel[e]];

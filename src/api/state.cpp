@@ -119,6 +119,13 @@ PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root r
         state.message = "no density root found at this temperature and pressure";
         return state;
     }
+    // A root of the equation past the vapour branch (inside the two-phase region
+    // of a pure fluid, say) is no vapour, whatever its density.
+    if (root == Root::vapour && !model::on_vapour_branch(d.set, d.composition, T, r.rho)) {
+        state.status = StateStatus::no_such_root;
+        state.message = "no vapour-like root at this temperature and pressure";
+        return state;
+    }
     state.side = r.side == model::Side::liquid_like ? Side::liquid_like : Side::vapour_like;
     rec.ideal = model::ideal_part(d.set, d.composition.x.data(), T, p);
     bool negative_w2 = false;

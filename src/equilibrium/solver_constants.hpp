@@ -22,6 +22,8 @@ enum class SplitStatus {
     no_verdict,
     // The model found no density, or a non-finite ln phi, for the feed or a phase.
     model_failed,
+    // The converged split failed its final check (fugacities, balance or Gibbs energy).
+    check_failed,
 };
 
 // Phase fraction that starts the Rachford-Rice solution and every re-seed.
@@ -36,7 +38,7 @@ inline constexpr double kSplitRevealed = -1e-8;
 inline constexpr int kAcceleratedCycles = 3;
 inline constexpr int kStepsPerCycle = 3;
 // Substitution has converged when no |ln K_new - ln K| exceeds this.
-inline constexpr double kSubstitutionTolerance = 1e-7;
+inline constexpr double kSubstitutionTolerance = 1e-9;
 // Largest ratio of successive step norms used for the extrapolation (factor <= 19).
 inline constexpr double kMaxExtrapolationRatio = 0.95;
 // An extrapolated point is kept when its Gibbs energy rose by less than this.
@@ -79,7 +81,7 @@ inline constexpr double kAlphaBacktrack = -0.9;       // step of an alpha that w
 // ---- second-order split ----------------------------------------------------
 inline constexpr int kSplitNewtonIterations = 20;
 inline constexpr double kSplitTrustFactor = 0.5;      // initial radius: this times min(beta, 1 - beta)
-inline constexpr double kSplitGradientTolerance = 1e-7;  // on max |ln f_V - ln f_L|
+inline constexpr double kSplitGradientTolerance = 1e-10;  // on max |ln f_V - ln f_L|
 inline constexpr double kSplitStepSlack = 1e-10;     // largest rise of G an accepted step may cause
 inline constexpr double kSplitRejectShrink = 0.2;    // new radius / step length after a rejection
 inline constexpr double kMoleNumberFloor = 0.5;      // a mole number keeps at least this share per step

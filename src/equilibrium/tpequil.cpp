@@ -1,6 +1,7 @@
 #include "equilibrium/tpequil.hpp"
 
 #include <cmath>
+#include <utility>
 
 #include "equilibrium/solver_constants.hpp"
 #include "model/ideal_gas.hpp"
@@ -103,9 +104,10 @@ bool EquilibriumSolver::tpprops_two_phase() {
         const Vector* c;
         PhaseResult* result;
     };
+    // Each phase at its stable root, as the split was solved; the names follow below.
     const Phase phases[2] = {
-        {model::RootPreference::liquid, result_.one_minus_beta, &result_.x, &result_.liquid},
-        {model::RootPreference::vapour, result_.beta, &result_.y, &result_.vapour}};
+        {model::RootPreference::stable, result_.one_minus_beta, &result_.x, &result_.liquid},
+        {model::RootPreference::stable, result_.beta, &result_.y, &result_.vapour}};
     for (const Phase& ph : phases) {
         if (!ctx_.evaluate(ph.c->data(), ph.root, kFeedRequest, phase_)) return false;
         PhaseResult& out = *ph.result;
@@ -117,7 +119,20 @@ bool EquilibriumSolver::tpprops_two_phase() {
         out.record = {phase_.rec, model::ideal_part(ctx_.set(), ph.c->data(), T, p)};
     }
     result_.u = result_.h - p * result_.v;
+    // The denser phase (by mass: M / Z at the same T and p) is the liquid-like
+    // one; far below the critical region the solver's first phase can be the lighter.
+    const auto mass_density = [](const PhaseResult& ph) { return ph.record.residual.molar_mass / ph.Z; };
+    if (mass_density(result_.liquid) < mass_density(result_.vapour)) {
+        std::swap(result_.x, result_.y);
+        std::swap(result_.liquid, result_.vapour);
+        std::swap(result_.beta, result_.one_minus_beta);
+    }
     return true;
+}
+
+SplitCheck EquilibriumSolver::check_two_phase() const {
+    return check_split(ctx_.n(), ctx_.z().data(), ctx_.d().data(), result_.beta, result_.x.data(),
+                       result_.liquid.lnphi.data(), result_.y.data(), result_.vapour.lnphi.data());
 }
 
 void EquilibriumSolver::mixture_state(const model::ActiveSet& set, double T, double p,
@@ -134,8 +149,13 @@ void EquilibriumSolver::mixture_state(const model::ActiveSet& set, double T, dou
             tpprops_one_phase(ctx_.feed(), split_.feed_side);
             return;
         }
-        if (tpprops_two_phase()) return;
-        result_.split_status = SplitStatus::model_failed;
+        if (!tpprops_two_phase()) {
+            result_.split_status = SplitStatus::model_failed;
+        } else if (check_two_phase().passed()) {
+            return;
+        } else {
+            result_.split_status = SplitStatus::check_failed;
+        }
     }
     result_.error = EquilibriumError::split_failed;
 }

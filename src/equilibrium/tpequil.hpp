@@ -5,6 +5,7 @@
 #pragma once
 
 #include "equilibrium/solver_context.hpp"
+#include "equilibrium/split_check.hpp"
 #include "equilibrium/tpsplit.hpp"
 #include "model/active_set.hpp"
 #include "model/phase_record.hpp"
@@ -81,6 +82,7 @@ private:
     void mixture_state(const model::ActiveSet& set, double T, double p, const double* x);
     void tpprops_one_phase(const PhaseEvaluation& feed, model::Side side);
     bool tpprops_two_phase();
+    SplitCheck check_two_phase() const;
     const model::ActiveSet& active_set(int n, const int* ids);
 
     CacheKey key_;

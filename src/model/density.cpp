@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace ngtherm::model {
@@ -12,10 +13,10 @@ constexpr double kPrMinPressure = 1e-6;             // MPa, floor of the pressur
 constexpr double kCubicDegenerateQ = 1e-20;         // |Q| below this: a single (triple) root
 constexpr double kCubicClampedCosine = 0.9998999834060669;  // acos argument used when |u| >= 1
 constexpr double kPiOverThree = 1.0471975511965976;
+constexpr double kGasLikeZ = 0.5;                   // a root with a larger Z is gas-like
 
 // Guided search.
 constexpr double kSearchTolerance = 1e-7;      // relative change of the density at convergence
-constexpr double kAbsoluteBelow = 1e-8;        // below this density magnitude the change is absolute
 constexpr int kMaxStabiliseSteps = 50;         // steps that move a start or bound onto stable ground
 constexpr double kStabiliseFactor = 1.01;      // factor of one such step
 constexpr double kLowPressure = 1e-5;          // MPa: below this the bracket is simply the low-pressure one
@@ -45,10 +46,10 @@ constexpr double kFallbackStepsPerInvB = 10.0; // scan steps = 10 / b
 constexpr int kMaxFallbackSteps = 100000;      // cap on those steps
 constexpr double kDistinctRoots = 1e-10;       // candidates closer than this are one root
 
+// Relative at every density: an absolute floor would stop a search at 1e-9 MPa,
+// where the density is 1e-10 mol/dm3, after its first step.
 bool change_converged(double x_new, double x_old) {
-    const double change = std::fabs(x_new - x_old);
-    return std::fabs(x_new) < kAbsoluteBelow ? change < kSearchTolerance
-                                              : change / std::fabs(x_new) < kSearchTolerance;
+    return std::fabs(x_new - x_old) < kSearchTolerance * std::fabs(x_new);
 }
 
 // Refines a sign change of g inside [a, b] by alternating bisection and secant
@@ -251,7 +252,11 @@ DensityFunctions::Point DensityFunctions::at(double rho) const {
 double DensityFunctions::gibbs(double rho) const {
     const double delta = rho / comp_.rho_r;
     const HelmholtzDerivs d = derivatives(rho);
-    return 1000.0 * kR * T_ * (d.a - std::log(1.0 + delta * d.a_d) + delta * d.a_d);
+    const double Z = 1.0 + delta * d.a_d;
+    // At a very low pressure Z of the liquid-like root cancels to rounding and
+    // may come out negative: that root is no competitor.
+    if (!(Z > 0.0)) return std::numeric_limits<double>::infinity();
+    return 1000.0 * kR * T_ * (d.a - std::log(Z) + delta * d.a_d);
 }
 
 HelmholtzDerivs DensityFunctions::derivatives(double rho) const {
@@ -310,7 +315,9 @@ PengRobinsonRoots peng_robinson_roots(const ActiveSet& set, const CompositionSta
         nz = 3;
     }
     for (int k = 0; k < nz; ++k) {
-        const double rho = pp / (Z[k] * RT);
+        // Below the floor a gas-like root (Z near 1) scales with the pressure
+        // asked for; a liquid-like one hardly moves.
+        const double rho = (Z[k] > kGasLikeZ ? p : pp) / (Z[k] * RT);
         if (!(rho > 0.0 && rho < roots.inv_b)) continue;
         roots.rho_max = std::max(roots.rho_max, rho);
         roots.rho_min = std::min(roots.rho_min, rho);

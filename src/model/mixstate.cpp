@@ -215,6 +215,16 @@ double pressure(const ActiveSet& set, const CompositionState& comp, double T, do
     return DensityFunctions(set, comp, tc, T).pressure(rho);
 }
 
+bool on_vapour_branch(const ActiveSet& set, const CompositionState& comp, double T, double rho) {
+    TauCoefficients tc;
+    tau_coefficients(set, comp.series, comp.T_r / T, tc);
+    const DensityFunctions F(set, comp, tc, T);
+    for (int k = 1; k <= kVapourBranchChecks; ++k) {
+        if (!(F.slope(rho * k / kVapourBranchChecks) > 0.0)) return false;
+    }
+    return true;
+}
+
 MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req,
                    RootPreference root, double T, double p, FugacitySet* fug,
                    ResidualProperties& rec) {

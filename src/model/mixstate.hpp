@@ -4,6 +4,8 @@
 // properties and, on request, the fugacity set.
 #pragma once
 
+#include <limits>
+
 #include <array>
 
 #include "model/active_set.hpp"
@@ -81,8 +83,9 @@ enum class DensityStatus {
     bad_input,             // T or p not positive and finite
 };
 
-// A density below this, in mol/dm3, is no result.
-inline constexpr double kNoDensity = 1e-10;
+// A density below this, in mol/dm3, is no result: the smallest normal double,
+// so that every pressure down to about 1e-300 MPa has its density.
+inline constexpr double kNoDensity = std::numeric_limits<double>::min();
 
 struct MixResult {
     double rho = 0;     // mol/dm3
@@ -103,6 +106,11 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
 MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest request,
                    RootPreference root, double T, double p, const double* x, FugacitySet* fug,
                    ResidualProperties& rec);
+
+// Whether rho lies on the vapour branch at T: the pressure rises with density
+// everywhere from zero to rho (checked at kVapourBranchChecks densities).
+bool on_vapour_branch(const ActiveSet& set, const CompositionState& comp, double T, double rho);
+inline constexpr int kVapourBranchChecks = 64;
 
 // Pressure [MPa] of a prepared composition at (T, rho): used by tests and tools.
 double pressure(const ActiveSet& set, const CompositionState& comp, double T, double rho);

@@ -19,7 +19,9 @@ double molar_mass(const Composition& x) {
 }  // namespace
 
 void fail(double sentinel, FlashValues& v) {
+    v.failed = true;
     v.beta = sentinel;
+    v.liquid_content = sentinel;
     v.x.fill(sentinel);
     v.y.fill(sentinel);
 }
@@ -44,11 +46,16 @@ FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& 
             v.beta = r.beta;
         }
     }
+    if (v.failed) return v;
     // The liquid's mass fraction of the feed times the feed's normal density.
     const double M_L = molar_mass(v.x);
     const double M_F = setup.M * kGramsPerKilogram;
     const double rho_n =
         rho_tp(solver, kNormalTemperature, kNormalPressure, x, Selector::overall, Basis::mass);
+    if (!(rho_n > 0.0)) {
+        fail(rho_n, v);  // the normal density's own sentinel
+        return v;
+    }
     v.liquid_content = M_L * (1.0 - v.beta) / M_F * kMilligramsPerKilogram * rho_n;
     return v;
 }

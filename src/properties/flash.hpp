@@ -20,11 +20,12 @@ struct FlashValues {
     // order: the feed for one phase, 0 for absent components, the sentinel in
     // every position after a failure.
     Composition x{}, y{};
-    // Liquid mass per normal cubic metre of the feed, mg/m3; no meaning after a failure.
+    // Liquid mass per normal cubic metre of the feed, mg/m3; the sentinel after a failure.
     double liquid_content = 0.0;
+    bool failed = false;
 };
 
-// Marks v as failed: beta and every fraction become the sentinel.
+// Marks v as failed: beta, the liquid content and every fraction become the sentinel.
 void fail(double sentinel, FlashValues& v);
 
 // The flash of the model-order feed fractions x at (T, p): composition

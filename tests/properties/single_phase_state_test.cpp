@@ -75,6 +75,29 @@ TEST(SinglePhaseState, RootChoiceSelectsTheRequestedBranch) {
     EXPECT_TRUE(liquid.side == Side::liquid_like && vapour.side == Side::vapour_like);
     EXPECT_GT(liquid.props.rho, 10.0 * vapour.props.rho);
     EXPECT_EQ(single_phase_state(co2, 270.0, 2.0, Root::stable).props.rho, vapour.props.rho);
+    // Where the vapour branch ends below p, a root of the equation further up
+    // is no vapour: water at 300 K and 1 MPa, methane at 100 K and 1 MPa.
+    for (const auto& [id, T] : {std::pair{"H2O", 300.0}, {"CH4", 100.0}}) {
+        const Mixture pure(test::Gas{id, {{id, 100}}}.fractions());
+        EXPECT_EQ(single_phase_state(pure, T, 1.0, Root::vapour).status, StateStatus::no_such_root) << id;
+        EXPECT_TRUE(single_phase_state(pure, T, 1.0, Root::liquid).ok()) << id;
+    }
+}
+
+// Z - 1 is the second virial term B p / (R T) at low pressure: exact to
+// rounding against the straight line through the value at 1e-8 MPa, from the
+// lowest to the highest temperature of the general limits.
+TEST(SinglePhaseState, LowPressureZIsTheVirialLimitToRounding) {
+    const Mixture mix(test::pipeline_gas().fractions());
+    for (double T : {61.0, 100.0, 300.0, 1200.0, 2000.0}) {
+        const double slope = (single_phase_state(mix, T, 1e-8).props.Z - 1.0) / 1e-8;
+        for (double p : {1e-9, 3e-9, 1e-7}) {
+            const PhaseState s = single_phase_state(mix, T, p);
+            ASSERT_TRUE(s.ok()) << T << " K " << p << " MPa";
+            EXPECT_NEAR(s.props.Z, 1.0 + slope * p, 1e-12) << T << " K " << p << " MPa";
+            EXPECT_EQ(s.side, Side::vapour_like);
+        }
+    }
 }
 
 TEST(SinglePhaseState, RejectsInputNoCalculationCanStartFrom) {
