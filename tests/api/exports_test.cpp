@@ -118,7 +118,8 @@ TEST(PropertyExports, AFailureGivesItsCodeAndSentinelInEverySlotOfTheFlashToo) {
             if (e.shape == Shape::PHASE || (e.shape == Shape::FLASH && code == 194)) continue;
             const Outcome o = call(e, in);
             for (std::int16_t status : o.status) EXPECT_EQ(status, code) << e.name;
-            for (int k = 0; k < (e.is_property() ? static_cast<int>(o.out.size()) : 1); ++k) {
+            // The flash's beta, liquid fraction and liquid content.
+            for (int k = 0; k < (e.is_property() ? static_cast<int>(o.out.size()) : 3); ++k) {
                 const bool K = e.is_property() && (e.shape == Shape::PROPERTY ? e.slot : k) == kSlotK;
                 if (K && code != 192) continue;
                 EXPECT_EQ(o.out[k], K ? 1.0 : sentinel) << e.name << " " << k << " " << code;
