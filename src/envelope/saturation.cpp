@@ -1,0 +1,200 @@
+#include "envelope/saturation.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <span>
+
+namespace ngtherm::envelope {
+namespace {
+
+// A returned point solves the saturation equations to this.
+constexpr double kResidualTolerance = 1e-10;
+// Newton steps that polish a point the tracer has converged; it stops once
+// the step measure sqrt(sum F^2 sum dX^2) is this small.
+constexpr int kPolishSteps = 4;
+constexpr double kPolishedMeasure = 1e-24;
+
+// Lines of at least this vapour fraction run like a dew line.
+constexpr double kDewLikeBeta = 0.5;
+
+using model::RootPreference;
+
+// The largest residual at X (F_{n+1} = X[fixed] - value included) on the
+// roots the equations hold; infinity when a phase has no density.
+double largest_residual(EnvelopeEquations& eq, const LuVector& X, int fixed, double value, int m) {
+    if (!eq.evaluate(X, kStartupRequest)) return std::numeric_limits<double>::infinity();
+    LuVector F{};
+    eq.residuals(X, fixed, value, F);
+    double worst = 0.0;
+    for (int k = 0; k < m; ++k) worst = std::max(worst, std::abs(F[k]));
+    return std::isfinite(worst) ? worst : std::numeric_limits<double>::infinity();
+}
+
+// The stored point converged once more on the equations with X[fixed] =
+// value, on the pair of density roots on which its residual is least (the
+// tracer's own pair: near the critical point either root may be the
+// liquid-like one). The polished point replaces the stored one only where
+// it has the smaller residual.
+SaturationSolution polish(const model::ActiveSet& set, const double* z, double beta, const TracePoint& point,
+                          int fixed, double value) {
+    const int n = set.n, m = n + 2;
+    LuVector X{};
+    for (int i = 0; i < n; ++i) X[i] = point.lnK[i];
+    X[n] = std::log(point.T);
+    X[n + 1] = std::log(point.p);
+    EnvelopeEquations eq;
+    EnvelopeEquations::RootState best_roots;
+    double best = std::numeric_limits<double>::infinity();
+    for (const RootPreference rx : {RootPreference::liquid, RootPreference::vapour}) {
+        for (const RootPreference ry : {RootPreference::vapour, RootPreference::liquid}) {
+            eq.reset(set, z, beta);
+            eq.restore({rx, rx, ry, ry});
+            const double r = largest_residual(eq, X, fixed, value, m);
+            if (r < best) {
+                best = r;
+                best_roots = eq.root_state();
+            }
+        }
+    }
+    eq.reset(set, z, beta);
+    eq.restore(best_roots);
+    LuVector Y = X, F{};
+    LuSystem J;
+    for (int step = 0; step < kPolishSteps; ++step) {
+        double measure = 0.0;
+        if (!eq.newton_step(Y, fixed, value, F, J, measure)) break;
+        if (measure <= kPolishedMeasure) break;
+    }
+    const double polished = largest_residual(eq, Y, fixed, value, m);
+    SaturationSolution out;
+    out.point = point;
+    out.residual = best;
+    if (polished < best) {
+        out.residual = polished;
+        out.point.T = std::exp(Y[n]);
+        out.point.p = std::exp(Y[n + 1]);
+        for (int i = 0; i < n; ++i) {
+            const double K = std::exp(Y[i]);
+            out.point.lnK[i] = Y[i];
+            out.point.x[i] = z[i] / (1.0 - beta + beta * K);
+            out.point.y[i] = K * out.point.x[i];
+        }
+    }
+    out.status = out.residual <= kResidualTolerance ? SaturationStatus::converged : SaturationStatus::not_converged;
+    return out;
+}
+
+// The index of the first point with the highest T (by_T) or p.
+std::size_t highest_point(std::span<const TracePoint> line, bool by_T) {
+    std::size_t best = 0;
+    for (std::size_t k = 1; k < line.size(); ++k) {
+        if ((by_T ? line[k].T > line[best].T : line[k].p > line[best].p)) best = k;
+    }
+    return best;
+}
+
+// Past its critical point a line of vapour fraction beta goes on as the
+// line of 1 - beta with the phases' roles exchanged: for 0 < beta < 1 only
+// the part before it holds points of vapour fraction beta. (The dew and
+// bubble lines are the two halves of one phase boundary.)
+std::span<const TracePoint> physical_part(std::span<const TracePoint> line, double beta) {
+    if (beta == 0.0 || beta == 1.0) return line;
+    const auto critical = std::find_if(line.begin(), line.end(), [](const TracePoint& q) {
+        return q.type == EnvelopePointType::critical;
+    });
+    return line.first(static_cast<std::size_t>(critical - line.begin()));
+}
+
+Tabulation only(double value) {
+    Tabulation tab;
+    tab.ln_value[0] = std::log(value);
+    tab.count = 1;
+    tab.caller = 0;
+    return tab;
+}
+
+// The crossings of the given T or p, each polished with that variable fixed
+// and labelled by its side of the line's highest p (given p) or T (given T).
+void add_crossings(const model::ActiveSet& set, const double* z, const SaturationRequest& request,
+                   std::span<const TracePoint> line, SaturationOutcome& out) {
+    const bool at_p = request.target == SaturationTarget::temperatures_at_pressure;
+    const EnvelopePointType type = at_p ? EnvelopePointType::caller_pressure : EnvelopePointType::caller_temperature;
+    const int fixed = at_p ? set.n + 1 : set.n;
+    const std::size_t top = highest_point(line, !at_p);
+    for (std::size_t k = 0; k < line.size(); ++k) {
+        if (line[k].type != type) continue;
+        SaturationSolution s = polish(set, z, request.settings.beta, line[k], fixed, std::log(request.value));
+        (at_p ? s.point.p : s.point.T) = request.value;
+        // A dew line runs from its dew point at the minimum pressure over the
+        // top, a bubble line the other way round: the upper branch is where
+        // the two-phase region lies below the point (at lower T for a given
+        // p, at lower p for a given T).
+        const bool before_top = k < top;
+        const bool dew_like = request.settings.beta >= kDewLikeBeta;
+        s.branch = (before_top == at_p) == dew_like ? SaturationBranch::upper : SaturationBranch::lower;
+        out.points.push_back(s);
+    }
+    std::stable_sort(out.points.begin(), out.points.end(), [at_p](const auto& a, const auto& b) {
+        return at_p ? a.point.T > b.point.T : a.point.p > b.point.p;
+    });
+}
+
+// The cricondentherm or cricondenbar: the highest maximum of its kind, and
+// only when it is the highest point of the whole line (not its end on a
+// limit). Polished with the other variable fixed, where the line is not
+// tangent to it.
+void add_extremum(const model::ActiveSet& set, const double* z, const SaturationRequest& request,
+                  std::span<const TracePoint> line, SaturationOutcome& out) {
+    const bool by_T = request.target == SaturationTarget::cricondentherm;
+    const EnvelopePointType type = by_T ? EnvelopePointType::max_temperature : EnvelopePointType::max_pressure;
+    const auto value = [by_T](const TracePoint& q) { return by_T ? q.T : q.p; };
+    const TracePoint* best = nullptr;
+    for (const TracePoint& q : line) {
+        if (q.type == type && (best == nullptr || value(q) > value(*best))) best = &q;
+    }
+    if (best == nullptr || value(*best) < value(line[highest_point(line, by_T)])) return;
+    const int fixed = by_T ? set.n + 1 : set.n;
+    out.points.push_back(polish(set, z, request.settings.beta, *best, fixed, std::log(by_T ? best->p : best->T)));
+}
+
+}  // namespace
+
+SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
+                                    const SaturationRequest& request) {
+    SaturationOutcome out;
+    if (set.n < 2) {
+        out.status = SaturationStatus::pure_fluid;
+        return out;
+    }
+    TraceSettings settings = request.settings;
+    settings.temperatures = {};
+    settings.pressures = {};
+    if (request.target == SaturationTarget::temperatures_at_pressure) settings.pressures = only(request.value);
+    if (request.target == SaturationTarget::pressures_at_temperature) settings.temperatures = only(request.value);
+    const EnvelopeOutcome traced = tracer.trace(set, z, settings);
+    if (traced == EnvelopeOutcome::failed) return out;
+    // The tracer normalises the feed; the polish evaluates the same one.
+    std::array<double, kComponentCount> feed{};
+    double sum = 0.0;
+    for (int i = 0; i < set.n; ++i) sum += z[i];
+    for (int i = 0; i < set.n; ++i) feed[i] = z[i] / sum;
+    const std::span<const TracePoint> line = physical_part(tracer.points(), settings.beta);
+    const bool crossing = request.target == SaturationTarget::temperatures_at_pressure ||
+                          request.target == SaturationTarget::pressures_at_temperature;
+    if (crossing) {
+        add_crossings(set, feed.data(), request, line, out);
+    } else {
+        add_extremum(set, feed.data(), request, line, out);
+    }
+    out.status = traced == EnvelopeOutcome::left_window ? SaturationStatus::converged
+                                                        : SaturationStatus::incomplete_line;
+    for (const SaturationSolution& s : out.points) {
+        if (s.status != SaturationStatus::converged) out.status = s.status;
+    }
+    if (out.points.empty() && out.status == SaturationStatus::converged) out.status = SaturationStatus::no_point;
+    return out;
+}
+
+}  // namespace ngtherm::envelope

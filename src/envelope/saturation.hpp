@@ -1,0 +1,61 @@
+// Saturation points of a mixture on request: the temperatures of a line of
+// constant vapour fraction beta at a given pressure, its pressures at a given
+// temperature, and its cricondentherm and cricondenbar.
+//
+// Method: the line is traced coarsely with only the requested value
+// tabulated, so that the tracer brackets every crossing (or the extremum) by
+// converged points and converges it on the saturation equations; each point
+// is then polished by Newton steps on the same equations with the requested
+// variable (for an extremum, the other one) fixed, and its largest residual
+// is kept. Each crossing is labelled by its side of the extremum of the line
+// that separates the two branches: on a dew line traced from the minimum
+// pressure, the part before the highest pressure holds the upper temperature
+// at a given pressure, and the part after the highest temperature the upper
+// pressure at a given temperature; a bubble line runs the other way round.
+// A line of 0 < beta < 1 counts only up to its critical point.
+#pragma once
+
+#include <vector>
+
+#include "envelope/envelope_equations.hpp"
+#include "envelope/tracer.hpp"
+#include "model/active_set.hpp"
+#include "ngtherm/saturation.hpp"
+
+namespace ngtherm::envelope {
+
+// What is asked for; value is the pressure (MPa) or temperature (K) held fixed.
+enum class SaturationTarget {
+    temperatures_at_pressure,  // the line's temperatures at p = value
+    pressures_at_temperature,  // the line's pressures at T = value
+    cricondentherm,            // the highest temperature of the line
+    cricondenbar,              // the highest pressure of the line (a maximum, not the window's end)
+};
+
+struct SaturationRequest {
+    SaturationTarget target = SaturationTarget::temperatures_at_pressure;
+    double value = 0.0;
+    // beta and the window of the trace; the tabulations are set here.
+    TraceSettings settings;
+};
+
+// One point: the unknowns (ln K_i, ln T, ln p) and the stored phases.
+struct SaturationSolution {
+    TracePoint point;
+    SaturationBranch branch = SaturationBranch::none;
+    double residual = 0.0;  // largest |F| of the saturation equations
+    SaturationStatus status = SaturationStatus::converged;
+};
+
+struct SaturationOutcome {
+    SaturationStatus status = SaturationStatus::failed;
+    std::vector<SaturationSolution> points;  // by decreasing T (given p) or p (given T)
+};
+
+// The points of the request for the active set `set` with feed z (n
+// fractions in active order). `set` must outlive the call; the tracer is the
+// caller's working storage. Mixtures of at least two components only.
+SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
+                                    const SaturationRequest& request);
+
+}  // namespace ngtherm::envelope
