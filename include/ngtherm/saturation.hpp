@@ -25,8 +25,8 @@ namespace ngtherm {
 // Which of the two saturation values at a given T or p a point is.
 enum class SaturationBranch : int {
     none = 0,   // the cricondentherm or the cricondenbar: the one point of its kind
-    upper = 1,  // the higher value: at a given p the higher T (the dew side of a dew line), at a given T the higher p
-    lower = 2,  // the lower value: at a given p the lower T, at a given T the lower p
+    upper = 1,  // two phases just below it: at a given p at lower T (a dew point), at a given T at lower p
+    lower = 2,  // two phases just above it: at a given p at higher T (a bubble point), at a given T at higher p
 };
 
 enum class SaturationStatus : int {
@@ -42,7 +42,7 @@ struct SaturationOptions {
     double beta = 1.0;    // molar vapour fraction of the line, 0 to 1: 1 dew points, 0 bubble points
     // The window searched, as in EnvelopeOptions; a given T or p outside it
     // widens it as far as the envelope's admitted ranges allow.
-    double p_min = 0.1;    // MPa, 0.0001 to 2.5
+    double p_min = 0.001;  // MPa, 0.0001 to 2.5
     double p_max = 100.0;  // MPa, p_min to 1000
     double T_min = 50.0;   // K, 50 to 550
 };

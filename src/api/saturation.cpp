@@ -35,15 +35,14 @@ envelope::TraceSettings window(const SaturationOptions& o) {
     return s;
 }
 
-SaturationPoint public_point(const model::ActiveSet& set, double beta, const envelope::SaturationSolution& s) {
+SaturationPoint public_point(const model::ActiveSet& set, const envelope::SaturationSolution& s) {
     SaturationPoint point;
     point.T = s.point.T;
     point.p = s.point.p;
     point.branch = s.branch;
     point.residual = s.residual;
     point.status = s.status;
-    const model::Vector& incipient = beta >= 0.5 ? s.point.x : s.point.y;
-    for (int i = 0; i < set.n; ++i) point.incipient[set.id[i]] = incipient[i];
+    for (int i = 0; i < set.n; ++i) point.incipient[set.id[i]] = s.incipient[i];
     return point;
 }
 
@@ -55,7 +54,7 @@ Saturation solve(const Mixture& mixture, const envelope::SaturationRequest& requ
     Saturation out;
     out.status = outcome.status;
     for (const envelope::SaturationSolution& s : outcome.points) {
-        out.points.push_back(public_point(data.set, request.settings.beta, s));
+        out.points.push_back(public_point(data.set, s));
     }
     return out;
 }

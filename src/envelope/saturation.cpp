@@ -16,10 +16,21 @@ constexpr double kResidualTolerance = 1e-10;
 constexpr int kPolishSteps = 4;
 constexpr double kPolishedMeasure = 1e-24;
 
+// Minimum pressures of the retries of a trace that found no first point, MPa.
+constexpr std::array<double, 3> kRetryMinPressures{0.01, 0.1, 1.0};
 // Lines of at least this vapour fraction run like a dew line.
 constexpr double kDewLikeBeta = 0.5;
 
 using model::RootPreference;
+
+// The traced line: its feed (normalised, active order), its vapour fraction
+// and the part of it that holds points of that fraction.
+struct Line {
+    const model::ActiveSet& set;
+    const double* z;
+    double beta;
+    std::span<const TracePoint> points;
+};
 
 // The largest residual at X (F_{n+1} = X[fixed] - value included) on the
 // roots the equations hold; infinity when a phase has no density.
@@ -37,8 +48,10 @@ double largest_residual(EnvelopeEquations& eq, const LuVector& X, int fixed, dou
 // tracer's own pair: near the critical point either root may be the
 // liquid-like one). The polished point replaces the stored one only where
 // it has the smaller residual.
-SaturationSolution polish(const model::ActiveSet& set, const double* z, double beta, const TracePoint& point,
-                          int fixed, double value) {
+SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, double value) {
+    const model::ActiveSet& set = line.set;
+    const double* z = line.z;
+    const double beta = line.beta;
     const int n = set.n, m = n + 2;
     LuVector X{};
     for (int i = 0; i < n; ++i) X[i] = point.lnK[i];
@@ -82,8 +95,16 @@ SaturationSolution polish(const model::ActiveSet& set, const double* z, double b
             out.point.y[i] = K * out.point.x[i];
         }
     }
+    out.incipient = beta >= kDewLikeBeta ? out.point.x : out.point.y;
     out.status = out.residual <= kResidualTolerance ? SaturationStatus::converged : SaturationStatus::not_converged;
     return out;
+}
+
+// Whether the line rises in T (by_T) or p through point k, by its neighbours.
+bool rises(std::span<const TracePoint> line, std::size_t k, bool by_T) {
+    const TracePoint& before = line[k > 0 ? k - 1 : k];
+    const TracePoint& after = line[k + 1 < line.size() ? k + 1 : k];
+    return by_T ? after.T > before.T : after.p > before.p;
 }
 
 // The index of the first point with the highest T (by_T) or p.
@@ -115,25 +136,48 @@ Tabulation only(double value) {
     return tab;
 }
 
+// The trace settings of a request: only its T or p is tabulated.
+TraceSettings tabulated(const SaturationRequest& request) {
+    TraceSettings settings = request.settings;
+    settings.temperatures = {};
+    settings.pressures = {};
+    if (request.target == SaturationTarget::temperatures_at_pressure) settings.pressures = only(request.value);
+    if (request.target == SaturationTarget::pressures_at_temperature) settings.temperatures = only(request.value);
+    return settings;
+}
+
+// A start at a very low pressure can lie where no density is found (a bubble
+// point below the triple points); the line is then started higher.
+EnvelopeOutcome trace_line(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
+                           TraceSettings& settings) {
+    EnvelopeOutcome traced = tracer.trace(set, z, settings);
+    for (const double p_start : kRetryMinPressures) {
+        if (traced != EnvelopeOutcome::failed) break;
+        if (p_start <= settings.p_min || p_start > settings.p_max) continue;
+        settings.p_min = p_start;
+        traced = tracer.trace(set, z, settings);
+    }
+    return traced;
+}
+
 // The crossings of the given T or p, each polished with that variable fixed
-// and labelled by its side of the line's highest p (given p) or T (given T).
-void add_crossings(const model::ActiveSet& set, const double* z, const SaturationRequest& request,
-                   std::span<const TracePoint> line, SaturationOutcome& out) {
+// and labelled by the way the line runs through it.
+void add_crossings(const Line& line, const SaturationRequest& request, SaturationOutcome& out) {
     const bool at_p = request.target == SaturationTarget::temperatures_at_pressure;
     const EnvelopePointType type = at_p ? EnvelopePointType::caller_pressure : EnvelopePointType::caller_temperature;
-    const int fixed = at_p ? set.n + 1 : set.n;
-    const std::size_t top = highest_point(line, !at_p);
-    for (std::size_t k = 0; k < line.size(); ++k) {
-        if (line[k].type != type) continue;
-        SaturationSolution s = polish(set, z, request.settings.beta, line[k], fixed, std::log(request.value));
+    const int fixed = at_p ? line.set.n + 1 : line.set.n;
+    const bool dew_like = line.beta >= kDewLikeBeta;
+    for (std::size_t k = 0; k < line.points.size(); ++k) {
+        if (line.points[k].type != type) continue;
+        SaturationSolution s = polish(line, line.points[k], fixed, std::log(request.value));
         (at_p ? s.point.p : s.point.T) = request.value;
-        // A dew line runs from its dew point at the minimum pressure over the
-        // top, a bubble line the other way round: the upper branch is where
-        // the two-phase region lies below the point (at lower T for a given
-        // p, at lower p for a given T).
-        const bool before_top = k < top;
-        const bool dew_like = request.settings.beta >= kDewLikeBeta;
-        s.branch = (before_top == at_p) == dew_like ? SaturationBranch::upper : SaturationBranch::lower;
+        // A dew line runs from its dew point at the minimum pressure round
+        // the two-phase region with the region on its left, a bubble line the
+        // other way round: the upper branch, with the region below the point
+        // (at lower T for a given p, at lower p for a given T), is where a dew
+        // line rises in p, or falls in T.
+        const bool upper = (rises(line.points, k, !at_p) == at_p) == dew_like;
+        s.branch = upper ? SaturationBranch::upper : SaturationBranch::lower;
         out.points.push_back(s);
     }
     std::stable_sort(out.points.begin(), out.points.end(), [at_p](const auto& a, const auto& b) {
@@ -145,18 +189,17 @@ void add_crossings(const model::ActiveSet& set, const double* z, const Saturatio
 // only when it is the highest point of the whole line (not its end on a
 // limit). Polished with the other variable fixed, where the line is not
 // tangent to it.
-void add_extremum(const model::ActiveSet& set, const double* z, const SaturationRequest& request,
-                  std::span<const TracePoint> line, SaturationOutcome& out) {
-    const bool by_T = request.target == SaturationTarget::cricondentherm;
+void add_extremum(const Line& line, SaturationTarget target, SaturationOutcome& out) {
+    const bool by_T = target == SaturationTarget::cricondentherm;
     const EnvelopePointType type = by_T ? EnvelopePointType::max_temperature : EnvelopePointType::max_pressure;
     const auto value = [by_T](const TracePoint& q) { return by_T ? q.T : q.p; };
     const TracePoint* best = nullptr;
-    for (const TracePoint& q : line) {
+    for (const TracePoint& q : line.points) {
         if (q.type == type && (best == nullptr || value(q) > value(*best))) best = &q;
     }
-    if (best == nullptr || value(*best) < value(line[highest_point(line, by_T)])) return;
-    const int fixed = by_T ? set.n + 1 : set.n;
-    out.points.push_back(polish(set, z, request.settings.beta, *best, fixed, std::log(by_T ? best->p : best->T)));
+    if (best == nullptr || value(*best) < value(line.points[highest_point(line.points, by_T)])) return;
+    const int fixed = by_T ? line.set.n + 1 : line.set.n;
+    out.points.push_back(polish(line, *best, fixed, std::log(by_T ? best->p : best->T)));
 }
 
 }  // namespace
@@ -168,25 +211,29 @@ SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveS
         out.status = SaturationStatus::pure_fluid;
         return out;
     }
-    TraceSettings settings = request.settings;
-    settings.temperatures = {};
-    settings.pressures = {};
-    if (request.target == SaturationTarget::temperatures_at_pressure) settings.pressures = only(request.value);
-    if (request.target == SaturationTarget::pressures_at_temperature) settings.temperatures = only(request.value);
-    const EnvelopeOutcome traced = tracer.trace(set, z, settings);
+    TraceSettings settings = tabulated(request);
+    EnvelopeOutcome traced = trace_line(tracer, set, z, settings);
+    const double beta = request.settings.beta;
+    if (traced == EnvelopeOutcome::failed && (beta == 0.0 || beta == 1.0)) {
+        // The dew and bubble lines are the two halves of one phase boundary:
+        // where one cannot be started at low pressure the other can.
+        settings = tabulated(request);
+        settings.beta = 1.0 - beta;
+        traced = trace_line(tracer, set, z, settings);
+    }
     if (traced == EnvelopeOutcome::failed) return out;
     // The tracer normalises the feed; the polish evaluates the same one.
     std::array<double, kComponentCount> feed{};
     double sum = 0.0;
     for (int i = 0; i < set.n; ++i) sum += z[i];
     for (int i = 0; i < set.n; ++i) feed[i] = z[i] / sum;
-    const std::span<const TracePoint> line = physical_part(tracer.points(), settings.beta);
+    const Line line{set, feed.data(), settings.beta, physical_part(tracer.points(), settings.beta)};
     const bool crossing = request.target == SaturationTarget::temperatures_at_pressure ||
                           request.target == SaturationTarget::pressures_at_temperature;
     if (crossing) {
-        add_crossings(set, feed.data(), request, line, out);
+        add_crossings(line, request, out);
     } else {
-        add_extremum(set, feed.data(), request, line, out);
+        add_extremum(line, request.target, out);
     }
     out.status = traced == EnvelopeOutcome::left_window ? SaturationStatus::converged
                                                         : SaturationStatus::incomplete_line;

@@ -7,11 +7,11 @@
 // converged points and converges it on the saturation equations; each point
 // is then polished by Newton steps on the same equations with the requested
 // variable (for an extremum, the other one) fixed, and its largest residual
-// is kept. Each crossing is labelled by its side of the extremum of the line
-// that separates the two branches: on a dew line traced from the minimum
-// pressure, the part before the highest pressure holds the upper temperature
-// at a given pressure, and the part after the highest temperature the upper
-// pressure at a given temperature; a bubble line runs the other way round.
+// is kept. A dew line traced from the minimum pressure runs round the
+// two-phase region with the region on its left, a bubble line the other way
+// round: a crossing is on the upper branch (the region below it, at lower T
+// for a given p or lower p for a given T) where a dew line rises in p through
+// a given p, or falls in T through a given T.
 // A line of 0 < beta < 1 counts only up to its critical point.
 #pragma once
 
@@ -42,6 +42,10 @@ struct SaturationRequest {
 // One point: the unknowns (ln K_i, ln T, ln p) and the stored phases.
 struct SaturationSolution {
     TracePoint point;
+    // The phase that appears (the liquid-like one of a line with beta >=
+    // 0.5), by active position; the line traced may be the other half of the
+    // phase boundary.
+    model::Vector incipient{};
     SaturationBranch branch = SaturationBranch::none;
     double residual = 0.0;  // largest |F| of the saturation equations
     SaturationStatus status = SaturationStatus::converged;
