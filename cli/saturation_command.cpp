@@ -51,6 +51,7 @@ std::string_view status_words(SaturationStatus s) {
         case SaturationStatus::incomplete_line: return "the line ended early; its points may be missing some";
         case SaturationStatus::failed: return "no point of the line was found";
         case SaturationStatus::pure_fluid: return "a pure fluid has no saturation line of a mixture";
+        case SaturationStatus::trivial: return "the trace lost the line (a point with both phases alike)";
     }
     return "unknown status";
 }

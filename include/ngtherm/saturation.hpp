@@ -36,6 +36,7 @@ enum class SaturationStatus : int {
     incomplete_line = 3,  // the line ended early (steps kept failing, or too many points); the points found on it
     failed = 4,         // no point of the line was found at the minimum pressure: nothing to report
     pure_fluid = 5,     // one component: a mixture's line does not exist
+    trivial = 6,        // a point with both phases alike (all |ln K| < 1e-4): the trace lost the line
 };
 
 struct SaturationOptions {

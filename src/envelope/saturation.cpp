@@ -11,11 +11,14 @@ namespace {
 
 // A returned point solves the saturation equations to this.
 constexpr double kResidualTolerance = 1e-10;
-// Newton steps that polish a point the tracer has converged; it stops once
-// the step measure sqrt(sum F^2 sum dX^2) is this small.
-constexpr int kPolishSteps = 4;
-constexpr double kPolishedMeasure = 1e-24;
+// Newton steps that polish a point the tracer has converged, with each of
+// the two variables held.
+constexpr int kPolishSteps = 3;
 
+// A point whose largest |ln K_i| is below this has two phases alike: the
+// line has collapsed onto the trivial solution (a true crossing this close to
+// the critical point would lie within millikelvins of it).
+constexpr double kTrivialLnK = 1e-4;
 // Minimum pressures of the retries of a trace that found no first point, MPa.
 constexpr std::array<double, 3> kRetryMinPressures{0.01, 0.1, 1.0};
 // Lines of at least this vapour fraction run like a dew line.
@@ -46,12 +49,13 @@ double largest_residual(EnvelopeEquations& eq, const LuVector& X, int fixed, dou
 // The stored point converged once more on the equations with X[fixed] =
 // value, on the pair of density roots on which its residual is least (the
 // tracer's own pair: near the critical point either root may be the
-// liquid-like one). The polished point replaces the stored one only where
-// it has the smaller residual.
+// liquid-like one). Where the line runs nearly along the fixed variable (next
+// to an extremum of the other one) its point is ill-conditioned in the other
+// variable, and Newton steps with that one held instead find a point that
+// satisfies the equations better. The iterate with the smallest residual is
+// kept, the stored point included.
 SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, double value) {
     const model::ActiveSet& set = line.set;
-    const double* z = line.z;
-    const double beta = line.beta;
     const int n = set.n, m = n + 2;
     LuVector X{};
     for (int i = 0; i < n; ++i) X[i] = point.lnK[i];
@@ -62,7 +66,7 @@ SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, 
     double best = std::numeric_limits<double>::infinity();
     for (const RootPreference rx : {RootPreference::liquid, RootPreference::vapour}) {
         for (const RootPreference ry : {RootPreference::vapour, RootPreference::liquid}) {
-            eq.reset(set, z, beta);
+            eq.reset(set, line.z, line.beta);
             eq.restore({rx, rx, ry, ry});
             const double r = largest_residual(eq, X, fixed, value, m);
             if (r < best) {
@@ -71,32 +75,40 @@ SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, 
             }
         }
     }
-    eq.reset(set, z, beta);
+    eq.reset(set, line.z, line.beta);
     eq.restore(best_roots);
-    LuVector Y = X, F{};
-    LuSystem J;
-    for (int step = 0; step < kPolishSteps; ++step) {
-        double measure = 0.0;
-        if (!eq.newton_step(Y, fixed, value, F, J, measure)) break;
-        if (measure <= kPolishedMeasure) break;
-    }
-    const double polished = largest_residual(eq, Y, fixed, value, m);
-    SaturationSolution out;
-    out.point = point;
-    out.residual = best;
-    if (polished < best) {
-        out.residual = polished;
-        out.point.T = std::exp(Y[n]);
-        out.point.p = std::exp(Y[n + 1]);
-        for (int i = 0; i < n; ++i) {
-            const double K = std::exp(Y[i]);
-            out.point.lnK[i] = Y[i];
-            out.point.x[i] = z[i] / (1.0 - beta + beta * K);
-            out.point.y[i] = K * out.point.x[i];
+    LuVector best_X = X;
+    const int other = fixed == n ? n + 1 : n;
+    for (const int held : {fixed, other}) {
+        if (held == other && best <= kResidualTolerance) break;
+        LuVector Y = X, F{};
+        LuSystem J;
+        for (int step = 0; step < kPolishSteps; ++step) {
+            double measure = 0.0;
+            if (!eq.newton_step(Y, held, held == fixed ? value : X[held], F, J, measure)) break;
+            const double r = largest_residual(eq, Y, fixed, value, m);
+            if (r < best) {
+                best = r;
+                best_X = Y;
+            }
         }
     }
-    out.incipient = beta >= kDewLikeBeta ? out.point.x : out.point.y;
-    out.status = out.residual <= kResidualTolerance ? SaturationStatus::converged : SaturationStatus::not_converged;
+    SaturationSolution out;
+    out.point = point;
+    out.point.T = std::exp(best_X[n]);
+    out.point.p = std::exp(best_X[n + 1]);
+    for (int i = 0; i < n; ++i) {
+        const double K = std::exp(best_X[i]);
+        out.point.lnK[i] = best_X[i];
+        out.point.x[i] = line.z[i] / (1.0 - line.beta + line.beta * K);
+        out.point.y[i] = K * out.point.x[i];
+    }
+    out.residual = best;
+    out.incipient = line.beta >= kDewLikeBeta ? out.point.x : out.point.y;
+    out.status = best <= kResidualTolerance ? SaturationStatus::converged : SaturationStatus::not_converged;
+    double largest_lnK = 0.0;
+    for (int i = 0; i < n; ++i) largest_lnK = std::max(largest_lnK, std::abs(best_X[i]));
+    if (largest_lnK < kTrivialLnK) out.status = SaturationStatus::trivial;
     return out;
 }
 
