@@ -118,9 +118,10 @@ void run_saturation(const SaturationArgs& args) {
                          ", \"points\": " + points_json(s, feed) + "}\n";
         return;
     }
-    const std::string line = o.beta == 1.0 ? "dew line" : o.beta == 0.0 ? "bubble line"
-                                                         : "line of vapour fraction " + format_readable(o.beta);
-    std::cout << what << " on the " << line << ": " << s.points.size() << (s.points.size() == 1 ? " point\n" : " points\n");
+    // The dew and bubble lines are the two halves of one phase boundary.
+    const std::string line = o.beta == 1.0 || o.beta == 0.0 ? "the phase boundary (dew and bubble line)"
+                                                            : "the line of vapour fraction " + format_readable(o.beta);
+    std::cout << what << " on " << line << ": " << s.points.size() << (s.points.size() == 1 ? " point\n" : " points\n");
     for (const SaturationPoint& q : s.points) std::cout << point_text(q, feed);
 }
 
