@@ -117,6 +117,7 @@ TEST(CommandLine, TextOutputNamesQuantitiesUnitsAndCodesInWords) {
         {{"envelope", "--gas", kRichGas, "-p", "5", "--csv", csv.string()},
          {"cricondentherm   273.", "cricondenbar     9.57", "critical point   224.", "saturation temperature at 5 MPa: 273.",
           "**CRIT**", " P TAB. "}},
+        {{"saturation", "--gas", kRichGas, "-p", "5"}, {"upper: T = 273.07", "lower: T = 197.8", "incipient phase, mol-%"}},
     };
     for (const auto& [args, texts] : cases) {
         const CommandResult r = run_ngtherm(args);
