@@ -1,3 +1,5 @@
+// Saturation points on request: a coarse trace with the requested value
+// tabulated, then each point polished on the saturation equations.
 #include "envelope/saturation.hpp"
 
 #include <algorithm>
@@ -46,27 +48,16 @@ double largest_residual(EnvelopeEquations& eq, const LuVector& X, int fixed, dou
     return std::isfinite(worst) ? worst : std::numeric_limits<double>::infinity();
 }
 
-// The stored point converged once more on the equations with X[fixed] =
-// value, on the pair of density roots on which its residual is least (the
-// tracer's own pair: near the critical point either root may be the
-// liquid-like one). Where the line runs nearly along the fixed variable (next
-// to an extremum of the other one) its point is ill-conditioned in the other
-// variable, and Newton steps with that one held instead find a point that
-// satisfies the equations better. The iterate with the smallest residual is
-// kept, the stored point included.
-SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, double value) {
-    const model::ActiveSet& set = line.set;
-    const int n = set.n, m = n + 2;
-    LuVector X{};
-    for (int i = 0; i < n; ++i) X[i] = point.lnK[i];
-    X[n] = std::log(point.T);
-    X[n + 1] = std::log(point.p);
-    EnvelopeEquations eq;
+// The pair of density roots on which the residual at X is least: the
+// tracer's own pair (near the critical point either root may be the
+// liquid-like one). The equations are left set to it.
+double choose_roots(const Line& line, const LuVector& X, int fixed, double value, EnvelopeEquations& eq) {
+    const int m = line.set.n + 2;
     EnvelopeEquations::RootState best_roots;
     double best = std::numeric_limits<double>::infinity();
     for (const RootPreference rx : {RootPreference::liquid, RootPreference::vapour}) {
         for (const RootPreference ry : {RootPreference::vapour, RootPreference::liquid}) {
-            eq.reset(set, line.z, line.beta);
+            eq.reset(line.set, line.z, line.beta);
             eq.restore({rx, rx, ry, ry});
             const double r = largest_residual(eq, X, fixed, value, m);
             if (r < best) {
@@ -75,8 +66,47 @@ SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, 
             }
         }
     }
-    eq.reset(set, line.z, line.beta);
+    eq.reset(line.set, line.z, line.beta);
     eq.restore(best_roots);
+    return best;
+}
+
+// The solution at the unknowns X with its residual.
+SaturationSolution solution(const Line& line, const TracePoint& point, const LuVector& X, double residual) {
+    const int n = line.set.n;
+    SaturationSolution out;
+    out.point = point;
+    out.point.T = std::exp(X[n]);
+    out.point.p = std::exp(X[n + 1]);
+    double largest_lnK = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double K = std::exp(X[i]);
+        out.point.lnK[i] = X[i];
+        out.point.x[i] = line.z[i] / (1.0 - line.beta + line.beta * K);
+        out.point.y[i] = K * out.point.x[i];
+        largest_lnK = std::max(largest_lnK, std::abs(X[i]));
+    }
+    out.residual = residual;
+    out.incipient = line.beta >= kDewLikeBeta ? out.point.x : out.point.y;
+    out.status = residual <= kResidualTolerance ? SaturationStatus::converged : SaturationStatus::not_converged;
+    if (largest_lnK < kTrivialLnK) out.status = SaturationStatus::trivial;
+    return out;
+}
+
+// The stored point converged once more on the equations with X[fixed] =
+// value. Where the line runs nearly along the fixed variable (next to an
+// extremum of the other one) its point is ill-conditioned in the other
+// variable, and Newton steps with that one held instead find a point that
+// satisfies the equations better. The iterate with the smallest residual is
+// kept, the stored point included.
+SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, double value) {
+    const int n = line.set.n, m = n + 2;
+    LuVector X{};
+    for (int i = 0; i < n; ++i) X[i] = point.lnK[i];
+    X[n] = std::log(point.T);
+    X[n + 1] = std::log(point.p);
+    EnvelopeEquations eq;
+    double best = choose_roots(line, X, fixed, value, eq);
     LuVector best_X = X;
     const int other = fixed == n ? n + 1 : n;
     for (const int held : {fixed, other}) {
@@ -93,23 +123,7 @@ SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, 
             }
         }
     }
-    SaturationSolution out;
-    out.point = point;
-    out.point.T = std::exp(best_X[n]);
-    out.point.p = std::exp(best_X[n + 1]);
-    for (int i = 0; i < n; ++i) {
-        const double K = std::exp(best_X[i]);
-        out.point.lnK[i] = best_X[i];
-        out.point.x[i] = line.z[i] / (1.0 - line.beta + line.beta * K);
-        out.point.y[i] = K * out.point.x[i];
-    }
-    out.residual = best;
-    out.incipient = line.beta >= kDewLikeBeta ? out.point.x : out.point.y;
-    out.status = best <= kResidualTolerance ? SaturationStatus::converged : SaturationStatus::not_converged;
-    double largest_lnK = 0.0;
-    for (int i = 0; i < n; ++i) largest_lnK = std::max(largest_lnK, std::abs(best_X[i]));
-    if (largest_lnK < kTrivialLnK) out.status = SaturationStatus::trivial;
-    return out;
+    return solution(line, point, best_X, best);
 }
 
 // Whether the line rises in T (by_T) or p through point k, by its neighbours.
