@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <vector>
 
 namespace ngtherm::envelope {
 namespace {
@@ -23,6 +24,9 @@ constexpr int kPolishSteps = 3;
 constexpr double kTrivialLnK = 1e-4;
 // Minimum pressures of the retries of a trace that found no first point, MPa.
 constexpr std::array<double, 3> kRetryMinPressures{0.01, 0.1, 1.0};
+// Two points of two traces are one where their free T or p differ by this
+// fraction at most (each is converged to rounding).
+constexpr double kSamePoint = 1e-8;
 // Lines of at least this vapour fraction run like a dew line.
 constexpr double kDewLikeBeta = 0.5;
 
@@ -133,15 +137,6 @@ bool rises(std::span<const TracePoint> line, std::size_t k, bool by_T) {
     return by_T ? after.T > before.T : after.p > before.p;
 }
 
-// The index of the first point with the highest T (by_T) or p.
-std::size_t highest_point(std::span<const TracePoint> line, bool by_T) {
-    std::size_t best = 0;
-    for (std::size_t k = 1; k < line.size(); ++k) {
-        if ((by_T ? line[k].T > line[best].T : line[k].p > line[best].p)) best = k;
-    }
-    return best;
-}
-
 // Past its critical point a line of vapour fraction beta goes on as the
 // line of 1 - beta with the phases' roles exchanged: for 0 < beta < 1 only
 // the part before it holds points of vapour fraction beta. (The dew and
@@ -186,9 +181,16 @@ EnvelopeOutcome trace_line(EnvelopeTracer& tracer, const model::ActiveSet& set, 
     return traced;
 }
 
+// What one traced line holds of a request.
+struct Traced {
+    EnvelopeOutcome outcome = EnvelopeOutcome::failed;
+    std::vector<SaturationSolution> points;  // the crossings, or the extremum
+    double highest = -std::numeric_limits<double>::infinity();  // the line's highest T or p (extrema)
+};
+
 // The crossings of the given T or p, each polished with that variable fixed
 // and labelled by the way the line runs through it.
-void add_crossings(const Line& line, const SaturationRequest& request, SaturationOutcome& out) {
+void add_crossings(const Line& line, const SaturationRequest& request, Traced& out) {
     const bool at_p = request.target == SaturationTarget::temperatures_at_pressure;
     const EnvelopePointType type = at_p ? EnvelopePointType::caller_pressure : EnvelopePointType::caller_temperature;
     const int fixed = at_p ? line.set.n + 1 : line.set.n;
@@ -206,48 +208,31 @@ void add_crossings(const Line& line, const SaturationRequest& request, Saturatio
         s.branch = upper ? SaturationBranch::upper : SaturationBranch::lower;
         out.points.push_back(s);
     }
-    std::stable_sort(out.points.begin(), out.points.end(), [at_p](const auto& a, const auto& b) {
-        return at_p ? a.point.T > b.point.T : a.point.p > b.point.p;
-    });
 }
 
-// The cricondentherm or cricondenbar: the highest maximum of its kind, and
-// only when it is the highest point of the whole line (not its end on a
-// limit). Polished with the other variable fixed, where the line is not
-// tangent to it.
-void add_extremum(const Line& line, SaturationTarget target, SaturationOutcome& out) {
+// The candidate for the cricondentherm or cricondenbar: the highest maximum
+// of its kind, polished with the other variable fixed (where the line is not
+// tangent to it); and the line's highest value, which it must reach.
+void add_extremum(const Line& line, SaturationTarget target, Traced& out) {
     const bool by_T = target == SaturationTarget::cricondentherm;
     const EnvelopePointType type = by_T ? EnvelopePointType::max_temperature : EnvelopePointType::max_pressure;
     const auto value = [by_T](const TracePoint& q) { return by_T ? q.T : q.p; };
     const TracePoint* best = nullptr;
     for (const TracePoint& q : line.points) {
+        out.highest = std::max(out.highest, value(q));
         if (q.type == type && (best == nullptr || value(q) > value(*best))) best = &q;
     }
-    if (best == nullptr || value(*best) < value(line.points[highest_point(line.points, by_T)])) return;
+    if (best == nullptr) return;
     const int fixed = by_T ? line.set.n + 1 : line.set.n;
     out.points.push_back(polish(line, *best, fixed, std::log(by_T ? best->p : best->T)));
 }
 
-}  // namespace
-
-SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
-                                    const SaturationRequest& request) {
-    SaturationOutcome out;
-    if (set.n < 2) {
-        out.status = SaturationStatus::pure_fluid;
-        return out;
-    }
-    TraceSettings settings = tabulated(request);
-    EnvelopeOutcome traced = trace_line(tracer, set, z, settings);
-    const double beta = request.settings.beta;
-    if (traced == EnvelopeOutcome::failed && (beta == 0.0 || beta == 1.0)) {
-        // The dew and bubble lines are the two halves of one phase boundary:
-        // where one cannot be started at low pressure the other can.
-        settings = tabulated(request);
-        settings.beta = 1.0 - beta;
-        traced = trace_line(tracer, set, z, settings);
-    }
-    if (traced == EnvelopeOutcome::failed) return out;
+// The points of the request on the line traced with `settings`.
+Traced on_line(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
+               const SaturationRequest& request, TraceSettings settings) {
+    Traced out;
+    out.outcome = trace_line(tracer, set, z, settings);
+    if (out.outcome == EnvelopeOutcome::failed) return out;
     // The tracer normalises the feed; the polish evaluates the same one.
     std::array<double, kComponentCount> feed{};
     double sum = 0.0;
@@ -261,12 +246,84 @@ SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveS
     } else {
         add_extremum(line, request.target, out);
     }
-    out.status = traced == EnvelopeOutcome::left_window ? SaturationStatus::converged
-                                                        : SaturationStatus::incomplete_line;
+    return out;
+}
+
+// The value a point is ordered by: T at a given p, p otherwise.
+double free_value(const SaturationRequest& request, const SaturationSolution& s) {
+    return request.target == SaturationTarget::temperatures_at_pressure ||
+                   request.target == SaturationTarget::cricondentherm
+               ? s.point.T
+               : s.point.p;
+}
+
+// The points of all traced lines: the trivial ones dropped, a point found on
+// two lines kept once, by decreasing free value; an extremum only where it
+// is the highest value of every line.
+std::vector<SaturationSolution> merged_points(const SaturationRequest& request, const std::vector<Traced>& lines) {
+    std::vector<SaturationSolution> all;
+    double highest = -std::numeric_limits<double>::infinity();
+    for (const Traced& t : lines) {
+        highest = std::max(highest, t.highest);
+        for (const SaturationSolution& s : t.points) {
+            if (s.status != SaturationStatus::trivial) all.push_back(s);
+        }
+    }
+    const auto by_value = [&](const SaturationSolution& a, const SaturationSolution& b) {
+        return free_value(request, a) > free_value(request, b);
+    };
+    std::stable_sort(all.begin(), all.end(), by_value);
+    std::vector<SaturationSolution> out;
+    for (const SaturationSolution& s : all) {
+        const bool again = !out.empty() && std::abs(free_value(request, out.back()) - free_value(request, s)) <=
+                                               kSamePoint * free_value(request, s);
+        if (again) {
+            if (s.residual < out.back().residual) out.back() = s;
+            continue;
+        }
+        out.push_back(s);
+    }
+    const bool extremum = request.target == SaturationTarget::cricondentherm ||
+                          request.target == SaturationTarget::cricondenbar;
+    if (extremum && !out.empty()) {
+        if (free_value(request, out.front()) < highest * (1.0 - kSamePoint)) return {};
+        out.resize(1);
+    }
+    return out;
+}
+
+}  // namespace
+
+SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
+                                    const SaturationRequest& request) {
+    if (set.n < 2) return {SaturationStatus::pure_fluid, {}};
+    std::vector<Traced> lines{on_line(tracer, set, z, request, tabulated(request))};
+    const double beta = request.settings.beta;
+    if (beta == 0.0 || beta == 1.0) {
+        // The dew and bubble lines are the two halves of one phase boundary;
+        // each is traced from its own start at low pressure, and a trace can
+        // end early, lose the line or leave the window before it reaches the
+        // other half: the points are those of both traces.
+        TraceSettings other = tabulated(request);
+        other.beta = 1.0 - beta;
+        lines.push_back(on_line(tracer, set, z, request, other));
+    }
+    SaturationOutcome out;
+    bool traced = false, complete = false, trivial = false;
+    for (const Traced& t : lines) {
+        traced = traced || t.outcome != EnvelopeOutcome::failed;
+        complete = complete || t.outcome == EnvelopeOutcome::left_window;
+        for (const SaturationSolution& s : t.points) trivial = trivial || s.status == SaturationStatus::trivial;
+    }
+    if (!traced) return out;
+    out.points = merged_points(request, lines);
+    out.status = complete ? SaturationStatus::converged : SaturationStatus::incomplete_line;
     for (const SaturationSolution& s : out.points) {
         if (s.status != SaturationStatus::converged) out.status = s.status;
     }
-    if (out.points.empty() && out.status == SaturationStatus::converged) out.status = SaturationStatus::no_point;
+    if (out.points.empty() && out.status == SaturationStatus::converged) {
+        out.status = trivial ? SaturationStatus::trivial : SaturationStatus::no_point;
+    }
     return out;
 }
 

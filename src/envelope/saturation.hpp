@@ -7,7 +7,10 @@
 // converged points and converges it on the saturation equations; each point
 // is then polished by Newton steps on the same equations with the requested
 // variable (for an extremum, the other one) fixed, and its largest residual
-// is kept. A dew line traced from the minimum pressure runs round the
+// is kept. For beta 0 or 1 both halves of the phase boundary, the dew and the
+// bubble line, are traced from their own starts and their points merged: a
+// trace may end early, lose the line or leave the window before it reaches
+// the other half. A dew line traced from the minimum pressure runs round the
 // two-phase region with the region on its left, a bubble line the other way
 // round: a crossing is on the upper branch (the region below it, at lower T
 // for a given p or lower p for a given T) where a dew line rises in p through
