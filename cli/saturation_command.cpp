@@ -52,6 +52,7 @@ std::string_view status_words(SaturationStatus s) {
         case SaturationStatus::failed: return "no point of the line was found";
         case SaturationStatus::pure_fluid: return "a pure fluid has no saturation line of a mixture";
         case SaturationStatus::trivial: return "the trace lost the line (a point with both phases alike)";
+        case SaturationStatus::metastable: return "only points with a phase on a metastable density root";
     }
     return "unknown status";
 }

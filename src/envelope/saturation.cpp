@@ -24,6 +24,8 @@ constexpr int kPolishSteps = 3;
 constexpr double kTrivialLnK = 1e-4;
 // Minimum pressures of the retries of a trace that found no first point, MPa.
 constexpr std::array<double, 3> kRetryMinPressures{0.01, 0.1, 1.0};
+// Two densities of a phase are one root where they differ by this fraction at most.
+constexpr double kSameRoot = 1e-9;
 // Two points of two traces are one where their free T or p differ by this
 // fraction at most (each is converged to rounding).
 constexpr double kSamePoint = 1e-8;
@@ -75,8 +77,23 @@ double choose_roots(const Line& line, const LuVector& X, int fixed, double value
     return best;
 }
 
-// The solution at the unknowns X with its residual.
-SaturationSolution solution(const Line& line, const TracePoint& point, const LuVector& X, double residual) {
+// Whether the phase of composition c (n values, normalised here) at (T, p)
+// lies on its stable density root when evaluated on `root`.
+bool on_stable_root(const model::ActiveSet& set, const model::Vector& c, model::RootPreference root, double T,
+                    double p) {
+    model::CompositionState comp;
+    model::prepare_composition(set, c.data(), comp);
+    model::ResidualProperties rec;
+    constexpr model::MixRequest kDensityOnly{};
+    const model::MixResult chosen = model::mixstate(set, comp, kDensityOnly, root, T, p, nullptr, rec);
+    const model::MixResult stable = model::mixstate(set, comp, kDensityOnly, RootPreference::stable, T, p, nullptr, rec);
+    return chosen.ok() && stable.ok() && std::abs(chosen.rho - stable.rho) <= kSameRoot * stable.rho;
+}
+
+// The solution at the unknowns X with its residual, on the density roots
+// `roots` of the equations.
+SaturationSolution solution(const Line& line, const TracePoint& point, const LuVector& X, double residual,
+                            const EnvelopeEquations::RootState& roots) {
     const int n = line.set.n;
     SaturationSolution out;
     out.point = point;
@@ -94,6 +111,9 @@ SaturationSolution solution(const Line& line, const TracePoint& point, const LuV
     out.incipient = line.beta >= kDewLikeBeta ? out.point.x : out.point.y;
     out.status = residual <= kResidualTolerance ? SaturationStatus::converged : SaturationStatus::not_converged;
     if (largest_lnK < kTrivialLnK) out.status = SaturationStatus::trivial;
+    const bool stable = on_stable_root(line.set, out.point.x, roots.liquid_root, out.point.T, out.point.p) &&
+                        on_stable_root(line.set, out.point.y, roots.vapour_root, out.point.T, out.point.p);
+    if (out.status == SaturationStatus::converged && !stable) out.status = SaturationStatus::metastable;
     return out;
 }
 
@@ -127,7 +147,7 @@ SaturationSolution polish(const Line& line, const TracePoint& point, int fixed, 
             }
         }
     }
-    return solution(line, point, best_X, best);
+    return solution(line, point, best_X, best, eq.root_state());
 }
 
 // Whether the line rises in T (by_T) or p through point k, by its neighbours.
@@ -257,7 +277,10 @@ double free_value(const SaturationRequest& request, const SaturationSolution& s)
                : s.point.p;
 }
 
-// The points of all traced lines: the trivial ones dropped, a point found on
+// Points that solve the equations but are no points of the phase boundary.
+bool spurious(SaturationStatus s) { return s == SaturationStatus::trivial || s == SaturationStatus::metastable; }
+
+// The points of all traced lines: the spurious ones dropped, a point found on
 // two lines kept once, by decreasing free value; an extremum only where it
 // is the highest value of every line.
 std::vector<SaturationSolution> merged_points(const SaturationRequest& request, const std::vector<Traced>& lines) {
@@ -266,7 +289,7 @@ std::vector<SaturationSolution> merged_points(const SaturationRequest& request, 
     for (const Traced& t : lines) {
         highest = std::max(highest, t.highest);
         for (const SaturationSolution& s : t.points) {
-            if (s.status != SaturationStatus::trivial) all.push_back(s);
+            if (!spurious(s.status)) all.push_back(s);
         }
     }
     const auto by_value = [&](const SaturationSolution& a, const SaturationSolution& b) {
@@ -309,11 +332,14 @@ SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveS
         lines.push_back(on_line(tracer, set, z, request, other));
     }
     SaturationOutcome out;
-    bool traced = false, complete = false, trivial = false;
+    bool traced = false, complete = false;
+    SaturationStatus dropped = SaturationStatus::no_point;  // of the last spurious point
     for (const Traced& t : lines) {
         traced = traced || t.outcome != EnvelopeOutcome::failed;
         complete = complete || t.outcome == EnvelopeOutcome::left_window;
-        for (const SaturationSolution& s : t.points) trivial = trivial || s.status == SaturationStatus::trivial;
+        for (const SaturationSolution& s : t.points) {
+            if (spurious(s.status)) dropped = s.status;
+        }
     }
     if (!traced) return out;
     out.points = merged_points(request, lines);
@@ -322,7 +348,7 @@ SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveS
         if (s.status != SaturationStatus::converged) out.status = s.status;
     }
     if (out.points.empty() && out.status == SaturationStatus::converged) {
-        out.status = trivial ? SaturationStatus::trivial : SaturationStatus::no_point;
+        out.status = dropped;
     }
     return out;
 }
