@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -174,6 +175,33 @@ TEST_P(SaturationPoints, HaveOnePhaseOnOneSideAndTwoOnTheOther) {
 
 INSTANTIATE_TEST_SUITE_P(Gases, SaturationPoints, ::testing::ValuesIn(saturation_cases()),
                          [](const auto& info) { return info.param.gas.name; });
+
+// The dew trace of the dry gas ends early on a loop below 1.4 MPa, and the
+// dew and bubble traces of the hydrogen blend each leave the window before
+// they reach the other half: the points of either request are those of the
+// whole boundary.
+TEST(SaturationBoundary, DewAndBubbleRequestsFindTheSamePoints) {
+    for (const Gas& gas : {test::dry_gas(), test::hydrogen_blend_10()}) {
+        const Mixture mixture(gas.fractions());
+        for (const bool at_p : {true, false}) {
+            SCOPED_TRACE(gas.name + (at_p ? " at 3 MPa" : " at 180 K"));
+            std::array<Saturation, 2> s;
+            for (const int beta : {0, 1}) {
+                SaturationOptions o;
+                o.beta = beta;
+                s[beta] = at_p ? saturation_temperatures(mixture, 3.0, o) : saturation_pressures(mixture, 180.0, o);
+                EXPECT_EQ(s[beta].status, SaturationStatus::converged);
+            }
+            ASSERT_EQ(s[0].points.size(), 2u);
+            ASSERT_EQ(s[1].points.size(), 2u);
+            for (std::size_t k = 0; k < 2; ++k) {
+                EXPECT_NEAR(s[0].points[k].T, s[1].points[k].T, 1e-9);
+                EXPECT_NEAR(s[0].points[k].p, s[1].points[k].p, 1e-9);
+                EXPECT_EQ(s[0].points[k].branch, s[1].points[k].branch);
+            }
+        }
+    }
+}
 
 }  // namespace
 }  // namespace ngtherm::envelope
