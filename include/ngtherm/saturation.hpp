@@ -10,8 +10,9 @@
 // point of the feed, the lower one its bubble point. A line of 0 < beta < 1
 // turns at the critical point into the line of 1 - beta; only its part before
 // the critical point counts. Solutions of the equations that are no points
-// of the phase boundary (trivial or metastable) are not listed; where only
-// such were found, the status says so.
+// of the stable phase boundary (trivial, or metastable: a phase on a density
+// root that is not its stable one, or a feed that splits otherwise there) are
+// not listed; where only such were found, the status says so.
 //
 // Units as in state.hpp: T in K, p in MPa, compositions as mole fractions in
 // model order (ngtherm::Component).
@@ -39,7 +40,8 @@ enum class SaturationStatus : int {
     failed = 4,         // no point of the line was found at the minimum pressure: nothing to report
     pure_fluid = 5,     // one component: a mixture's line does not exist
     trivial = 6,        // a point with both phases alike (all |ln K| < 1e-4): the trace lost the line
-    metastable = 7,     // a point with a phase on a density root that is not its stable one: no phase boundary
+    metastable = 7,     // only points off the stable boundary: a phase on a density root that is not its
+                        // stable one, or the feed splits otherwise there (inside another two-phase region)
 };
 
 struct SaturationOptions {

@@ -2,10 +2,13 @@
 // tabulated, then each point polished on the saturation equations.
 #include "envelope/saturation.hpp"
 
+#include "equilibrium/tpequil.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -26,6 +29,9 @@ constexpr double kTrivialLnK = 1e-4;
 constexpr std::array<double, 3> kRetryMinPressures{0.01, 0.1, 1.0};
 // Two densities of a phase are one root where they differ by this fraction at most.
 constexpr double kSameRoot = 1e-9;
+// The feed splits at a point of the phase boundary into at most this
+// fraction of a second phase (the rounding of the point).
+constexpr double kInsideTwoPhase = 1e-4;
 // Two points of two traces are one where their free T or p differ by this
 // fraction at most (each is converged to rounding).
 constexpr double kSamePoint = 1e-8;
@@ -41,6 +47,7 @@ struct Line {
     const double* z;
     double beta;
     std::span<const TracePoint> points;
+    equilibrium::EquilibriumSolver& solver;  // for the check of the feed's split at a point
 };
 
 // The largest residual at X (F_{n+1} = X[fixed] - value included) on the
@@ -90,6 +97,15 @@ bool on_stable_root(const model::ActiveSet& set, const model::Vector& c, model::
     return chosen.ok() && stable.ok() && std::abs(chosen.rho - stable.rho) <= kSameRoot * stable.rho;
 }
 
+// Whether the feed at the point splits into finite amounts of two phases: on
+// the phase boundary it is one phase, or all but a rounding of it; a point of
+// the equations inside a two-phase region (of another split, such as two
+// liquids) is no point of the boundary. A failed split gives no verdict.
+bool splits_otherwise(const Line& line, const TracePoint& point) {
+    const equilibrium::EquilibriumResult& r = equilibrium::tpequil(line.solver, line.set, point.T, point.p, line.z);
+    return r.error == equilibrium::EquilibriumError::none && std::min(r.beta, r.one_minus_beta) > kInsideTwoPhase;
+}
+
 // The solution at the unknowns X with its residual, on the density roots
 // `roots` of the equations.
 SaturationSolution solution(const Line& line, const TracePoint& point, const LuVector& X, double residual,
@@ -113,7 +129,9 @@ SaturationSolution solution(const Line& line, const TracePoint& point, const LuV
     if (largest_lnK < kTrivialLnK) out.status = SaturationStatus::trivial;
     const bool stable = on_stable_root(line.set, out.point.x, roots.liquid_root, out.point.T, out.point.p) &&
                         on_stable_root(line.set, out.point.y, roots.vapour_root, out.point.T, out.point.p);
-    if (out.status == SaturationStatus::converged && !stable) out.status = SaturationStatus::metastable;
+    if (out.status == SaturationStatus::converged && (!stable || splits_otherwise(line, out.point))) {
+        out.status = SaturationStatus::metastable;
+    }
     return out;
 }
 
@@ -248,8 +266,8 @@ void add_extremum(const Line& line, SaturationTarget target, Traced& out) {
 }
 
 // The points of the request on the line traced with `settings`.
-Traced on_line(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
-               const SaturationRequest& request, TraceSettings settings) {
+Traced on_line(EnvelopeTracer& tracer, equilibrium::EquilibriumSolver& solver, const model::ActiveSet& set,
+               const double* z, const SaturationRequest& request, TraceSettings settings) {
     Traced out;
     out.outcome = trace_line(tracer, set, z, settings);
     if (out.outcome == EnvelopeOutcome::failed) return out;
@@ -258,7 +276,7 @@ Traced on_line(EnvelopeTracer& tracer, const model::ActiveSet& set, const double
     double sum = 0.0;
     for (int i = 0; i < set.n; ++i) sum += z[i];
     for (int i = 0; i < set.n; ++i) feed[i] = z[i] / sum;
-    const Line line{set, feed.data(), settings.beta, physical_part(tracer.points(), settings.beta)};
+    const Line line{set, feed.data(), settings.beta, physical_part(tracer.points(), settings.beta), solver};
     const bool crossing = request.target == SaturationTarget::temperatures_at_pressure ||
                           request.target == SaturationTarget::pressures_at_temperature;
     if (crossing) {
@@ -320,7 +338,8 @@ std::vector<SaturationSolution> merged_points(const SaturationRequest& request, 
 SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
                                     const SaturationRequest& request) {
     if (set.n < 2) return {SaturationStatus::pure_fluid, {}};
-    std::vector<Traced> lines{on_line(tracer, set, z, request, tabulated(request))};
+    const auto solver = std::make_unique<equilibrium::EquilibriumSolver>();
+    std::vector<Traced> lines{on_line(tracer, *solver, set, z, request, tabulated(request))};
     const double beta = request.settings.beta;
     if (beta == 0.0 || beta == 1.0) {
         // The dew and bubble lines are the two halves of one phase boundary;
@@ -329,7 +348,7 @@ SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveS
         // other half: the points are those of both traces.
         TraceSettings other = tabulated(request);
         other.beta = 1.0 - beta;
-        lines.push_back(on_line(tracer, set, z, request, other));
+        lines.push_back(on_line(tracer, *solver, set, z, request, other));
     }
     SaturationOutcome out;
     bool traced = false, complete = false;

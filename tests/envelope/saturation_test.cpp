@@ -192,9 +192,9 @@ TEST(SaturationBoundary, DewAndBubbleRequestsFindTheSamePoints) {
                 s[beta] = at_p ? saturation_temperatures(mixture, 3.0, o) : saturation_pressures(mixture, 180.0, o);
                 EXPECT_EQ(s[beta].status, SaturationStatus::converged);
             }
-            ASSERT_EQ(s[0].points.size(), 2u);
-            ASSERT_EQ(s[1].points.size(), 2u);
-            for (std::size_t k = 0; k < 2; ++k) {
+            ASSERT_FALSE(s[0].points.empty());
+            ASSERT_EQ(s[0].points.size(), s[1].points.size());
+            for (std::size_t k = 0; k < s[0].points.size(); ++k) {
                 EXPECT_NEAR(s[0].points[k].T, s[1].points[k].T, 1e-9);
                 EXPECT_NEAR(s[0].points[k].p, s[1].points[k].p, 1e-9);
                 EXPECT_EQ(s[0].points[k].branch, s[1].points[k].branch);
