@@ -3,11 +3,12 @@
 // a given pressure, the saturation pressures at a given temperature, and the
 // cricondentherm and cricondenbar. Every returned point with status
 // `converged` solves the saturation equations (equal fugacities of the feed
-// and the incipient phase, material balance) to 1e-10 and is a crossing of
-// the line that ngtherm::phase_envelope traces. The dew and bubble lines are
-// the two halves of one phase boundary, and each is traced over the critical
-// point into the other: at a given p the upper branch of either is the dew
-// point of the feed, the lower one its bubble point. A line of 0 < beta < 1
+// and the incipient phase, material balance) to 1e-10 and is a crossing of a
+// line that ngtherm::phase_envelope traces. The dew and bubble lines are the
+// two halves of one phase boundary, and each is traced over the critical
+// point into the other: beta 0 and 1 give the points of both, and at a given
+// p the upper branch is the dew point of the feed, the lower one its bubble
+// point. A line of 0 < beta < 1
 // turns at the critical point into the line of 1 - beta; only its part before
 // the critical point counts. Solutions of the equations that are no points
 // of the stable phase boundary (trivial, or metastable: a phase on a density
@@ -36,7 +37,7 @@ enum class SaturationStatus : int {
     converged = 0,      // every point solves the saturation equations to 1e-10
     not_converged = 1,  // a point's residual stayed above 1e-10 after the Newton steps on it
     no_point = 2,       // the line does not reach the given T or p (or has no such maximum) inside the window
-    incomplete_line = 3,  // the line ended early (steps kept failing, or too many points); the points found on it
+    incomplete_line = 3,  // every trace ended early (steps kept failing, or too many points); the points found
     failed = 4,         // no point of the line was found at the minimum pressure: nothing to report
     pure_fluid = 5,     // one component: a mixture's line does not exist
     trivial = 6,        // a point with both phases alike (all |ln K| < 1e-4): the trace lost the line

@@ -15,7 +15,11 @@
 // round: a crossing is on the upper branch (the region below it, at lower T
 // for a given p or lower p for a given T) where a dew line rises in p through
 // a given p, or falls in T through a given T.
-// A line of 0 < beta < 1 counts only up to its critical point.
+// A line of 0 < beta < 1 counts only up to its critical point. A point is
+// dropped as no point of the stable boundary where all its ln K nearly
+// vanish (the trace has collapsed onto the feed), where a phase lies on a
+// density root that is not its stable one, or where the feed splits into
+// finite amounts of other phases at it (a liquid-liquid region).
 #pragma once
 
 #include <vector>
