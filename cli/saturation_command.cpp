@@ -47,7 +47,7 @@ std::string_view status_words(SaturationStatus s) {
     switch (s) {
         case SaturationStatus::converged: return "converged";
         case SaturationStatus::not_converged: return "a point did not converge to 1e-10";
-        case SaturationStatus::no_point: return "the line does not reach it inside the window";
+        case SaturationStatus::no_point: return "none on the line inside the window (0.001 to 100 MPa)";
         case SaturationStatus::incomplete_line: return "the line ended early; its points may be missing some";
         case SaturationStatus::failed: return "no point of the line was found";
         case SaturationStatus::pure_fluid: return "a pure fluid has no saturation line of a mixture";
@@ -152,10 +152,11 @@ void add_saturation_command(CLI::App& app) {
     command->add_option("--beta", args->beta, "Molar vapour fraction of the line, 0 to 1")->capture_default_str();
     command->add_flag("--json", args->json, "Print one JSON object with every number in shortest round-trip form");
     command->footer(
-        "Output units: T in K, p in MPa, incipient phase in mol-%. The upper branch is the higher T at a given p "
-        "(the dew side of a dew line) or the higher p at a given T. JSON keys: gas (mol-%), beta, p or T or point "
+        "Output units: T in K, p in MPa, incipient phase in mol-%. The upper branch has two phases just below it "
+        "(at lower T for a given p: the dew point; at lower p for a given T), the lower branch just above it. "
+        "--beta 1 and 0 give the points of the whole phase boundary. JSON keys: gas (mol-%), beta, p or T or point "
         "(the request), points (T p branch incipient; branch null for the cricondentherm and cricondenbar). Exit "
-        "status: 0 success, 1 no converged point, 2 bad argument.\n");
+        "status: 0 success, 1 none found or a point not converged, 2 bad argument.\n");
     command->callback([args] { run_saturation(*args); });
 }
 
