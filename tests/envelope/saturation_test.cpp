@@ -203,5 +203,20 @@ TEST(SaturationBoundary, DewAndBubbleRequestsFindTheSamePoints) {
     }
 }
 
+TEST(SaturationRequests, WithoutAnAnswerSayWhyByStatusAndBadArgumentsThrow) {
+    const Mixture lean(test::lean_gas_11().fractions());
+    Composition methane{};
+    methane[static_cast<int>(Component::CH4)] = 1.0;
+    EXPECT_EQ(saturation_temperatures(Mixture(methane), 3.0).status, SaturationStatus::pure_fluid);
+    EXPECT_EQ(saturation_temperatures(lean, 50.0).status, SaturationStatus::no_point) << "above the cricondenbar";
+    EXPECT_EQ(saturation_pressures(lean, 300.0).status, SaturationStatus::no_point) << "above the cricondentherm";
+    EXPECT_EQ(cricondenbar(Mixture(test::hydrogen_blend().fractions())).status, SaturationStatus::no_point)
+        << "the line leaves through the maximum pressure while it rises";
+    SaturationOptions beyond;
+    beyond.beta = 1.5;
+    EXPECT_THROW(saturation_temperatures(lean, 3.0, beyond), InputError);
+    EXPECT_THROW(saturation_pressures(lean, -1.0), InputError);
+}
+
 }  // namespace
 }  // namespace ngtherm::envelope
