@@ -25,13 +25,14 @@ constexpr int kPolishSteps = 3;
 // line has collapsed onto the trivial solution (a true crossing this close to
 // the critical point would lie within millikelvins of it).
 constexpr double kTrivialLnK = 1e-4;
-// Minimum pressures of the retries of a trace that found no first point, MPa.
+// Minimum pressures of the retries of a trace that found no first point or
+// ended early, MPa.
 constexpr std::array<double, 3> kRetryMinPressures{0.01, 0.1, 1.0};
 // Two densities of a phase are one root where they differ by this fraction at most.
 constexpr double kSameRoot = 1e-9;
-// The feed splits at a point of the phase boundary into at most this
-// fraction of a second phase (the rounding of the point).
-constexpr double kInsideTwoPhase = 1e-4;
+// The vapour fraction of the feed's split at a point differs from the
+// line's by at most this (the rounding of the point).
+constexpr double kOtherSplit = 1e-4;
 // Two points of two traces are one where their free T or p differ by this
 // fraction at most (each is converged to rounding).
 constexpr double kSamePoint = 1e-8;
@@ -97,13 +98,16 @@ bool on_stable_root(const model::ActiveSet& set, const model::Vector& c, model::
     return chosen.ok() && stable.ok() && std::abs(chosen.rho - stable.rho) <= kSameRoot * stable.rho;
 }
 
-// Whether the feed at the point splits into finite amounts of two phases: on
-// the phase boundary it is one phase, or all but a rounding of it; a point of
-// the equations inside a two-phase region (of another split, such as two
-// liquids) is no point of the boundary. A failed split gives no verdict.
+// Whether the feed at the point splits otherwise than the line says: on the
+// phase boundary it is one phase, or all but a rounding of it; on a line of
+// 0 < beta < 1 it splits with that vapour fraction. A point of the equations
+// inside the two-phase region of another split (such as two liquids) is no
+// point of the stable line. A failed split gives no verdict.
 bool splits_otherwise(const Line& line, const TracePoint& point) {
     const equilibrium::EquilibriumResult& r = equilibrium::tpequil(line.solver, line.set, point.T, point.p, line.z);
-    return r.error == equilibrium::EquilibriumError::none && std::min(r.beta, r.one_minus_beta) > kInsideTwoPhase;
+    if (r.error != equilibrium::EquilibriumError::none) return false;
+    if (line.beta == 0.0 || line.beta == 1.0) return std::min(r.beta, r.one_minus_beta) > kOtherSplit;
+    return std::abs(r.beta - line.beta) > kOtherSplit;
 }
 
 // The solution at the unknowns X with its residual, on the density roots
@@ -206,17 +210,26 @@ TraceSettings tabulated(const SaturationRequest& request) {
 }
 
 // A start at a very low pressure can lie where no density is found (a bubble
-// point below the triple points); the line is then started higher.
+// point below the triple points), and a line started there can end early
+// where one started higher goes round: the line is started again higher,
+// below a given pressure, until a trace goes round. Where none does, the
+// first one that found points is traced again and kept.
 EnvelopeOutcome trace_line(EnvelopeTracer& tracer, const model::ActiveSet& set, const double* z,
-                           TraceSettings& settings) {
+                           const SaturationRequest& request, TraceSettings& settings) {
     EnvelopeOutcome traced = tracer.trace(set, z, settings);
+    double first_found = traced == EnvelopeOutcome::failed ? 0.0 : settings.p_min;
+    const double p_below = request.target == SaturationTarget::temperatures_at_pressure ? request.value
+                                                                                         : settings.p_max;
     for (const double p_start : kRetryMinPressures) {
-        if (traced != EnvelopeOutcome::failed) break;
-        if (p_start <= settings.p_min || p_start > settings.p_max) continue;
+        if (traced == EnvelopeOutcome::left_window) return traced;
+        if (p_start <= settings.p_min || p_start >= p_below) continue;
         settings.p_min = p_start;
         traced = tracer.trace(set, z, settings);
+        if (first_found == 0.0 && traced != EnvelopeOutcome::failed) first_found = p_start;
     }
-    return traced;
+    if (traced == EnvelopeOutcome::left_window || first_found == 0.0 || first_found == settings.p_min) return traced;
+    settings.p_min = first_found;
+    return tracer.trace(set, z, settings);
 }
 
 // What one traced line holds of a request.
@@ -269,7 +282,7 @@ void add_extremum(const Line& line, SaturationTarget target, Traced& out) {
 Traced on_line(EnvelopeTracer& tracer, equilibrium::EquilibriumSolver& solver, const model::ActiveSet& set,
                const double* z, const SaturationRequest& request, TraceSettings settings) {
     Traced out;
-    out.outcome = trace_line(tracer, set, z, settings);
+    out.outcome = trace_line(tracer, set, z, request, settings);
     if (out.outcome == EnvelopeOutcome::failed) return out;
     // The tracer normalises the feed; the polish evaluates the same one.
     std::array<double, kComponentCount> feed{};
