@@ -203,6 +203,34 @@ TEST(SaturationBoundary, DewAndBubbleRequestsFindTheSamePoints) {
     }
 }
 
+// A point of a line of 0 < beta < 1 is where the flash of the feed gives
+// that vapour fraction, with the incipient (liquid-like) phase as its liquid.
+TEST(SaturationLines, OfIntermediateVapourFractionAreWhereTheFlashGivesIt) {
+    struct Case {
+        Gas gas;
+        double beta;
+        bool at_p;
+        double value;
+    };
+    equilibrium::EquilibriumSolver solver;
+    for (const Case& c : {Case{test::lean_gas_11(), 0.5, true, 3.0}, Case{test::rich_gas_7(), 0.8, false, 220.0},
+                          Case{test::rich_gas_7(), 0.8, true, 3.0}}) {
+        SCOPED_TRACE(c.gas.name);
+        const Mixture mixture(c.gas.fractions());
+        SaturationOptions o;
+        o.beta = c.beta;
+        const Saturation s = c.at_p ? saturation_temperatures(mixture, c.value, o)
+                                    : saturation_pressures(mixture, c.value, o);
+        ASSERT_EQ(s.status, SaturationStatus::converged);
+        ASSERT_FALSE(s.points.empty());
+        for (const SaturationPoint& q : s.points) {
+            const properties::FlashValues f = properties::flash_tp(solver, c.gas.fractions(), q.T, q.p);
+            EXPECT_NEAR(f.beta, c.beta, 1e-8);
+            for (int m = 0; m < kComponentCount; ++m) EXPECT_NEAR(f.x[m], q.incipient[m], 1e-8);
+        }
+    }
+}
+
 TEST(SaturationRequests, WithoutAnAnswerSayWhyByStatusAndBadArgumentsThrow) {
     const Mixture lean(test::lean_gas_11().fractions());
     Composition methane{};
