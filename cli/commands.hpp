@@ -24,4 +24,7 @@ void add_flash_command(CLI::App& app);
 // `ngtherm envelope`: the phase envelope with its labelled and characteristic points.
 void add_envelope_command(CLI::App& app);
 
+// `ngtherm saturation`: saturation temperatures or pressures, cricondentherm, cricondenbar.
+void add_saturation_command(CLI::App& app);
+
 }  // namespace ngtherm::cli

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     ngtherm::cli::add_props_command(app);
     ngtherm::cli::add_flash_command(app);
     ngtherm::cli::add_envelope_command(app);
+    ngtherm::cli::add_saturation_command(app);
 
     return ngtherm::cli::run_command_line(app, argc, argv);
 }

@@ -82,6 +82,26 @@ void EnvelopeEquations::jacobian(const LuVector& X, int fixed, LuSystem& J) cons
     for (int j = 0; j < m; ++j) J.a[n_ + 1][j] = j == fixed ? 1.0 : 0.0;
 }
 
+bool EnvelopeEquations::newton_step(LuVector& X, int fixed, double fixed_value, LuVector& F, LuSystem& J,
+                                    double& measure) {
+    if (!evaluate(X, kNewtonRequest)) return false;
+    residuals(X, fixed, fixed_value, F);
+    jacobian(X, fixed, J);
+    if (!lu_factor(J)) return false;
+    const int m = n_ + 2;
+    LuVector dX{};
+    for (int k = 0; k < m; ++k) dX[k] = -F[k];
+    lu_solve(J, dX);
+    double sum_F = 0.0, sum_dX = 0.0;
+    for (int k = 0; k < m; ++k) {
+        sum_F += F[k] * F[k];
+        sum_dX += dX[k] * dX[k];
+        X[k] += dX[k];
+    }
+    measure = std::sqrt(sum_F * sum_dX);
+    return std::isfinite(measure);
+}
+
 bool EnvelopeEquations::startup_pass(LuVector& X, double max_lnT_step) {
     if (!evaluate(X, kStartupRequest)) return false;
     const double T = std::exp(X[lnT_index()]);

@@ -54,6 +54,13 @@ public:
     // After evaluate with kNewtonRequest: the analytic Jacobian dF/dX.
     void jacobian(const LuVector& X, int fixed, LuSystem& J) const;
 
+    // One Newton step on the equations with X[fixed] = fixed_value, from X:
+    // evaluates with kNewtonRequest, leaves the residuals before the step in
+    // F and the factored Jacobian in J, and moves X. measure is
+    // sqrt(sum F^2 sum dX^2); false when the evaluation, the factorisation or
+    // the measure fails.
+    bool newton_step(LuVector& X, int fixed, double fixed_value, LuVector& F, LuSystem& J, double& measure);
+
     // One successive-substitution pass that corrects ln T from the material
     // balance and the ln K from the fugacity equations (evaluates first).
     bool startup_pass(LuVector& X, double max_lnT_step);

@@ -73,21 +73,7 @@ bool EnvelopeTracer::startup_passes() {
 }
 
 bool EnvelopeTracer::newton_step(double& measure) {
-    if (!equations_.evaluate(X_, kNewtonRequest)) return false;
-    equations_.residuals(X_, fixed_, fixed_value_, F_);
-    equations_.jacobian(X_, fixed_, lu_);
-    if (!lu_factor(lu_)) return false;
-    LuVector dX{};
-    for (int k = 0; k < m_; ++k) dX[k] = -F_[k];
-    lu_solve(lu_, dX);
-    double sum_F = 0.0, sum_dX = 0.0;
-    for (int k = 0; k < m_; ++k) {
-        sum_F += F_[k] * F_[k];
-        sum_dX += dX[k] * dX[k];
-        X_[k] += dX[k];
-    }
-    measure = std::sqrt(sum_F * sum_dX);
-    return std::isfinite(measure);
+    return equations_.newton_step(X_, fixed_, fixed_value_, F_, lu_, measure);
 }
 
 // The first point, at the minimum pressure. Where Newton's method does not

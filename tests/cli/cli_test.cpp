@@ -182,6 +182,7 @@ TEST(CommandLine, TextOutputNamesQuantitiesUnitsAndCodesInWords) {
         {{"envelope", "--gas", kRichGas, "-p", "50", "--p-unit", "bar"},
          {"cricondentherm   273.", "cricondenbar     95.7", "critical point   224.", "saturation temperature at 50 bar: 273.",
           "**CRIT**", " P TAB. ", "p/bar"}},
+        {{"saturation", "--gas", kRichGas, "-p", "5"}, {"upper: T = 273.07", "lower: T = 197.8", "incipient phase, mol-%"}},
     };
     for (const auto& [args, texts] : cases) {
         const CommandResult r = run_ngtherm(args);
