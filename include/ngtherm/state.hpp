@@ -109,4 +109,8 @@ struct PhaseState {
 // limits named at InputError.
 PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root root = Root::stable);
 
+// Throws the InputError every state calculation throws for T or p outside
+// those limits; computes nothing (for callers that check a batch first).
+void check_state_limits(double T, double p);
+
 }  // namespace ngtherm

@@ -109,16 +109,26 @@ void require_length(std::size_t expected, std::size_t got, const char* what) {
     if (expected != got) throw std::invalid_argument(std::string(what) + " has the wrong size");
 }
 
-// Raises the library's InputError (a ValueError in Python) for the first T or p
-// no state can start from, before anything is computed.
-void check_points(const Mixture& mixture, const In& T, const In& p) {
+// Raises the library's InputError (a ValueError in Python) for the first T or
+// p outside the limits of the C++ calculations, before anything is computed.
+void check_states(const In& T, const In& p) {
     require_length(T.shape(0), p.shape(0), "p");
     for (std::size_t i = 0; i < T.shape(0); ++i) {
-        if (std::isfinite(T(i)) && T(i) > 0.0 && std::isfinite(p(i)) && p(i) > 0.0) continue;
         try {
-            single_phase_state(mixture, T(i), p(i));
+            check_state_limits(T(i), p(i));
         } catch (const InputError& e) {
             throw InputError(std::string(e.what()) + " (element " + std::to_string(i) + ")");
+        }
+    }
+}
+
+// The C functions answer a state outside their limits with a status; only a T
+// or p that is no positive number is refused before anything is computed.
+void check_points(const In& T, const In& p) {
+    require_length(T.shape(0), p.shape(0), "p");
+    for (std::size_t i = 0; i < T.shape(0); ++i) {
+        if (!(std::isfinite(T(i)) && T(i) > 0.0 && std::isfinite(p(i)) && p(i) > 0.0)) {
+            throw InputError("T and p must be positive finite numbers (element " + std::to_string(i) + ")");
         }
     }
 }
@@ -146,7 +156,7 @@ void write_nan(double* v, int rows, std::size_t n, std::size_t i) {
 void states(const Mixture& mixture, const In& T, const In& p, int root, int workers, Out2 values,
             Codes8 side, Codes8 status) {
     const std::size_t n = T.shape(0);
-    check_points(mixture, T, p);
+    check_states(T, p);
     require_length(n * kPropertyCount, values.size(), "values");
     require_length(n, side.size(), "side");
     require_length(n, status.size(), "status");
@@ -172,7 +182,7 @@ constexpr int kEquilibriumRows = 1 + 3 * kPropertyCount + 2;
 void equilibria(const Mixture& mixture, const In& T, const In& p, int workers, Out2 values, Out2 x,
                 Out2 y, Codes8 phases, Codes8 status) {
     const std::size_t n = T.shape(0);
-    check_points(mixture, T, p);
+    check_states(T, p);
     require_length(n * kEquilibriumRows, values.size(), "values");
     require_length(n * kComponentCount, x.size(), "x");
     require_length(n * kComponentCount, y.size(), "y");
@@ -208,7 +218,7 @@ void export_properties_array(const Mixture& mixture, const Composition21& percen
                              const In& p, int phase_selector, int range_set, int workers,
                              Out2 values, Codes16 status) {
     const std::size_t n = T.shape(0);
-    check_points(mixture, T, p);
+    check_points(T, p);
     require_length(n * kExportPropertyCount, values.size(), "values");
     require_length(n * kExportPropertyCount, status.size(), "status");
     const ExternalPercentages composition = external(percent);
@@ -229,7 +239,7 @@ void export_properties_array(const Mixture& mixture, const Composition21& percen
 void flash_array(const Mixture& mixture, const Composition21& percent, const In& T, const In& p,
                  int range_set, int workers, Out2 values, Out2 x, Out2 y, Codes16 status) {
     const std::size_t n = T.shape(0);
-    check_points(mixture, T, p);
+    check_points(T, p);
     require_length(n * 3, values.size(), "values");
     require_length(n * kComponentCount, x.size(), "x");
     require_length(n * kComponentCount, y.size(), "y");
@@ -298,7 +308,7 @@ nb::tuple equilibrium_message(const Mixture& mixture, double T, double p) {
 // Seconds a plain C++ loop over the C++ API takes for these states on one
 // thread: what the Python calls are measured against.
 double time_cxx_loop(const Mixture& mixture, const In& T, const In& p, bool equilibrium) {
-    check_points(mixture, T, p);
+    check_states(T, p);
     nb::gil_scoped_release release;
     double sink = 0.0;
     const auto start = std::chrono::steady_clock::now();

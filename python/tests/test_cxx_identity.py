@@ -27,9 +27,9 @@ GASES = {
     "co2": ("fraction", {"carbon dioxide": 0.95, "nitrogen": 0.05}),
     "wet": ("percent", {"CH4": 50, "H2O": 50}),
 }
-# From 5 K and 0.1 kPa, where states and splits fail, through the two-phase
-# region to 1000 MPa: 144 states of each gas.
-T = np.geomspace(5.0, 2000.0, 80)[[0, 10, 12, 20, 34, 41, 45, 48, 52, 55, 60, 70]][:, None]
+# From 61 K and 0.1 kPa, where splits fail, through the two-phase region to
+# 1000 MPa: 144 states of each gas.
+T = np.geomspace(61.0, 2000.0, 80)[[0, 10, 12, 20, 34, 41, 45, 48, 52, 55, 60, 70]][:, None]
 P = np.geomspace(1e-4, 1000.0, 80)[[0, 20, 30, 38, 42, 45, 48, 50, 52, 55, 70, 79]][None, :]
 TT, PP = np.broadcast_arrays(T, P)
 

@@ -78,6 +78,8 @@ void detail::check_state_point(double T, double p) {
     }
 }
 
+void check_state_limits(double T, double p) { detail::check_state_point(T, p); }
+
 const detail::MixtureData& detail::mixture_data(const Mixture& mixture) { return *mixture.data_; }
 
 Mixture::Mixture(const Composition& fractions) : data_(prepare(fractions)) {}
