@@ -113,9 +113,13 @@ TEST(SinglePhaseState, RejectsInputNoCalculationCanStartFrom) {
     trace[0] = std::nextafter(kMinActiveFraction, 0.0);
     EXPECT_THROW(Mixture{trace}, InputError);
     const Mixture mix(test::lean_gas_11().fractions());
-    for (auto [T, p] : {std::pair{NAN, 5.0}, {300.0, INFINITY}, {-4.0, 5.0}, {300.0, 0.0}}) {
-        EXPECT_THROW(single_phase_state(mix, T, p), InputError);
+    // The general limits of the C functions, and the lowest pressure evaluated.
+    for (auto [T, p] : {std::pair{NAN, 5.0}, {300.0, INFINITY}, {-4.0, 5.0}, {300.0, 0.0}, {60.0, 5.0},
+                        {2000.5, 5.0}, {300.0, 1000.5}, {300.0, 0.99e-9}}) {
+        EXPECT_THROW(single_phase_state(mix, T, p), InputError) << T << " K " << p << " MPa";
     }
+    EXPECT_NO_THROW(check_state_limits(60.5, 1e-9));
+    EXPECT_NO_THROW(check_state_limits(2000.0, 1000.0));
 }
 
 TEST(SinglePhaseState, MixtureDropsTracesAndNormalises) {
