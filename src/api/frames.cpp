@@ -122,7 +122,13 @@ double z_at(Workspace& ws, const Inputs& r, double T, double p) {
 }
 
 double reference_z(Workspace& ws, const Inputs& r) {
-    return z_at(ws, r, kReferenceTemperature, kReferencePressure);
+    Workspace::ReferenceZ& ref = ws.reference;
+    if (ref.valid && ref.selector == r.selector && ref.x == r.x) return ref.Z;
+    ref.Z = z_at(ws, r, kReferenceTemperature, kReferencePressure);
+    ref.x = r.x;
+    ref.selector = r.selector;
+    ref.valid = true;
+    return ref.Z;
 }
 
 double state_z(Workspace& ws, const Inputs& r) { return z_at(ws, r, r.T, r.p); }
@@ -181,12 +187,12 @@ void all_properties_export(const double* composition, const double* pressure,
     double Z = 0.0, Zn = 0.0;
     try {
         Workspace& ws = thread_workspace();
-        result[0] = state_z(ws, request);
-        filled = 1;
-        // Z at the caller's state again after Zn, so that the cache holds it
-        // for the slots that follow.
+        // The reference state first, so that the equilibrium cache holds the
+        // caller's state for every slot that follows.
         Zn = reference_z(ws, request);
         Z = state_z(ws, request);
+        result[0] = Z;
+        filled = 1;
         result[k_slot] = Z / Zn;
         filled = k_slot + 1;
         for (; filled < kPropertyCount; ++filled) {

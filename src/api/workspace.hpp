@@ -4,6 +4,8 @@
 // thread share both.
 #pragma once
 
+#include <cstdint>
+
 #include "equilibrium/tpequil.hpp"
 #include "ngtherm/components.hpp"
 
@@ -14,6 +16,15 @@ struct Workspace {
     equilibrium::EquilibriumSolver solver;
     // Model-order mole fractions of the current call.
     Composition x{};
+    // Z at the reference state of K depends on the composition and the phase
+    // selector alone: kept for the last pair asked, so that a run of calls on
+    // one gas solves the reference state once.
+    struct ReferenceZ {
+        bool valid = false;
+        Composition x{};
+        std::int16_t selector = 0;
+        double Z = 0.0;
+    } reference;
 };
 
 // The workspace of the calling thread, created on its first use and
