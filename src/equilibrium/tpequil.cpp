@@ -175,7 +175,9 @@ const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, d
     } else {
         mixture_state(set, T, p, x);
     }
-    if (result_.error == EquilibriumError::none) cache_store(set, x);
+    // A failure is kept too: the same request fails the same way, and the
+    // property functions ask for one state once per value they return.
+    cache_store(set, x);
     return result_;
 }
 

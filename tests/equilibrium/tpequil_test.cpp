@@ -219,11 +219,14 @@ TEST(Tpequil, CacheAnswersOnlyAnIdenticalRequestAndTheAnswerDoesNotDependOnEarli
     EquilibriumSolver solver;
     const EquilibriumResult first = solve(solver, rich, 240.0, 4.0);
     EXPECT_FALSE(first.from_cache);
-    EXPECT_EQ(solve(solver, rich, 240.0, -1.0).error, EquilibriumError::split_failed);
     long evaluations = solver.evaluations();
     EXPECT_TRUE(solve(solver, rich, 240.0, 4.0).from_cache);
     EXPECT_EQ(solver.evaluations(), evaluations);
     EXPECT_TRUE(same_bits(first, solver.result()));
+    // A failure is kept as well: asked again, it fails the same way at no cost.
+    EXPECT_EQ(solve(solver, rich, 240.0, -1.0).error, EquilibriumError::split_failed);
+    EXPECT_TRUE(solve(solver, rich, 240.0, -1.0).from_cache);
+    EXPECT_EQ(solver.result().error, EquilibriumError::split_failed);
     // A state 1e-13 K away is another request, with its own answer.
     const EquilibriumResult nearby = solve(solver, rich, 240.0 + 1e-13, 4.0);
     EXPECT_FALSE(nearby.from_cache);
