@@ -78,6 +78,19 @@ inline constexpr double kTrialStepSlack = 1e-12;      // largest rise of tm an a
 inline constexpr double kTrialRejectShrink = 0.3333;  // new radius / step length after a rejection
 inline constexpr double kAlphaBacktrack = -0.9;       // step of an alpha that would reach zero, times alpha
 
+// ---- trial phases from pure components ---------------------------------------
+// Tried after the Wilson trials found the feed stable: phases that neither
+// reaches (an aqueous phase, a phase rich in a light gas, in CO2 or H2S, or in
+// the heaviest component). Share of each other component in the start, times its feed fraction.
+inline constexpr double kPureTrialTrace = 1e-6;
+// One substitution step from the pure start gives sum W ~ 1 - tm of the stationary
+// point nearby; below this no phase is near forming and the trial stops there.
+inline constexpr double kPureTrialScreen = 0.5;
+// Light gases (He, H2, N2) form a phase of their own only below this temperature, K.
+inline constexpr double kLightTrialMaxT = 200.0;
+// CO2 and H2S form a phase of their own only below this share of their critical temperature.
+inline constexpr double kAcidTrialTcShare = 0.8;
+
 // ---- second-order split ----------------------------------------------------
 inline constexpr int kSplitNewtonIterations = 20;
 inline constexpr double kSplitTrustFactor = 0.5;      // initial radius: this times min(beta, 1 - beta)
