@@ -90,6 +90,9 @@ inline constexpr double kPureTrialScreen = 0.5;
 inline constexpr double kLightTrialMaxT = 200.0;
 // CO2 and H2S form a phase of their own only below this share of their critical temperature.
 inline constexpr double kAcidTrialTcShare = 0.8;
+// The heaviest component's own phase is one the Wilson liquid-like trial misses
+// only far below its critical temperature: below this share of it.
+inline constexpr double kHeavyTrialTcShare = 0.5;
 
 // ---- second-order split ----------------------------------------------------
 inline constexpr int kSplitNewtonIterations = 20;

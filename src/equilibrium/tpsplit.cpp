@@ -98,7 +98,8 @@ constexpr int kModelN2 = 1, kModelCO2 = 2, kModelH2 = 14, kModelH2O = 17, kModel
 // Whether a trial phase started from pure component i is worth trying at this T.
 bool pure_trial_candidate(const SolverContext& ctx, int i, int heaviest) {
     const int id = ctx.set().id[i];
-    if (id == kModelH2O || i == heaviest) return true;
+    if (id == kModelH2O) return true;
+    if (i == heaviest) return ctx.T() < kHeavyTrialTcShare * ctx.set().wilson_Tc[i];
     if (id == kModelHe || id == kModelH2 || id == kModelN2) return ctx.T() < kLightTrialMaxT;
     if (id == kModelCO2 || id == kModelH2S) {
         return ctx.T() < kAcidTrialTcShare * ctx.set().wilson_Tc[i];
