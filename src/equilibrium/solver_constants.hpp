@@ -94,6 +94,24 @@ inline constexpr double kAcidTrialTcShare = 0.8;
 // only far below its critical temperature: below this share of it.
 inline constexpr double kHeavyTrialTcShare = 0.5;
 
+// ---- water dew point ---------------------------------------------------------
+// Substitution on the water-rich trial phase: steps at most, and its convergence on max |Delta ln W|.
+inline constexpr int kWaterTrialIterations = 500;
+inline constexpr double kWaterTrialTolerance = 1e-13;
+// A water-rich stationary point is an aqueous phase when its water fraction exceeds this.
+inline constexpr double kAqueousWaterShare = 0.5;
+// The dew point is found when |tm| of the water-rich point is below this.
+inline constexpr double kWaterDewTolerance = 1e-12;
+// Regula-falsi steps at most.
+inline constexpr int kWaterDewIterations = 100;
+// Search range and scan steps: K, and MPa with steps in ln p.
+inline constexpr double kWaterDewMaxT = 500.0;
+inline constexpr double kWaterDewMinT = 200.0;
+inline constexpr double kWaterDewTemperatureStep = 10.0;
+inline constexpr double kWaterDewMinP = 0.001;
+inline constexpr double kWaterDewMaxP = 100.0;
+inline constexpr double kWaterDewLnPressureStep = 0.25;
+
 // ---- second-order split ----------------------------------------------------
 inline constexpr int kSplitNewtonIterations = 20;
 inline constexpr double kSplitTrustFactor = 0.5;      // initial radius: this times min(beta, 1 - beta)
