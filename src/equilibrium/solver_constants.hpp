@@ -14,7 +14,8 @@ inline constexpr double kCacheEmptyP = -1.0;
 
 // ---- tpsplit ---------------------------------------------------------------
 enum class SplitStatus {
-    // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance.
+    // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance
+    // (or below kSplitStalledGap where the second-order split stalled).
     ok,
     // kSplitNewtonIterations passed, or no step was accepted, with max |ln f_V - ln f_L| above it.
     not_converged,
@@ -113,7 +114,10 @@ inline constexpr double kWaterDewMaxP = 100.0;
 inline constexpr double kWaterDewLnPressureStep = 0.25;
 
 // ---- second-order split ----------------------------------------------------
-inline constexpr int kSplitNewtonIterations = 20;
+inline constexpr int kSplitNewtonIterations = 40;
+// A split that stalls (no step lowers G, or out of iterations) with max |ln f_V - ln f_L|
+// below this is converged: a tenth of what the final check allows.
+inline constexpr double kSplitStalledGap = 1e-9;
 inline constexpr double kSplitTrustFactor = 0.5;      // initial radius: this times min(beta, 1 - beta)
 inline constexpr double kSplitGradientTolerance = 1e-10;  // on max |ln f_V - ln f_L|
 inline constexpr double kSplitStepSlack = 1e-10;     // largest rise of G an accepted step may cause
