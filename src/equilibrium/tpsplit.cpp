@@ -147,7 +147,8 @@ Stability pure_component_trials(SolverContext& ctx, SplitWork& w, double& beta, 
 }
 
 // Tangent-plane test of the Wilson trial phases; the one on the side of the
-// current beta goes first. An unstable verdict re-seeds the K-factors.
+// current beta goes first. Where both find the feed stable, the trials from
+// pure components follow. An unstable verdict re-seeds the K-factors.
 Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
     const int n = ctx.n();
     out.stability_tested = true;
