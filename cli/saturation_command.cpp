@@ -17,6 +17,7 @@ constexpr double kPercent = 100.0;  // mol-% per mole fraction
 struct SaturationArgs {
     InputArgs input;
     bool cricondentherm = false, cricondenbar = false;
+    bool water = false;  // the water dew point instead of the phase boundary
     std::string beta = "1";
 };
 
@@ -24,6 +25,7 @@ std::string_view branch_name(SaturationBranch b) {
     switch (b) {
         case SaturationBranch::upper: return "upper";
         case SaturationBranch::lower: return "lower";
+        case SaturationBranch::water: return "water";
         case SaturationBranch::none: break;
     }
     return "";
@@ -60,6 +62,9 @@ enum class Request {
 Request request(const SaturationArgs& args) {
     const int given = !args.input.p.empty() + !args.input.T.empty() + args.cricondentherm + args.cricondenbar;
     if (given != 1) throw ArgumentError("saturation", "give exactly one of -p, -T, --cricondentherm, --cricondenbar");
+    if (args.water && args.input.p.empty() && args.input.T.empty()) {
+        throw ArgumentError("--water", "give -p (the water dew temperature) or -T (the water dew pressure)");
+    }
     if (!args.input.p.empty()) return Request::temperatures_at_p;
     if (!args.input.T.empty()) return Request::pressures_at_T;
     return args.cricondentherm ? Request::cricondentherm : Request::cricondenbar;
@@ -76,7 +81,7 @@ std::string point_text(const Input& in, const SaturationPoint& q) {
     return text + "\n";
 }
 
-Answer saturation_answer(const Input& in, const std::string& what, double beta, const Saturation& s) {
+Answer saturation_answer(const Input& in, const std::string& what, double beta, bool water, const Saturation& s) {
     Answer answer;
     Json points = Json::array();
     for (const SaturationPoint& q : s.points) {
@@ -92,12 +97,43 @@ Answer saturation_answer(const Input& in, const std::string& what, double beta, 
         return answer;
     }
     // The dew and bubble lines are the two halves of one phase boundary.
-    const std::string line = beta == 1.0 || beta == 0.0 ? "the phase boundary (dew and bubble line)"
-                                                        : "the line of vapour fraction " + format_readable(beta);
+    const std::string line = water                      ? "the water dew line (an aqueous phase appears)"
+                             : beta == 1.0 || beta == 0.0 ? "the phase boundary (dew and bubble line)"
+                                                          : "the line of vapour fraction " + format_readable(beta);
     answer.text = what + " on " + line + ": " + std::to_string(s.points.size()) +
                   (s.points.size() == 1 ? " point\n" : " points\n");
     for (const SaturationPoint& q : s.points) answer.text += point_text(in, q);
     return answer;
+}
+
+// The points of the phase boundary (or a line of constant vapour fraction) asked for.
+Saturation boundary_points(Request r, const Mixture& mixture, const Input& in, const SaturationOptions& o,
+                           std::string& what) {
+    switch (r) {
+        case Request::temperatures_at_p:
+            what = "saturation temperatures at " + format_readable(*in.p_given) + " " + std::string(in.units.p_name());
+            return saturation_temperatures(mixture, *in.p, o);
+        case Request::pressures_at_T:
+            what = "saturation pressures at " + format_readable(*in.T_given) + " " + std::string(in.units.T_name());
+            return saturation_pressures(mixture, *in.T, o);
+        case Request::cricondentherm:
+            what = "cricondentherm";
+            return cricondentherm(mixture, o);
+        case Request::cricondenbar:
+            what = "cricondenbar";
+            return cricondenbar(mixture, o);
+    }
+    return {};
+}
+
+// The water dew point at the given p or T.
+Saturation water_dew_point(Request r, const Mixture& mixture, const Input& in, std::string& what) {
+    if (r == Request::temperatures_at_p) {
+        what = "water dew temperature at " + format_readable(*in.p_given) + " " + std::string(in.units.p_name());
+        return water_dew_temperature(mixture, *in.p);
+    }
+    what = "water dew pressure at " + format_readable(*in.T_given) + " " + std::string(in.units.T_name());
+    return water_dew_pressure(mixture, *in.T);
 }
 
 void run_saturation(const SaturationArgs& args) {
@@ -107,29 +143,12 @@ void run_saturation(const SaturationArgs& args) {
     o.beta = parse_number(args.beta, "--beta", "");
     if (!(o.beta >= 0.0 && o.beta <= 1.0)) throw ArgumentError("--beta", "expected a vapour fraction from 0 to 1");
     const Mixture mixture(in.fractions());
-    Saturation s;
     std::string what;
-    switch (r) {
-        case Request::temperatures_at_p:
-            s = saturation_temperatures(mixture, *in.p, o);
-            what = "saturation temperatures at " + format_readable(*in.p_given) + " " + std::string(in.units.p_name());
-            break;
-        case Request::pressures_at_T:
-            s = saturation_pressures(mixture, *in.T, o);
-            what = "saturation pressures at " + format_readable(*in.T_given) + " " + std::string(in.units.T_name());
-            break;
-        case Request::cricondentherm:
-            s = cricondentherm(mixture, o);
-            what = "cricondentherm";
-            break;
-        case Request::cricondenbar:
-            s = cricondenbar(mixture, o);
-            what = "cricondenbar";
-            break;
-    }
+    const Saturation s = args.water ? water_dew_point(r, mixture, in, what) : boundary_points(r, mixture, in, o, what);
     Json options{{"beta", o.beta}};
+    if (args.water) options["water"] = true;
     if (r == Request::cricondentherm || r == Request::cricondenbar) options["point"] = what;
-    emit("saturation", in, options, saturation_answer(in, what, o.beta, s));
+    emit("saturation", in, options, saturation_answer(in, what, o.beta, args.water, s));
 }
 
 }  // namespace
@@ -143,12 +162,15 @@ void add_saturation_command(CLI::App& app) {
     add_input_options(*command, args->input, true);
     command->add_flag("--cricondentherm", args->cricondentherm, "The highest temperature of the line");
     command->add_flag("--cricondenbar", args->cricondenbar, "The highest pressure of the line");
+    command->add_flag("--water", args->water,
+                      "The water dew point instead: with -p its temperature, with -T its pressure");
     command->add_option("--beta", args->beta, "Molar vapour fraction of the line, 0 to 1")->capture_default_str();
     command->footer(
         "Give exactly one of -p (its saturation temperatures), -T (its saturation pressures), --cricondentherm, "
         "--cricondenbar. Output: T and p in the chosen units, incipient phase in mol-%. The upper branch has two "
         "phases just below it (at lower T for a given p: the dew point; at lower p for a given T), the lower branch "
-        "just above it. --beta 1 and 0 give the points of the whole phase boundary. JSON keys after command input "
+        "just above it. --water gives the water dew point (branch water): where an aqueous phase first appears on cooling "
+        "at -p, or on compression at -T. --beta 1 and 0 give the points of the whole phase boundary. JSON keys after command input "
         "ok message: points (T p branch incipient; branch null for the cricondentherm and cricondenbar); input "
         "also holds beta and, for those two, point. Exit status: 0 success, 1 none found or a point not "
         "converged, 2 bad argument.\n");

@@ -31,6 +31,7 @@ enum class SaturationBranch : int {
     none = 0,   // the cricondentherm or the cricondenbar: the one point of its kind
     upper = 1,  // two phases just below it: at a given p at lower T (a dew point), at a given T at lower p
     lower = 2,  // two phases just above it: at a given p at higher T (a bubble point), at a given T at higher p
+    water = 3,  // the water dew point: an aqueous phase appears just below it in T (above it in p)
 };
 
 enum class SaturationStatus : int {
@@ -81,6 +82,15 @@ Saturation saturation_pressures(const Mixture& mixture, double T, const Saturati
 // leaves the window through p_max before turning has none: no_point).
 Saturation cricondentherm(const Mixture& mixture, const SaturationOptions& options = {});
 Saturation cricondenbar(const Mixture& mixture, const SaturationOptions& options = {});
+
+// The water dew point of a gas that holds water: the temperature at pressure p
+// (searched from 500 K down to 200 K) and the pressure at temperature T
+// (0.001 to 100 MPa) at which an aqueous phase first appears. The point's
+// incipient phase is that aqueous phase; it solves the equations of the
+// incipient phase to 1e-10. A gas without water, or one whose aqueous phase
+// does not appear in that range, gives no_point.
+Saturation water_dew_temperature(const Mixture& mixture, double p);
+Saturation water_dew_pressure(const Mixture& mixture, double T);
 
 // Throws InputError for a T or p that is not a positive finite number, a beta
 // outside [0, 1] or a window outside its ranges; every other outcome is a status.

@@ -9,6 +9,7 @@
 #include "api/mixture_data.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "envelope/saturation.hpp"
+#include "equilibrium/water_dew.hpp"
 
 namespace ngtherm {
 namespace {
@@ -59,7 +60,41 @@ Saturation solve(const Mixture& mixture, const envelope::SaturationRequest& requ
     return out;
 }
 
+// Largest residual of a converged water dew point.
+constexpr double kWaterDewResidual = 1e-10;
+
+Saturation water_dew(const model::ActiveSet& set, const equilibrium::WaterDewPoint& w) {
+    Saturation out;
+    if (w.status == equilibrium::WaterDewStatus::no_water || w.status == equilibrium::WaterDewStatus::no_point) {
+        out.status = SaturationStatus::no_point;
+        return out;
+    }
+    SaturationPoint point;
+    point.T = w.T;
+    point.p = w.p;
+    point.branch = SaturationBranch::water;
+    point.residual = w.residual;
+    const bool converged = w.status == equilibrium::WaterDewStatus::converged && w.residual <= kWaterDewResidual;
+    point.status = converged ? SaturationStatus::converged : SaturationStatus::not_converged;
+    for (int i = 0; i < set.n; ++i) point.incipient[set.id[i]] = w.incipient[i];
+    out.status = point.status;
+    out.points.push_back(point);
+    return out;
+}
+
 }  // namespace
+
+Saturation water_dew_temperature(const Mixture& mixture, double p) {
+    detail::check_state_point(300.0, p);
+    const detail::MixtureData& data = detail::mixture_data(mixture);
+    return water_dew(data.set, equilibrium::water_dew_temperature(data.set, data.composition.x.data(), p));
+}
+
+Saturation water_dew_pressure(const Mixture& mixture, double T) {
+    detail::check_state_point(T, 1.0);
+    const detail::MixtureData& data = detail::mixture_data(mixture);
+    return water_dew(data.set, equilibrium::water_dew_pressure(data.set, data.composition.x.data(), T));
+}
 
 Saturation saturation_temperatures(const Mixture& mixture, double p, const SaturationOptions& options) {
     detail::check_state_point(300.0, p);  // the pressure alone: T is the unknown

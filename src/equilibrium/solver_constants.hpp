@@ -14,7 +14,8 @@ inline constexpr double kCacheEmptyP = -1.0;
 
 // ---- tpsplit ---------------------------------------------------------------
 enum class SplitStatus {
-    // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance.
+    // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance
+    // (or below kSplitStalledGap where the second-order split stalled).
     ok,
     // kSplitNewtonIterations passed, or no step was accepted, with max |ln f_V - ln f_L| above it.
     not_converged,
@@ -78,8 +79,45 @@ inline constexpr double kTrialStepSlack = 1e-12;      // largest rise of tm an a
 inline constexpr double kTrialRejectShrink = 0.3333;  // new radius / step length after a rejection
 inline constexpr double kAlphaBacktrack = -0.9;       // step of an alpha that would reach zero, times alpha
 
+// ---- trial phases from pure components ---------------------------------------
+// Tried after the Wilson trials found the feed stable: phases that neither
+// reaches (an aqueous phase, a phase rich in a light gas, in CO2 or H2S, or in
+// the heaviest component). Share of each other component in the start, times its feed fraction.
+inline constexpr double kPureTrialTrace = 1e-6;
+// One substitution step from the pure start gives sum W ~ 1 - tm of the stationary
+// point nearby; below this no phase is near forming and the trial stops there.
+inline constexpr double kPureTrialScreen = 0.5;
+// Light gases (He, H2, N2) form a phase of their own only below this temperature, K.
+inline constexpr double kLightTrialMaxT = 200.0;
+// CO2 and H2S form a phase of their own only below this share of their critical temperature.
+inline constexpr double kAcidTrialTcShare = 0.8;
+// The heaviest component's own phase is one the Wilson liquid-like trial misses
+// only far below its critical temperature: below this share of it.
+inline constexpr double kHeavyTrialTcShare = 0.5;
+
+// ---- water dew point ---------------------------------------------------------
+// Substitution on the water-rich trial phase: steps at most, and its convergence on max |Delta ln W|.
+inline constexpr int kWaterTrialIterations = 500;
+inline constexpr double kWaterTrialTolerance = 1e-13;
+// A water-rich stationary point is an aqueous phase when its water fraction exceeds this.
+inline constexpr double kAqueousWaterShare = 0.5;
+// The dew point is found when |tm| of the water-rich point is below this.
+inline constexpr double kWaterDewTolerance = 1e-12;
+// Regula-falsi steps at most.
+inline constexpr int kWaterDewIterations = 100;
+// Search range and scan steps: K, and MPa with steps in ln p.
+inline constexpr double kWaterDewMaxT = 500.0;
+inline constexpr double kWaterDewMinT = 200.0;
+inline constexpr double kWaterDewTemperatureStep = 10.0;
+inline constexpr double kWaterDewMinP = 0.001;
+inline constexpr double kWaterDewMaxP = 100.0;
+inline constexpr double kWaterDewLnPressureStep = 0.25;
+
 // ---- second-order split ----------------------------------------------------
-inline constexpr int kSplitNewtonIterations = 20;
+inline constexpr int kSplitNewtonIterations = 40;
+// A split that stalls (no step lowers G, or out of iterations) with max |ln f_V - ln f_L|
+// below this is converged: a tenth of what the final check allows.
+inline constexpr double kSplitStalledGap = 1e-9;
 inline constexpr double kSplitTrustFactor = 0.5;      // initial radius: this times min(beta, 1 - beta)
 inline constexpr double kSplitGradientTolerance = 1e-10;  // on max |ln f_V - ln f_L|
 inline constexpr double kSplitStepSlack = 1e-10;     // largest rise of G an accepted step may cause

@@ -136,9 +136,11 @@ SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& w, double& b
     }
     double radius = kSplitTrustFactor * std::min(beta, 1.0 - beta);
     SplitNewtonResult out;
+    bool evaluated = false;  // the phases at (l, v) and out.max_gap belong together
     for (int it = 1; it <= kSplitNewtonIterations; ++it) {
         out.iterations = it;
-        if (!evaluate_phases(ctx, w.l, w.v, kMatrixRequest, w.liquid, w.vapour)) break;
+        evaluated = evaluate_phases(ctx, w.l, w.v, kMatrixRequest, w.liquid, w.vapour);
+        if (!evaluated) break;
         out.Z1 = w.liquid.res.Z;
         out.Z2 = w.vapour.res.Z;
         const double G = gibbs(ctx, w.l, w.v, w.liquid, w.vapour);
@@ -149,6 +151,9 @@ SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& w, double& b
         }
         if (!split_step(ctx, w, G, radius)) break;
     }
+    // Steps that no longer lower G by more than rounding stall the iteration
+    // next to the solution, as with a component at a trace in one phase.
+    if (evaluated && out.max_gap < kSplitStalledGap) out.status = SplitStatus::ok;
     if (out.status != SplitStatus::ok) return out;
     beta = sum(n, w.v);
     for (int i = 0; i < n; ++i) {

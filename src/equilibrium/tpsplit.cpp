@@ -91,8 +91,64 @@ Probe probe(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
 
 enum class Stability { stable, unstable, no_verdict };
 
+// Model numbers of the components that may form a phase no Wilson trial reaches.
+constexpr int kModelN2 = 1, kModelCO2 = 2, kModelH2 = 14, kModelH2O = 17, kModelH2S = 18,
+              kModelHe = 19;
+
+// Whether a trial phase started from pure component i is worth trying at this T.
+bool pure_trial_candidate(const SolverContext& ctx, int i, int heaviest) {
+    const int id = ctx.set().id[i];
+    if (id == kModelH2O) return true;
+    if (i == heaviest) return ctx.T() < kHeavyTrialTcShare * ctx.set().wilson_Tc[i];
+    if (id == kModelHe || id == kModelH2 || id == kModelN2) return ctx.T() < kLightTrialMaxT;
+    if (id == kModelCO2 || id == kModelH2S) {
+        return ctx.T() < kAcidTrialTcShare * ctx.set().wilson_Tc[i];
+    }
+    return false;
+}
+
+// Trial phase started from nearly pure component i. One evaluation there gives
+// the first substitution step; its sum of W screens out phases far from forming.
+TrialResult pure_trial(SolverContext& ctx, SplitWork& w, int i) {
+    const int n = ctx.n();
+    for (int j = 0; j < n; ++j) w.W[j] = j == i ? 1.0 : kPureTrialTrace * ctx.z()[j];
+    TrialResult screened;
+    screened.outcome = TrialOutcome::finished;
+    if (!ctx.evaluate(w.W.data(), RootPreference::stable, kLnPhiRequest, w.trial.phase)) {
+        return screened;
+    }
+    double sum = 0.0;
+    for (int j = 0; j < n; ++j) {
+        w.W[j] = std::exp(ctx.d()[j] - w.trial.phase.fug.lnphi[j]);
+        sum += w.W[j];
+    }
+    if (!(sum >= kPureTrialScreen) || !std::isfinite(sum)) return screened;
+    return tpdmin(ctx, w.trial, w.W, true);
+}
+
+// Trial phases from pure components, after the Wilson trials found none. The
+// first unstable one re-seeds the K-factors with its phase as the liquid-like one;
+// a trial without a verdict leaves the Wilson verdict standing.
+Stability pure_component_trials(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
+    const int n = ctx.n();
+    int heaviest = 0;
+    for (int i = 1; i < n; ++i) {
+        if (ctx.set().molar_mass[i] > ctx.set().molar_mass[heaviest]) heaviest = i;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (!pure_trial_candidate(ctx, i, heaviest)) continue;
+        if (pure_trial(ctx, w, i).outcome != TrialOutcome::unstable) continue;
+        out.two_phase = true;
+        w.x = w.W;
+        reseed(ctx, w, Seed::liquid, w.x, beta);
+        return Stability::unstable;
+    }
+    return Stability::stable;
+}
+
 // Tangent-plane test of the Wilson trial phases; the one on the side of the
-// current beta goes first. An unstable verdict re-seeds the K-factors.
+// current beta goes first. Where both find the feed stable, the trials from
+// pure components follow. An unstable verdict re-seeds the K-factors.
 Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
     const int n = ctx.n();
     out.stability_tested = true;
@@ -118,7 +174,7 @@ Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitRe
             return Stability::unstable;
         }
     }
-    return Stability::stable;
+    return pure_component_trials(ctx, w, beta, out);
 }
 
 // What accelerated substitution ended with.
@@ -199,6 +255,18 @@ void finish_split(SolverContext& ctx, SplitWork& w, double beta, double last_max
     if (out.status == SplitStatus::ok && degenerate_split(out, n)) out.two_phase = false;
 }
 
+// Accelerated substitution from the seeded K-factors, then the split's end.
+// False when the model failed.
+bool split_from_seed(SolverContext& ctx, SplitWork& w, double beta, SplitResult& out) {
+    const Accelerated last = accelerated_substitution(ctx, w, beta, out);
+    if (last.model_failed) {
+        out.status = SplitStatus::model_failed;
+        return false;
+    }
+    finish_split(ctx, w, beta, last.max_delta, out);
+    return true;
+}
+
 }  // namespace
 
 void wilson_start(const SolverContext& ctx, Vector& lnK) {
@@ -232,12 +300,16 @@ SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
             return out;
         }
     }
-    const Accelerated last = accelerated_substitution(ctx, w, beta, out);
-    if (last.model_failed) {
-        out.status = SplitStatus::model_failed;
-        return out;
+    if (!split_from_seed(ctx, w, beta, out)) return out;
+    if (out.two_phase || out.status != SplitStatus::ok) return out;
+    // The split fell back onto the feed although a trial phase lay below its
+    // tangent plane: start again from a phase of a pure component, if one forms.
+    // Where that split fails too, the answer stays the one found first.
+    const SplitResult fallen = out;
+    if (pure_component_trials(ctx, w, beta, out) != Stability::unstable) return fallen;
+    if (!split_from_seed(ctx, w, beta, out) || out.status != SplitStatus::ok || !out.two_phase) {
+        return fallen;
     }
-    finish_split(ctx, w, beta, last.max_delta, out);
     return out;
 }
 

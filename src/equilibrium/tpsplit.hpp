@@ -1,7 +1,9 @@
 // Stability analysis and two-phase split of a feed at given T and p: a Wilson
 // start, successive substitution on the K-factors, a tangent-plane test of a
-// vapour-like and a liquid-like trial phase, accelerated substitution once a
-// split is known, and a second-order split where substitution stalls.
+// vapour-like and a liquid-like trial phase, then of trial phases from pure
+// components that can form a phase of their own (an aqueous phase, a phase rich
+// in a light gas), accelerated substitution once a split is known, and a
+// second-order split where substitution stalls.
 #pragma once
 
 #include "equilibrium/solver_context.hpp"

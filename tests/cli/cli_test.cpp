@@ -183,6 +183,8 @@ TEST(CommandLine, TextOutputNamesQuantitiesUnitsAndCodesInWords) {
          {"cricondentherm   273.", "cricondenbar     95.7", "critical point   224.", "saturation temperature at 50 bar: 273.",
           "**CRIT**", " P TAB. ", "p/bar"}},
         {{"saturation", "--gas", kRichGas, "-p", "5"}, {"upper: T = 273.07", "lower: T = 197.8", "incipient phase, mol-%"}},
+        {{"saturation", "--gas", "CH4=89.995,C2H6=5,C3H8=2,N2=2,CO2=1,H2O=0.005", "--water", "-p", "4"},
+         {"water dew line", "water: T = 253.2475", "H2O 99.95"}},
     };
     for (const auto& [args, texts] : cases) {
         const CommandResult r = run_ngtherm(args);
