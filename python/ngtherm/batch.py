@@ -412,8 +412,9 @@ def _in_order(chunks: Iterator[Any], payload: Callable, work: Callable, jobs: in
         for chunk in _prepend(first, second, chunks):
             yield chunk, work(payload(chunk))
         return
-    # forkserver: the reader's threads are not forked along.
-    context = multiprocessing.get_context("forkserver")
+    # spawn: nothing of the reader's threads is forked along, and the workers are
+    # this process's children (their peak memory shows in its resource usage).
+    context = multiprocessing.get_context("spawn")
     with concurrent.futures.ProcessPoolExecutor(jobs, mp_context=context) as pool:
         pending: "collections.deque" = collections.deque()
         for chunk in _prepend(first, second, chunks):
