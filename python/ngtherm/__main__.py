@@ -22,7 +22,8 @@ def _parser(prog: str) -> argparse.ArgumentParser:
 
     parser = argparse.ArgumentParser(prog=prog, description=DESCRIPTION)
     parser.add_argument("input", metavar="IN", help="input file, .csv or .parquet")
-    parser.add_argument("-o", "--output", metavar="OUT", required=True, help="output file, .csv or .parquet")
+    parser.add_argument("-o", "--output", metavar="OUT", required=True,
+                        help="output file, .csv or .parquet")
     parser.add_argument("--what", choices=WHATS, default="properties",
                         help="the calculation (default: properties, the eleven of gerg2008)")
     parser.add_argument("-j", "--jobs", type=int, default=None, metavar="N",

@@ -18,6 +18,7 @@ import math
 import multiprocessing
 import os
 import sys
+import threading
 import time
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any, Callable, Dict, Iterator, List, Optional, Tuple
@@ -37,7 +38,7 @@ WHATS = ("state", "properties", "equilibrium", "flash")
 # Row status (the ``status`` column).
 OK = 0  #: computed in full
 FAILED = 1  #: computed in part or not at all: the calculation's own status says which values are NaN
-BAD_INPUT = 2  #: not computed: a value is missing or not a number, or the composition or T, p is invalid
+BAD_INPUT = 2  #: not computed: a value missing or not a number, a bad composition, T or p
 
 # Rows per chunk of a file: a chunk's input and results stay well under 100 MB.
 DEFAULT_CHUNK_ROWS = 50_000
@@ -55,11 +56,13 @@ def _compositions(prefix: str) -> List[str]:
     return [f"{prefix}_{c}" for c in COMPONENTS]
 
 
-_PHASE_VALUES = [f"{phase}_{name}" for phase in ("liquid", "vapour", "overall") for name in PROPERTY_NAMES]
+_PHASE_VALUES = [f"{phase}_{name}" for phase in ("liquid", "vapour", "overall")
+                 for name in PROPERTY_NAMES]
 # Result columns and their pandas dtypes; the nullable integers are empty for rows not computed.
 RESULT_COLUMNS: Dict[str, List[Tuple[str, str]]] = {
     "state": [(n, "float64") for n in PROPERTY_NAMES] + [("phase", "Int8")],
-    "properties": [(n, "float64") for n in EXPORT_NAMES] + [(f"{n}_status", "Int16") for n in EXPORT_NAMES],
+    "properties": [(n, "float64") for n in EXPORT_NAMES]
+    + [(f"{n}_status", "Int16") for n in EXPORT_NAMES],
     "equilibrium": [("phases", "Int8"), ("beta", "float64")]
     + [(n, "float64") for n in _compositions("x") + _compositions("y") + _PHASE_VALUES]
     + [("liquid_molar_mass", "float64"), ("vapour_molar_mass", "float64")],
@@ -87,7 +90,7 @@ def check_columns(columns: List[str], what: str) -> List[str]:
         raise ValueError(f"missing required column {' and '.join(missing)}")
     present = [c for c in COMPONENTS if c in columns]
     if not present:
-        raise ValueError(f"no composition column: expected mol-% columns named {', '.join(COMPONENTS)}")
+        raise ValueError(f"no composition column (mol-% named {', '.join(COMPONENTS)})")
     clash = [name for name, _ in output_columns(what) if name in columns]
     if clash:
         raise ValueError(f"input column {clash[0]} would be overwritten by a result column")
@@ -99,8 +102,10 @@ def check_columns(columns: List[str], what: str) -> List[str]:
 
 @dataclass
 class _Block:
-    """Results of n rows: value arrays by column, which rows were computed, row status and message."""
+    """n rows: T and p, result arrays by column, which rows were computed, status and message."""
 
+    T: np.ndarray
+    p: np.ndarray
     values: Dict[str, np.ndarray]
     computed: np.ndarray
     status: np.ndarray
@@ -117,12 +122,9 @@ def _numbers(column: pd.Series, name: str, message: np.ndarray) -> np.ndarray:
         missing = column.isna().to_numpy()
     for i in np.flatnonzero(np.isnan(values)):
         if not message[i]:
-            message[i] = f"{name} is missing" if missing[i] else f"{name} is not a number: {column.iloc[i]!r}"
+            message[i] = (f"{name} is missing" if missing[i]
+                          else f"{name} is not a number: {column.iloc[i]!r}")
     return values
-
-
-def _call(gas: Gas, what: str, T: np.ndarray, p: np.ndarray, options: Dict[str, Any], workers: Optional[int]):
-    return getattr(gas, what)(T, p, workers=workers, **options)
 
 
 def _unpack(what: str, r: Any) -> Dict[str, np.ndarray]:
@@ -168,24 +170,29 @@ def _failures(what: str, gas: Gas, r: Any, options: Dict[str, Any]) -> Tuple[np.
 
 
 class _GasCache:
-    """Prepared gases by composition, or the reason a composition is refused."""
+    """Prepared gases by composition, or the reason a composition is refused.
+
+    Shared by the threads of a process (a Dask worker may run several partitions at once).
+    """
 
     def __init__(self) -> None:
         self._gases: "collections.OrderedDict[bytes, Any]" = collections.OrderedDict()
+        self._lock = threading.Lock()
 
     def get(self, names: Tuple[str, ...], percent: np.ndarray) -> Any:
-        key = names.__repr__().encode() + percent.tobytes()
-        if key in self._gases:
-            self._gases.move_to_end(key)
-            return self._gases[key]
-        try:
-            gas: Any = Gas(dict(zip(names, percent.tolist())))
-        except ValueError as e:
-            gas = str(e)
-        self._gases[key] = gas
-        if len(self._gases) > GAS_CACHE_SIZE:
-            self._gases.popitem(last=False)
-        return gas
+        key = repr(names).encode() + percent.tobytes()
+        with self._lock:
+            if key in self._gases:
+                self._gases.move_to_end(key)
+                return self._gases[key]
+            try:
+                gas: Any = Gas(dict(zip(names, percent.tolist())))
+            except ValueError as e:
+                gas = str(e)
+            self._gases[key] = gas
+            if len(self._gases) > GAS_CACHE_SIZE:
+                self._gases.popitem(last=False)
+            return gas
 
 
 _CACHE = _GasCache()
@@ -195,7 +202,8 @@ def _groups(percent: np.ndarray, rows: np.ndarray) -> Iterator[np.ndarray]:
     """The given rows split by composition, each group in input order."""
     if rows.size == 0:
         return
-    keys = np.ascontiguousarray(percent[rows]).view(np.dtype((np.void, percent.dtype.itemsize * percent.shape[1])))
+    row_bytes = np.dtype((np.void, percent.dtype.itemsize * percent.shape[1]))
+    keys = np.ascontiguousarray(percent[rows]).view(row_bytes)
     _, inverse = np.unique(keys.ravel(), return_inverse=True)
     order = np.argsort(inverse, kind="stable")
     bounds = np.flatnonzero(np.diff(inverse[order])) + 1
@@ -216,34 +224,36 @@ def _calculate(
     """Every row whose message is still empty, computed with one Gas per composition."""
     n = T.size
     block = _Block(
-        values={name: np.full(n, np.nan) if dtype == "float64" else np.zeros(n, dtype=dtype.lower())
+        T=T,
+        p=p,
+        values={name: np.full(n, np.nan) if dtype == "float64" else np.zeros(n, dtype.lower())
                 for name, dtype in RESULT_COLUMNS[what]},
         computed=np.zeros(n, dtype=bool),
         status=np.zeros(n, dtype=np.int8),
         message=message,
     )
     good = np.array([not m for m in message], dtype=bool)
+    startable = np.isfinite(T) & (T > 0) & np.isfinite(p) & (p > 0)
     for rows in _groups(percent, np.flatnonzero(good)):
         gas = _CACHE.get(names, percent[rows[0]])
         if isinstance(gas, str):
             message[rows] = gas
             continue
-        T_g, p_g = T[rows], p[rows]
-        valid = np.isfinite(T_g) & (T_g > 0) & np.isfinite(p_g) & (p_g > 0)
-        for i in np.flatnonzero(~valid):  # the API refuses a whole call for one such point
+        # The API refuses a whole call for one T or p no state starts from: alone, it says why.
+        for row in rows[~startable[rows]]:
             try:
-                _store(block, what, gas, rows[i : i + 1], T_g[i : i + 1], p_g[i : i + 1], options, workers)
+                _store(block, what, gas, np.array([row]), options, workers)
             except ValueError as e:
-                message[rows[i]] = str(e).replace(" (element 0)", "")
-        if valid.any():
-            _store(block, what, gas, rows[valid], T_g[valid], p_g[valid], options, workers)
+                message[row] = str(e).replace(" (element 0)", "")
+        if startable[rows].any():
+            _store(block, what, gas, rows[startable[rows]], options, workers)
     block.status[np.array([bool(m) for m in message], dtype=bool) & ~block.computed] = BAD_INPUT
     return block
 
 
-def _store(block: _Block, what: str, gas: Gas, rows: np.ndarray, T: np.ndarray, p: np.ndarray,
-           options: Dict[str, Any], workers: Optional[int]) -> None:
-    r = _call(gas, what, T, p, options, workers)
+def _store(block: _Block, what: str, gas: Gas, rows: np.ndarray, options: Dict[str, Any],
+           workers: Optional[int]) -> None:
+    r = getattr(gas, what)(block.T[rows], block.p[rows], workers=workers, **options)
     for name, values in _unpack(what, r).items():
         block.values[name][rows] = values
     block.computed[rows] = True
@@ -252,7 +262,7 @@ def _store(block: _Block, what: str, gas: Gas, rows: np.ndarray, T: np.ndarray, 
     block.message[rows[failed]] = reasons
 
 
-def _prepare(frame: pd.DataFrame, what: str) -> Tuple[np.ndarray, np.ndarray, Tuple[str, ...], np.ndarray, np.ndarray]:
+def _prepare(frame: pd.DataFrame, what: str) -> Tuple[Any, ...]:
     """T, p, the composition columns present and their values, and the messages of bad values."""
     names = tuple(check_columns(list(frame.columns), what))
     message = np.full(len(frame), "", dtype=object)
@@ -268,7 +278,9 @@ def _block_frame(what: str, block: _Block, index: Any = None) -> pd.DataFrame:
     columns: Dict[str, Any] = {}
     for name, dtype in RESULT_COLUMNS[what]:
         values = block.values[name]
-        columns[name] = values if dtype == "float64" else pd.arrays.IntegerArray(values, ~block.computed)
+        if dtype != "float64":
+            values = pd.arrays.IntegerArray(values, ~block.computed)
+        columns[name] = values
     columns["status"] = block.status
     columns["message"] = pd.array(block.message, dtype="string")
     return pd.DataFrame(columns, index=index)
@@ -305,7 +317,7 @@ def _format(path: str) -> str:
     raise BatchError(f"{path}: unknown file type (expected .csv, .parquet or .pq)")
 
 
-def _reader(path: str, chunk_rows: int) -> Tuple["pa.Schema", Iterator["pa.RecordBatch"], Optional[int]]:
+def _reader(path: str, chunk_rows: int) -> Tuple["pa.Schema", Iterator[Any], Optional[int]]:
     """The schema, the batches and (where known) the row count of an input file."""
     import pyarrow as pa
     import pyarrow.csv as pv
@@ -317,7 +329,8 @@ def _reader(path: str, chunk_rows: int) -> Tuple["pa.Schema", Iterator["pa.Recor
     # Every column as text: a value that is not a number is a bad row, not a failed file.
     with pv.open_csv(path) as probe:
         names = probe.schema.names
-    convert = pv.ConvertOptions(column_types={n: pa.string() for n in names}, strings_can_be_null=True)
+    convert = pv.ConvertOptions(column_types={n: pa.string() for n in names},
+                                strings_can_be_null=True)
     # A block of text of roughly chunk_rows rows of a typical file.
     read = pv.ReadOptions(block_size=max(1 << 20, min(chunk_rows * 128, 1 << 26)))
     reader = pv.open_csv(path, read_options=read, convert_options=convert)
@@ -363,7 +376,8 @@ class _Writer:
 
     def __init__(self, path: str) -> None:
         self.path, self.kind = path, _format(path)
-        self.scratch = os.path.join(os.path.dirname(os.path.abspath(path)), f".{os.path.basename(path)}.partial")
+        folder, name = os.path.split(os.path.abspath(path))
+        self.scratch = os.path.join(folder, f".{name}.partial")
         self._writer: Any = None
 
     @property
@@ -402,7 +416,8 @@ class Summary:
                 f"{rate:,.0f} rows/s in {self.seconds:.1f} s")
 
 
-def _in_order(chunks: Iterator[Any], payload: Callable, work: Callable, jobs: int) -> Iterator[Tuple[Any, Any]]:
+def _in_order(chunks: Iterator[Any], payload: Callable, work: Callable,
+              jobs: int) -> Iterator[Tuple[Any, Any]]:
     """(chunk, work(payload(chunk))) in input order; on worker processes once there are two chunks."""
     first = next(chunks, None)
     second = next(chunks, None) if first is not None else None
@@ -452,7 +467,7 @@ def run(
     progress: Optional[bool] = None,
     **options: Any,
 ) -> Summary:
-    """Computes every row of a CSV or Parquet file into another, chunk by chunk, on ``jobs`` processes.
+    """Computes every row of a CSV or Parquet file into another, in chunks on ``jobs`` processes.
 
     The output is written to a scratch file beside the target and renamed when
     complete. Raises BatchError, before anything is written, for a file that
@@ -481,7 +496,8 @@ def run(
     done = False
     work = functools.partial(_chunk, what, options=options)
     try:
-        for batch, results in _in_order(_guarded(batches, source), payload, work, jobs or default_jobs()):
+        chunks = _guarded(batches, source)
+        for batch, results in _in_order(chunks, payload, work, jobs or default_jobs()):
             writer.write(_output(batch, results))
             status = results.column("status").to_numpy()
             summary.rows += batch.num_rows

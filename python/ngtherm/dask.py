@@ -17,7 +17,9 @@ if TYPE_CHECKING:
     import dask.dataframe
 
 
-def compute(ddf: "dask.dataframe.DataFrame", what: str = "properties", **options: Any) -> "dask.dataframe.DataFrame":
+def compute(
+    ddf: "dask.dataframe.DataFrame", what: str = "properties", **options: Any
+) -> "dask.dataframe.DataFrame":
     """``ddf`` with the result columns of ``what`` appended (lazy, like every Dask frame).
 
     Columns and ``options`` as for ``ngtherm.batch.compute``. Dask spreads the

@@ -11,8 +11,10 @@ import pytest
 
 import ngtherm
 from ngtherm import batch
+from ngtherm.__main__ import batch_main
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
+BATCH_COMMAND = pathlib.Path(sys.executable).with_name("ngtherm-batch")
 SAMPLE = ROOT / "examples" / "batch_sample.csv"
 # The sample's deliberately bad rows (examples/make_batch_sample.py): row -> (status, message start).
 BAD_ROWS = {
@@ -64,8 +66,8 @@ def assert_rows(result, what):
 
 
 def run(*args, cwd=None):
-    command = [sys.executable, "-m", "ngtherm", "batch", *map(str, args)]
-    return subprocess.run(command, cwd=cwd, capture_output=True, text=True)
+    command = [sys.executable, "-m", "ngtherm", "batch"] if cwd else [BATCH_COMMAND]
+    return subprocess.run(command + list(map(str, args)), cwd=cwd, capture_output=True, text=True)
 
 
 @pytest.mark.parametrize("kind", ["csv", "parquet"])
@@ -76,7 +78,7 @@ def test_the_readme_example_and_its_parquet_twin_give_the_api_values_in_order(ki
         args = shlex.split(line.split("#")[0])[4:]
         args[args.index("-o") + 1] = tmp_path / "out.csv"
         done = run(*args, cwd=ROOT)
-    else:  # the sample as text in Parquet, in chunks of 64 rows on two processes
+    else:  # the sample as text in Parquet, in chunks of 64 rows on two processes, by the command
         pd.read_csv(SAMPLE, dtype=str).to_parquet(tmp_path / "in.parquet")
         done = run(tmp_path / "in.parquet", "-o", tmp_path / "out.parquet", "--jobs", "2", "--chunk-rows", "64")
     assert done.returncode == 0, done.stderr
@@ -105,13 +107,14 @@ def test_each_calculation_of_a_data_frame_gives_the_api_values_in_order(what):
         ("states.txt", "T_K,p_MPa,CH4\n300,5,100\n", "unknown file type"),
     ],
 )
-def test_a_file_that_cannot_be_read_or_lacks_a_column_stops_before_writing(name, text, expected, tmp_path):
+def test_a_file_that_cannot_be_read_or_lacks_a_column_stops_before_writing(
+    name, text, expected, tmp_path, capsys
+):
     if text is not None:
         (tmp_path / name).write_text(text)
-    command = pathlib.Path(sys.executable).with_name("ngtherm-batch")
-    done = subprocess.run([command, tmp_path / name, "-o", tmp_path / "out.csv"], capture_output=True, text=True)
-    assert done.returncode == 2
-    assert done.stderr.count("\n") == 1 and expected in done.stderr, done.stderr
+    assert batch_main([str(tmp_path / name), "-o", str(tmp_path / "out.csv")]) == 2
+    stderr = capsys.readouterr().err
+    assert stderr.count("\n") == 1 and expected in stderr, stderr
     assert sorted(p.name for p in tmp_path.iterdir()) == ([name] if text else [])
 
 
