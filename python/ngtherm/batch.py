@@ -374,8 +374,8 @@ def _output(batch: "pa.RecordBatch", results: "pa.RecordBatch") -> "pa.Table":
 class _Writer:
     """Writes tables of one schema to a scratch file, renamed to the output only when complete."""
 
-    def __init__(self, path: str) -> None:
-        self.path, self.kind = path, _format(path)
+    def __init__(self, path: str, dictionary: List[str]) -> None:
+        self.path, self.kind, self.dictionary = path, _format(path), dictionary
         folder, name = os.path.split(os.path.abspath(path))
         self.scratch = os.path.join(folder, f".{name}.partial")
         self._writer: Any = None
@@ -390,8 +390,13 @@ class _Writer:
 
         if self._writer is None:
             self.schema = table.schema
-            make = pq.ParquetWriter if self.kind == "parquet" else pv.CSVWriter
-            self._writer = make(self.scratch, self.schema)
+            if self.kind == "parquet":
+                # Dictionaries only for the copied columns (ids, names): the results' numbers
+                # are all different, and trying costs three times the writing.
+                self._writer = pq.ParquetWriter(self.scratch, self.schema,
+                                                use_dictionary=self.dictionary)
+            else:
+                self._writer = pv.CSVWriter(self.scratch, self.schema)
         self._writer.write_table(table.cast(self.schema))
 
     def close(self, keep: bool) -> None:
@@ -492,7 +497,7 @@ def run(
     bar = _progress(total, progress)
     start = time.perf_counter()
     summary = Summary(0, 0, 0, 0.0)
-    writer = _Writer(target)
+    writer = _Writer(target, dictionary=[n for n in schema.names if n not in names])
     done = False
     work = functools.partial(_chunk, what, options=options)
     try:
