@@ -476,7 +476,9 @@ def run(
 
     The output is written to a scratch file beside the target and renamed when
     complete. Raises BatchError, before anything is written, for a file that
-    cannot be read or a required column that is missing.
+    cannot be read or a required column that is missing. The workers are started
+    afresh (spawn): a script that calls this keeps its own work under
+    ``if __name__ == "__main__":``, as with any use of multiprocessing.
     """
     import pyarrow as pa
 
