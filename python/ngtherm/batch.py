@@ -324,7 +324,8 @@ def _reader(path: str, chunk_rows: int) -> Tuple["pa.Schema", Iterator[Any], Opt
     import pyarrow.parquet as pq
 
     if _format(path) == "parquet":
-        f = pq.ParquetFile(path)
+        # Without pre-buffering: its cache keeps every row group read until the file is closed.
+        f = pq.ParquetFile(path, pre_buffer=False)
         return f.schema_arrow, f.iter_batches(batch_size=chunk_rows), f.metadata.num_rows
     # Every column as text: a value that is not a number is a bad row, not a failed file.
     with pv.open_csv(path) as probe:
