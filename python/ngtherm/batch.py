@@ -17,6 +17,7 @@ import functools
 import math
 import multiprocessing
 import os
+import re
 import sys
 import threading
 import time
@@ -196,6 +197,7 @@ class _GasCache:
 
 
 _CACHE = _GasCache()
+_ELEMENT = re.compile(r" \(element (\d+)\)$")
 
 
 def _groups(percent: np.ndarray, rows: np.ndarray) -> Iterator[np.ndarray]:
@@ -233,20 +235,26 @@ def _calculate(
         message=message,
     )
     good = np.array([not m for m in message], dtype=bool)
-    startable = np.isfinite(T) & (T > 0) & np.isfinite(p) & (p > 0)
     for rows in _groups(percent, np.flatnonzero(good)):
         gas = _CACHE.get(names, percent[rows[0]])
         if isinstance(gas, str):
             message[rows] = gas
             continue
-        # The API refuses a whole call for one T or p no state starts from: alone, it says why.
-        for row in rows[~startable[rows]]:
+        # The API refuses a whole call, before computing anything, for the first
+        # T or p outside its limits and names its element: that row gets the
+        # reason, and the call goes on without it.
+        pending = rows
+        while pending.size:
             try:
-                _store(block, what, gas, np.array([row]), options, workers)
+                _store(block, what, gas, pending, options, workers)
+                break
             except ValueError as e:
-                message[row] = str(e).replace(" (element 0)", "")
-        if startable[rows].any():
-            _store(block, what, gas, rows[startable[rows]], options, workers)
+                found = _ELEMENT.search(str(e))
+                if found is None:
+                    raise
+                bad = int(found.group(1))
+                message[pending[bad]] = _ELEMENT.sub("", str(e))
+                pending = np.delete(pending, bad)
     block.status[np.array([bool(m) for m in message], dtype=bool) & ~block.computed] = BAD_INPUT
     return block
 

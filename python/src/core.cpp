@@ -127,8 +127,11 @@ void check_states(const In& T, const In& p) {
 void check_points(const In& T, const In& p) {
     require_length(T.shape(0), p.shape(0), "p");
     for (std::size_t i = 0; i < T.shape(0); ++i) {
-        if (!(std::isfinite(T(i)) && T(i) > 0.0 && std::isfinite(p(i)) && p(i) > 0.0)) {
-            throw InputError("T and p must be positive finite numbers (element " + std::to_string(i) + ")");
+        if (std::isfinite(T(i)) && T(i) > 0.0 && std::isfinite(p(i)) && p(i) > 0.0) continue;
+        try {
+            check_state_limits(T(i), p(i));  // throws, in the words of the C++ calculations
+        } catch (const InputError& e) {
+            throw InputError(std::string(e.what()) + " (element " + std::to_string(i) + ")");
         }
     }
 }
