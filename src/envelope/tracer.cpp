@@ -78,6 +78,7 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
     iterations_ = 0;
     landed_ = {};
     folded_ = false;
+    left_boundary_ = false;
     step_ = direction * settings_.initial_step;
     max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
     equations_.restore({});  // root preferences: liquid for x, vapour for y
@@ -93,10 +94,12 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
 
 // A line that returns to the minimum pressure without a critical point has
 // closed on itself: at its start it met a small loop of the dew line, while
-// the main line lies at higher pressures.
+// the main line lies at higher pressures. So has a line that runs past a
+// corner of the boundary before its critical point: the main line goes on
+// from the corner with another incipient phase.
 bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
     if (outcome != EnvelopeOutcome::left_window || count_ == 0) return false;
-    if (!folded_ && (landed_.var != lnp_index() || landed_.upper)) return false;
+    if (!folded_ && !left_boundary_ && (landed_.var != lnp_index() || landed_.upper)) return false;
     for (int k = 0; k < count_; ++k) {
         if (points_[k].type == EnvelopePointType::critical) return false;
     }
@@ -105,9 +108,11 @@ bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
 
 // The main line from a converged saturation point above the loop: first down
 // to the minimum pressure (stored reversed), then up over the critical region
-// and back. It replaces the loop when it is found.
+// and back. It replaces the loop when it is found; a piece that ended at a
+// corner is joined to it there instead.
 EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) {
     const int loop = count_;
+    const bool corner = left_boundary_;
     double loop_top = 0.0;
     for (int k = 0; k < loop; ++k) loop_top = std::max(loop_top, points_[k].p);
     for (const double factor : kUpperStartFactors) {
@@ -119,6 +124,7 @@ EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) 
         --count_;  // the start point comes again as the first point of the way up
         const EnvelopeOutcome outcome = follow(p_start, 1.0);
         if (outcome == EnvelopeOutcome::failed) continue;
+        if (corner && join_at_corner(loop)) return outcome;
         std::move(points_.begin() + loop, points_.begin() + count_, points_.begin());
         count_ -= loop;
         return outcome;
@@ -127,8 +133,40 @@ EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) 
     return loop_outcome;
 }
 
+// Joins the piece below a corner (points before `loop`) to the main line
+// after it, which runs on below the corner as a metastable continuation of
+// its own: at each pressure the boundary is the hotter of the two, so the
+// lower piece is kept up to the first point of the main line that is hotter
+// than it, and the main line from there. False when they do not cross.
+bool EnvelopeTracer::join_at_corner(int loop) {
+    const auto lower_T = [&](double p) {  // the lower piece at p, by ln p; NaN above it
+        for (int k = 1; k < loop; ++k) {
+            const TracePoint &a = points_[k - 1], &b = points_[k];
+            if ((a.p - p) * (b.p - p) > 0.0) continue;
+            const double w = std::log(p / a.p) / std::log(b.p / a.p);
+            return a.T + w * (b.T - a.T);
+        }
+        return std::numeric_limits<double>::quiet_NaN();
+    };
+    double lower_top = 0.0;
+    for (int k = 0; k < loop; ++k) lower_top = std::max(lower_top, points_[k].p);
+    int first = loop;
+    while (first < count_ && points_[first].p <= lower_top && !(points_[first].T > lower_T(points_[first].p))) ++first;
+    if (first == loop || first == count_) return false;
+    int kept = 0;
+    while (kept < loop && points_[kept].p < points_[first - 1].p) ++kept;
+    std::move(points_.begin() + first, points_.begin() + count_, points_.begin() + kept);
+    count_ = kept + count_ - first;
+    return true;
+}
+
 // Everything after a point has converged; true when the trace ends here.
 bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
+    if (count_ > piece_start_ && !equations_.feed_on_stable_root(X_)) {
+        left_boundary_ = true;  // past a corner: nothing of this interval is stored
+        end = EnvelopeOutcome::left_window;
+        return true;
+    }
     sens_ = LuVector{};
     sens_[m_ - 1] = 1.0;
     lu_solve(lu_, sens_);

@@ -72,6 +72,7 @@ private:
     EnvelopeOutcome follow(double p_start, double direction);
     bool closes_on_itself(EnvelopeOutcome outcome) const;
     EnvelopeOutcome trace_upper_piece(EnvelopeOutcome loop_outcome);
+    bool join_at_corner(int loop);
     void begin(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
     bool wilson_start(double p);
     bool startup_passes();
@@ -146,6 +147,7 @@ private:
     int iterations_ = 0;  // Newton iterations of the last point
     Limit landed_;  // the limit the last point has been converged on (var -1: none)
     bool folded_ = false;  // the line has folded where a density root ends
+    bool left_boundary_ = false;  // the line has run past a corner of the boundary
     std::vector<TracePoint> points_;
     int count_ = 0;
     int piece_start_ = 0;  // the first point of the piece being traced
