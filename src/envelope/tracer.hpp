@@ -81,6 +81,7 @@ private:
     // iteration_cap 0: the tuning's Newton iterations.
     Convergence converge_point(bool first, int iteration_cap = 0);
     Convergence newton_iteration(bool first, int iteration_cap);
+    bool on_trivial_solution() const;
     bool accept_point(EnvelopeOutcome& end);
     void fit_interval();
     bool store_special_points();

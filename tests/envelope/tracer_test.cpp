@@ -371,8 +371,10 @@ INSTANTIATE_TEST_SUITE_P(Gases, ReferenceSaturation,
 // ---- early ends -------------------------------------------------------------
 
 // Small steps run into the point limit; points abandoned at their first
-// iteration shrink the step to nothing; a first point without iterations, or a
-// pure fluid, gives no line; a higher minimum temperature cuts the line short.
+// iteration shrink the step to nothing; a first point without iterations, a
+// pure fluid, or a start where Newton's method falls onto the trivial solution
+// (methane-decane's bubble line from 30 MPa, all |ln K| about 1e-4) gives no
+// line; a higher minimum temperature cuts the line short.
 TEST(TraceOutcome, EachEarlyEndHasItsOutcomeAndPoints) {
     const Feed feed(test::rich_gas_7());
     EnvelopeTracer tracer;
@@ -389,7 +391,11 @@ TEST(TraceOutcome, EachEarlyEndHasItsOutcomeAndPoints) {
     s = settings(1.0);
     s.tuning.max_newton_iterations = 0;
     const Feed methane(Gas{"methane", {{"CH4", 100}}});
-    for (auto [f, st] : {std::pair{&feed, s}, {&methane, settings(1.0)}}) {
+    const Feed decane(test::methane_decane());
+    TraceSettings high = settings(0.0);
+    high.p_min = 30.0;
+    high.p_max = 40.0;
+    for (auto [f, st] : {std::pair{&feed, s}, {&methane, settings(1.0)}, {&decane, high}}) {
         EXPECT_EQ(tracer.trace(f->set, f->x.data(), st), EnvelopeOutcome::failed);
         EXPECT_EQ(tracer.count(), 0);
     }
