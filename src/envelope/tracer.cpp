@@ -41,6 +41,9 @@ constexpr double kBelowMinPressure = 1e-4;
 // their interval) are one fold of the line: there the density root of the
 // incipient phase ends (its spinodal), and what follows is no saturation line.
 constexpr double kFoldTolerance = 1e-6;
+// The feed's split at a crossing differs from the line's vapour fraction by
+// more than this (far beyond the rounding of the point): it splits otherwise.
+constexpr double kOtherSplit = 1e-4;
 
 }  // namespace
 
@@ -68,6 +71,7 @@ EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double*
     EnvelopeOutcome outcome = follow(settings_.p_min, 1.0);
     if (closes_on_itself(outcome)) outcome = trace_upper_piece(outcome);
     label_extrema();
+    mark_metastable_crossings();
     return outcome;
 }
 
@@ -158,6 +162,27 @@ bool EnvelopeTracer::join_at_corner(int loop) {
     std::move(points_.begin() + first, points_.begin() + count_, points_.begin() + kept);
     count_ = kept + count_ - first;
     return true;
+}
+
+// A crossing of the caller's temperature or pressure is a point of the
+// boundary between one and two phases only where the feed itself is one
+// phase (on a dew or bubble line) or splits with the line's vapour fraction.
+// Where it splits otherwise, as into two liquids on the bubble side of some
+// sour and CO2-rich gases, the crossing is a saturation point of a metastable
+// feed. A failed split gives no verdict.
+void EnvelopeTracer::mark_metastable_crossings() {
+    const double beta = settings_.beta;
+    for (int k = 0; k < count_; ++k) {
+        TracePoint& point = points_[k];
+        point.metastable = false;
+        if (point.type != EnvelopePointType::caller_temperature && point.type != EnvelopePointType::caller_pressure) {
+            continue;
+        }
+        const equilibrium::EquilibriumResult& r = equilibrium::tpequil(solver_, *set_, point.T, point.p, z_.data());
+        if (r.error != equilibrium::EquilibriumError::none) continue;
+        point.metastable = beta == 0.0 || beta == 1.0 ? std::min(r.beta, r.one_minus_beta) > kOtherSplit
+                                                      : std::abs(r.beta - beta) > kOtherSplit;
+    }
 }
 
 // Everything after a point has converged; true when the trace ends here.

@@ -23,6 +23,7 @@
 #include "envelope/envelope_equations.hpp"
 #include "envelope/special_points.hpp"
 #include "envelope/tracer_types.hpp"
+#include "equilibrium/tpequil.hpp"
 #include "model/mixstate.hpp"
 #include "numerics/cubic.hpp"
 #include "numerics/lu.hpp"
@@ -111,6 +112,7 @@ private:
     bool refine_critical(const Anchor& anchor, const SpecialPoint& sp, double u, LuVector& X);
     bool pin(const Anchor& anchor, int variable, double value, LuVector& X);
     void label_extrema();
+    void mark_metastable_crossings();
     void choose_fixed_variable();
     void adapt_step();
     void predict();
@@ -152,6 +154,7 @@ private:
     std::vector<TracePoint> points_;
     int count_ = 0;
     int piece_start_ = 0;  // the first point of the piece being traced
+    equilibrium::EquilibriumSolver solver_;  // the feed's own split at the caller's crossings
 };
 
 }  // namespace ngtherm::envelope

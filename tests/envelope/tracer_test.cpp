@@ -286,6 +286,12 @@ TEST_P(EnvelopeLines, EveryPointIsAnEquilibriumExtremaAndCrossingsLieWhereTheySh
         ASSERT_EQ(at_p.size(), 2u) << "dew branch and, past the critical point, bubble branch";
         EXPECT_GT(at_p[0].T, at_p[1].T);
         EXPECT_EQ(flash_beta(at_p[0].T + kFlashOffset, kCallerP), 1.0);
+        // The bubble-branch crossing is a boundary of the feed's two-phase
+        // region, or (sour_15 at 182.33 K) a saturation point of a feed that
+        // splits into two liquids there, on both sides of it.
+        const bool two_both = two_phase(at_p[1].T - kFlashOffset, kCallerP) && two_phase(at_p[1].T + kFlashOffset, kCallerP);
+        EXPECT_EQ(at_p[1].metastable, two_both) << at_p[1].T;
+        EXPECT_TRUE(two_both || !two_phase(at_p[1].T - kFlashOffset, kCallerP)) << at_p[1].T;
     }
     if (!returns) return;
     EXPECT_NEAR(critical_points[1].T, critical_points[0].T, kCriticalTolerance_T);
