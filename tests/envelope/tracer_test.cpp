@@ -42,7 +42,7 @@ constexpr double kExtremumTolerance = 1e-8;
 // Agreement of the cricondentherm, cricondenbar and critical point between initial steps.
 constexpr double kStepAgreement = 1e-3;  // K or MPa
 constexpr std::array<double, 3> kInitialSteps{0.02, 0.1, 1.0};
-constexpr double kCriticalTolerance_T = 0.5, kCriticalTolerance_p = 0.05;  // K, MPa: dew and bubble lines meet
+constexpr double kCriticalTolerance_T = 1e-3, kCriticalTolerance_p = 1e-4;  // K, MPa: dew and bubble lines meet
 // The caller's state, and the distance of the flashes from a crossing.
 constexpr double kCallerT = 250.0;  // K
 constexpr double kCallerP = 3.0;    // MPa: every returning gas crosses it twice
