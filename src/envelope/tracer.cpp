@@ -31,8 +31,10 @@ constexpr int kMaxStepReductions = 64;
 // The critical-region rule approaches ln K = 0 by this factor at a time.
 constexpr double kCriticalApproach = 3.0;
 // Start pressures of the main line above a loop, as multiples of the loop's
-// highest pressure.
-constexpr std::array<double, 3> kUpperStartFactors{4.0, 16.0, 64.0};
+// highest pressure, in the order tried (a piece that ends at a corner may
+// reach so high that four times its top lies above the dew points a start
+// finds).
+constexpr std::array<double, 4> kUpperStartFactors{4.0, 2.0, 16.0, 64.0};
 // Roundings of ln p_max or ln T_min towards the inside of the window.
 constexpr int kInwardRoundings = 4;
 // The line has returned below the minimum pressure by more than this, MPa.
@@ -41,6 +43,10 @@ constexpr double kBelowMinPressure = 1e-4;
 // their interval) are one fold of the line: there the density root of the
 // incipient phase ends (its spinodal), and what follows is no saturation line.
 constexpr double kFoldTolerance = 1e-6;
+// Regula falsi steps for the corner where a piece below it meets the main
+// line, and the difference of their ln T there.
+constexpr int kCornerIterations = 40;
+constexpr double kCornerTolerance = 1e-12;
 // The feed's split at a crossing differs from the line's vapour fraction by
 // more than this (far beyond the rounding of the point): it splits otherwise.
 constexpr double kOtherSplit = 1e-4;
@@ -140,8 +146,10 @@ EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) 
 // Joins the piece below a corner (points before `loop`) to the main line
 // after it, which runs on below the corner as a metastable continuation of
 // its own: at each pressure the boundary is the hotter of the two, so the
-// lower piece is kept up to the first point of the main line that is hotter
-// than it, and the main line from there. False when they do not cross.
+// lower piece is kept up to the corner, where the two have one temperature,
+// and the main line from there. The corner is a three-phase point: the feed
+// with both incipient phases; it is stored once for each. False when the
+// pieces do not cross.
 bool EnvelopeTracer::join_at_corner(int loop) {
     const auto lower_T = [&](double p) {  // the lower piece at p, by ln p; NaN above it
         for (int k = 1; k < loop; ++k) {
@@ -157,11 +165,77 @@ bool EnvelopeTracer::join_at_corner(int loop) {
     int first = loop;
     while (first < count_ && points_[first].p <= lower_top && !(points_[first].T > lower_T(points_[first].p))) ++first;
     if (first == loop || first == count_) return false;
+    std::array<LuVector, 2> corner{};  // on the lower piece, on the main line
+    const bool converged = converge_corner(loop, first, corner);
+    const double p_cut = converged ? std::exp(corner[0][lnp_index()]) : points_[first - 1].p;
     int kept = 0;
-    while (kept < loop && points_[kept].p < points_[first - 1].p) ++kept;
-    std::move(points_.begin() + first, points_.begin() + count_, points_.begin() + kept);
-    count_ = kept + count_ - first;
+    while (kept < loop && points_[kept].p < p_cut) ++kept;
+    const std::vector<TracePoint> upper(points_.begin() + first, points_.begin() + count_);
+    count_ = kept;
+    if (converged && !(store(corner[0], EnvelopePointType::ordinary) && store(corner[1], EnvelopePointType::ordinary))) {
+        return true;
+    }
+    for (const TracePoint& point : upper) {
+        if (count_ >= settings_.point_limit) break;
+        points_[count_++] = point;
+    }
     return true;
+}
+
+// The point of the stored piece [from, to) at ln p = v, converged from the
+// interpolation between its points around v, or from the extrapolation of
+// its two highest points (a piece below a corner may end just short of it).
+bool EnvelopeTracer::piece_at(int from, int to, double v, LuVector& X) {
+    int segment = -1, top = -1;
+    for (int k = from + 1; k < to; ++k) {
+        if (top < 0 || points_[k].p > points_[top].p) top = k;
+        if ((std::log(points_[k - 1].p) - v) * (std::log(points_[k].p) - v) <= 0.0) {
+            segment = k;
+            break;
+        }
+    }
+    if (segment < 0 && top >= 0 && v > std::log(points_[top].p)) segment = top;
+    if (segment < 0) return false;
+    const TracePoint &a = points_[segment - 1], &b = points_[segment];
+    const double la = std::log(a.p), lb = std::log(b.p);
+    if (la == lb) return false;
+    const double w = (v - la) / (lb - la);
+    for (int i = 0; i < n_; ++i) X[i] = a.lnK[i] + w * (b.lnK[i] - a.lnK[i]);
+    X[lnT_index()] = std::log(a.T) + w * (std::log(b.T) - std::log(a.T));
+    X[lnp_index()] = v;
+    return pin(Anchor{X, v, 0, {}}, lnp_index(), v, X);
+}
+
+// The corner between the main line's points first - 1 (colder than the lower
+// piece) and first (hotter, or above it): regula falsi (Illinois) in ln p on
+// the difference of ln T of the two pieces, each a converged point.
+bool EnvelopeTracer::converge_corner(int loop, int first, std::array<LuVector, 2>& corner) {
+    const auto difference = [&](double v, double& g) {
+        if (!piece_at(0, loop, v, corner[0]) || !piece_at(loop, count_, v, corner[1])) return false;
+        g = corner[1][lnT_index()] - corner[0][lnT_index()];
+        return true;
+    };
+    double a = std::log(points_[first - 1].p), b = std::log(points_[first].p), ga = 0.0, gb = 0.0;
+    if (!difference(a, ga) || !difference(b, gb) || (ga < 0.0) == (gb < 0.0)) return false;
+    int side = 0;  // the end moved last: -1 a, +1 b
+    for (int it = 0; it < kCornerIterations; ++it) {
+        const double v = b - gb * (b - a) / (gb - ga);
+        double g = 0.0;
+        if (!difference(v, g)) return false;
+        if (std::abs(g) <= kCornerTolerance) return true;
+        if ((g < 0.0) == (ga < 0.0)) {
+            a = v;
+            ga = g;
+            if (side == -1) gb *= 0.5;
+            side = -1;
+        } else {
+            b = v;
+            gb = g;
+            if (side == 1) ga *= 0.5;
+            side = 1;
+        }
+    }
+    return false;
 }
 
 // A crossing of the caller's temperature or pressure is a point of the

@@ -16,6 +16,7 @@
 // extrapolation in the fixed variable.
 #pragma once
 
+#include <array>
 #include <span>
 #include <utility>
 #include <vector>
@@ -74,6 +75,8 @@ private:
     bool closes_on_itself(EnvelopeOutcome outcome) const;
     EnvelopeOutcome trace_upper_piece(EnvelopeOutcome loop_outcome);
     bool join_at_corner(int loop);
+    bool piece_at(int from, int to, double v, LuVector& X);
+    bool converge_corner(int loop, int first, std::array<LuVector, 2>& corner);
     void begin(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
     bool wilson_start(double p);
     bool startup_passes();

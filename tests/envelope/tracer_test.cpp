@@ -498,6 +498,24 @@ TEST(LineCompleteness, TheMainLineAboveALowPressureLoopIsTraced) {
     EXPECT_NEAR(t.points.back().p, s.p_min, 1e-12 * s.p_min) << "and returns to it";
 }
 
+// The dry gas's dew line from 0.1 MPa has a CO2- and ethane-rich incipient
+// liquid; at 138.97 K and 0.3724 MPa a methane-rich one takes over (a
+// three-phase point), and the first line runs on as a metastable one. The
+// line is joined at that corner, stored once with each liquid, at every step.
+TEST(LineCompleteness, ALineThatRunsPastACornerIsJoinedToTheMainLineThere) {
+    const Feed feed(test::dry_gas());
+    for (const double step : kInitialSteps) {
+        const std::vector<TracePoint> points = line(feed, step);
+        const auto corner = std::adjacent_find(points.begin(), points.end(), [](const TracePoint& a, const TracePoint& b) {
+            return a.p < 1.0 && a.p == b.p && std::abs(a.T - b.T) < 1e-9;
+        });
+        ASSERT_NE(corner, points.end()) << step;
+        EXPECT_NEAR(corner->T, 138.9695, 1e-4) << step;
+        EXPECT_GT(corner->lnK[0] - (corner + 1)->lnK[0], 1.0) << "two incipient liquids";
+        for (const TracePoint& q : {*corner, *(corner + 1)}) EXPECT_LE(equilibrium_residual(feed, q), kResidualTolerance);
+    }
+}
+
 // The line of this gas turns at 298.7 K and 8.2 MPa; the reported values are
 // the highest temperature and the highest pressure maximum of the whole line.
 TEST(PhaseEnvelopeValues, ReportTheHighestMaximaOfTheLineNotTheLastOnes) {
