@@ -134,7 +134,7 @@ EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) 
         --count_;  // the start point comes again as the first point of the way up
         const EnvelopeOutcome outcome = follow(p_start, 1.0);
         if (outcome == EnvelopeOutcome::failed) continue;
-        if (corner && join_at_corner(loop)) return outcome;
+        if (corner && join_at_corner(loop)) return count_ < settings_.point_limit ? outcome : EnvelopeOutcome::point_limit;
         std::move(points_.begin() + loop, points_.begin() + count_, points_.begin());
         count_ -= loop;
         return outcome;
@@ -172,13 +172,11 @@ bool EnvelopeTracer::join_at_corner(int loop) {
     while (kept < loop && points_[kept].p < p_cut) ++kept;
     const std::vector<TracePoint> upper(points_.begin() + first, points_.begin() + count_);
     count_ = kept;
+    // A full store ends the line here (the caller reports the point limit).
     if (converged && !(store(corner[0], EnvelopePointType::ordinary) && store(corner[1], EnvelopePointType::ordinary))) {
         return true;
     }
-    for (const TracePoint& point : upper) {
-        if (count_ >= settings_.point_limit) break;
-        points_[count_++] = point;
-    }
+    for (std::size_t k = 0; k < upper.size() && count_ < settings_.point_limit; ++k) points_[count_++] = upper[k];
     return true;
 }
 
