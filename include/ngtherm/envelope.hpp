@@ -60,6 +60,10 @@ struct EnvelopeOptions {
 struct EnvelopePoint {
     double T = 0.0, p = 0.0;  // K, MPa
     EnvelopePointType type = EnvelopePointType::ordinary;
+    // A crossing of the caller's state where the feed splits otherwise (into
+    // two liquids, say): a saturation point of a metastable feed. Its value
+    // is not among the saturation values.
+    bool metastable = false;
     Composition x{}, y{};  // liquid-like and vapour-like phase, mole fractions in model order
 };
 

@@ -50,6 +50,7 @@ EnvelopePoint public_point(const model::ActiveSet& set, const envelope::TracePoi
     point.T = t.T;
     point.p = t.p;
     point.type = t.type;
+    point.metastable = t.metastable;
     for (int i = 0; i < set.n; ++i) {
         point.x[set.id[i]] = t.x[i];
         point.y[set.id[i]] = t.y[i];

@@ -4,6 +4,12 @@
 #include <cmath>
 
 namespace ngtherm::envelope {
+namespace {
+
+// Two densities of a phase are one root where they differ by this fraction at most.
+constexpr double kSameRoot = 1e-9;
+
+}  // namespace
 
 void EnvelopeEquations::reset(const model::ActiveSet& set, const double* z, double beta) {
     set_ = &set;
@@ -120,6 +126,21 @@ bool EnvelopeEquations::startup_pass(LuVector& X, double max_lnT_step) {
     X[lnT_index()] += delta;
     for (int i = 0; i < n_; ++i) X[i] -= F[i] + G[i] * delta;
     return true;
+}
+
+bool EnvelopeEquations::feed_on_stable_root(const LuVector& X) const {
+    if (beta_ != 0.0 && beta_ != 1.0) return true;
+    const Phase& feed = beta_ == 1.0 ? vapour_ : liquid_;
+    const double T = std::exp(X[lnT_index()]);
+    const double p = std::exp(X[lnp_index()]);
+    model::CompositionState comp;
+    model::prepare_composition(*set_, z_.data(), comp);
+    model::ResidualProperties rec;
+    constexpr model::MixRequest kDensityOnly{};
+    const model::MixResult chosen = model::mixstate(*set_, comp, kDensityOnly, feed.next, T, p, nullptr, rec);
+    const model::MixResult stable =
+        model::mixstate(*set_, comp, kDensityOnly, model::RootPreference::stable, T, p, nullptr, rec);
+    return !chosen.ok() || !stable.ok() || std::abs(chosen.rho - stable.rho) <= kSameRoot * stable.rho;
 }
 
 }  // namespace ngtherm::envelope

@@ -65,6 +65,13 @@ public:
     // balance and the ln K from the fugacity equations (evaluates first).
     bool startup_pass(LuVector& X, double max_lnT_step);
 
+    // Whether the feed's phase (y on a dew line, x on a bubble line) lies on
+    // its stable density root at X; always true on lines of 0 < beta < 1. A
+    // feed on its other root is no point of the phase boundary: the line has
+    // run past a corner of the boundary (where another incipient phase takes
+    // over) into a metastable continuation.
+    bool feed_on_stable_root(const LuVector& X) const;
+
     long evaluations() const { return evaluations_; }
 
     // Positions of ln T and ln p among the unknowns, after the n ln K_i.

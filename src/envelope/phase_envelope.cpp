@@ -83,6 +83,7 @@ void Crossings::add(double v) {
 CharacteristicPoints characteristic_points(std::span<const TracePoint> points) {
     CharacteristicPoints out;
     for (const TracePoint& point : points) {
+        if (point.metastable) continue;  // no saturation value of the feed as it is
         switch (point.type) {
             case EnvelopePointType::critical:
                 out.critical_found = true;

@@ -31,8 +31,10 @@ constexpr int kMaxStepReductions = 64;
 // The critical-region rule approaches ln K = 0 by this factor at a time.
 constexpr double kCriticalApproach = 3.0;
 // Start pressures of the main line above a loop, as multiples of the loop's
-// highest pressure.
-constexpr std::array<double, 3> kUpperStartFactors{4.0, 16.0, 64.0};
+// highest pressure, in the order tried (a piece that ends at a corner may
+// reach so high that four times its top lies above the dew points a start
+// finds).
+constexpr std::array<double, 4> kUpperStartFactors{4.0, 2.0, 16.0, 64.0};
 // Roundings of ln p_max or ln T_min towards the inside of the window.
 constexpr int kInwardRoundings = 4;
 // The line has returned below the minimum pressure by more than this, MPa.
@@ -41,6 +43,13 @@ constexpr double kBelowMinPressure = 1e-4;
 // their interval) are one fold of the line: there the density root of the
 // incipient phase ends (its spinodal), and what follows is no saturation line.
 constexpr double kFoldTolerance = 1e-6;
+// Regula falsi steps for the corner where a piece below it meets the main
+// line, and the difference of their ln T there.
+constexpr int kCornerIterations = 40;
+constexpr double kCornerTolerance = 1e-12;
+// The feed's split at a crossing differs from the line's vapour fraction by
+// more than this (far beyond the rounding of the point): it splits otherwise.
+constexpr double kOtherSplit = 1e-4;
 
 }  // namespace
 
@@ -68,6 +77,7 @@ EnvelopeOutcome EnvelopeTracer::trace(const model::ActiveSet& set, const double*
     EnvelopeOutcome outcome = follow(settings_.p_min, 1.0);
     if (closes_on_itself(outcome)) outcome = trace_upper_piece(outcome);
     label_extrema();
+    mark_metastable_crossings();
     return outcome;
 }
 
@@ -78,6 +88,7 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
     iterations_ = 0;
     landed_ = {};
     folded_ = false;
+    left_boundary_ = false;
     step_ = direction * settings_.initial_step;
     max_step_ = std::min(1.0, settings_.tuning.max_step_cap);
     equations_.restore({});  // root preferences: liquid for x, vapour for y
@@ -93,10 +104,12 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
 
 // A line that returns to the minimum pressure without a critical point has
 // closed on itself: at its start it met a small loop of the dew line, while
-// the main line lies at higher pressures.
+// the main line lies at higher pressures. So has a line that runs past a
+// corner of the boundary before its critical point: the main line goes on
+// from the corner with another incipient phase.
 bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
     if (outcome != EnvelopeOutcome::left_window || count_ == 0) return false;
-    if (!folded_ && (landed_.var != lnp_index() || landed_.upper)) return false;
+    if (!folded_ && !left_boundary_ && (landed_.var != lnp_index() || landed_.upper)) return false;
     for (int k = 0; k < count_; ++k) {
         if (points_[k].type == EnvelopePointType::critical) return false;
     }
@@ -105,9 +118,11 @@ bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
 
 // The main line from a converged saturation point above the loop: first down
 // to the minimum pressure (stored reversed), then up over the critical region
-// and back. It replaces the loop when it is found.
+// and back. It replaces the loop when it is found; a piece that ended at a
+// corner is joined to it there instead.
 EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) {
     const int loop = count_;
+    const bool corner = left_boundary_;
     double loop_top = 0.0;
     for (int k = 0; k < loop; ++k) loop_top = std::max(loop_top, points_[k].p);
     for (const double factor : kUpperStartFactors) {
@@ -119,6 +134,7 @@ EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) 
         --count_;  // the start point comes again as the first point of the way up
         const EnvelopeOutcome outcome = follow(p_start, 1.0);
         if (outcome == EnvelopeOutcome::failed) continue;
+        if (corner && join_at_corner(loop)) return count_ < settings_.point_limit ? outcome : EnvelopeOutcome::point_limit;
         std::move(points_.begin() + loop, points_.begin() + count_, points_.begin());
         count_ -= loop;
         return outcome;
@@ -127,8 +143,127 @@ EnvelopeOutcome EnvelopeTracer::trace_upper_piece(EnvelopeOutcome loop_outcome) 
     return loop_outcome;
 }
 
+// Joins the piece below a corner (points before `loop`) to the main line
+// after it, which runs on below the corner as a metastable continuation of
+// its own: at each pressure the boundary is the hotter of the two, so the
+// lower piece is kept up to the corner, where the two have one temperature,
+// and the main line from there. The corner is a three-phase point: the feed
+// with both incipient phases; it is stored once for each. False when the
+// pieces do not cross.
+bool EnvelopeTracer::join_at_corner(int loop) {
+    const auto lower_T = [&](double p) {  // the lower piece at p, by ln p; NaN above it
+        for (int k = 1; k < loop; ++k) {
+            const TracePoint &a = points_[k - 1], &b = points_[k];
+            if ((a.p - p) * (b.p - p) > 0.0) continue;
+            const double w = std::log(p / a.p) / std::log(b.p / a.p);
+            return a.T + w * (b.T - a.T);
+        }
+        return std::numeric_limits<double>::quiet_NaN();
+    };
+    double lower_top = 0.0;
+    for (int k = 0; k < loop; ++k) lower_top = std::max(lower_top, points_[k].p);
+    int first = loop;
+    while (first < count_ && points_[first].p <= lower_top && !(points_[first].T > lower_T(points_[first].p))) ++first;
+    if (first == loop || first == count_) return false;
+    std::array<LuVector, 2> corner{};  // on the lower piece, on the main line
+    const bool converged = converge_corner(loop, first, corner);
+    const double p_cut = converged ? std::exp(corner[0][lnp_index()]) : points_[first - 1].p;
+    int kept = 0;
+    while (kept < loop && points_[kept].p < p_cut) ++kept;
+    const std::vector<TracePoint> upper(points_.begin() + first, points_.begin() + count_);
+    count_ = kept;
+    // A full store ends the line here (the caller reports the point limit).
+    if (converged && !(store(corner[0], EnvelopePointType::ordinary) && store(corner[1], EnvelopePointType::ordinary))) {
+        return true;
+    }
+    for (std::size_t k = 0; k < upper.size() && count_ < settings_.point_limit; ++k) points_[count_++] = upper[k];
+    return true;
+}
+
+// The point of the stored piece [from, to) at ln p = v, converged from the
+// interpolation between its points around v, or from the extrapolation of
+// its two highest points (a piece below a corner may end just short of it).
+bool EnvelopeTracer::piece_at(int from, int to, double v, LuVector& X) {
+    int segment = -1, top = -1;
+    for (int k = from + 1; k < to; ++k) {
+        if (top < 0 || points_[k].p > points_[top].p) top = k;
+        if ((std::log(points_[k - 1].p) - v) * (std::log(points_[k].p) - v) <= 0.0) {
+            segment = k;
+            break;
+        }
+    }
+    if (segment < 0 && top >= 0 && v > std::log(points_[top].p)) segment = top;
+    if (segment < 0) return false;
+    const TracePoint &a = points_[segment - 1], &b = points_[segment];
+    const double la = std::log(a.p), lb = std::log(b.p);
+    if (la == lb) return false;
+    const double w = (v - la) / (lb - la);
+    for (int i = 0; i < n_; ++i) X[i] = a.lnK[i] + w * (b.lnK[i] - a.lnK[i]);
+    X[lnT_index()] = std::log(a.T) + w * (std::log(b.T) - std::log(a.T));
+    X[lnp_index()] = v;
+    return pin(Anchor{X, v, 0, {}}, lnp_index(), v, X);
+}
+
+// The corner between the main line's points first - 1 (colder than the lower
+// piece) and first (hotter, or above it): regula falsi (Illinois) in ln p on
+// the difference of ln T of the two pieces, each a converged point.
+bool EnvelopeTracer::converge_corner(int loop, int first, std::array<LuVector, 2>& corner) {
+    const auto difference = [&](double v, double& g) {
+        if (!piece_at(0, loop, v, corner[0]) || !piece_at(loop, count_, v, corner[1])) return false;
+        g = corner[1][lnT_index()] - corner[0][lnT_index()];
+        return true;
+    };
+    double a = std::log(points_[first - 1].p), b = std::log(points_[first].p), ga = 0.0, gb = 0.0;
+    if (!difference(a, ga) || !difference(b, gb) || (ga < 0.0) == (gb < 0.0)) return false;
+    int side = 0;  // the end moved last: -1 a, +1 b
+    for (int it = 0; it < kCornerIterations; ++it) {
+        const double v = b - gb * (b - a) / (gb - ga);
+        double g = 0.0;
+        if (!difference(v, g)) return false;
+        if (std::abs(g) <= kCornerTolerance) return true;
+        if ((g < 0.0) == (ga < 0.0)) {
+            a = v;
+            ga = g;
+            if (side == -1) gb *= 0.5;
+            side = -1;
+        } else {
+            b = v;
+            gb = g;
+            if (side == 1) ga *= 0.5;
+            side = 1;
+        }
+    }
+    return false;
+}
+
+// A crossing of the caller's temperature or pressure is a point of the
+// boundary between one and two phases only where the feed itself is one
+// phase (on a dew or bubble line) or splits with the line's vapour fraction.
+// Where it splits otherwise, as into two liquids on the bubble side of some
+// sour and CO2-rich gases, the crossing is a saturation point of a metastable
+// feed. A failed split gives no verdict.
+void EnvelopeTracer::mark_metastable_crossings() {
+    const double beta = settings_.beta;
+    for (int k = 0; k < count_; ++k) {
+        TracePoint& point = points_[k];
+        point.metastable = false;
+        if (point.type != EnvelopePointType::caller_temperature && point.type != EnvelopePointType::caller_pressure) {
+            continue;
+        }
+        const equilibrium::EquilibriumResult& r = equilibrium::tpequil(solver_, *set_, point.T, point.p, z_.data());
+        if (r.error != equilibrium::EquilibriumError::none) continue;
+        point.metastable = beta == 0.0 || beta == 1.0 ? std::min(r.beta, r.one_minus_beta) > kOtherSplit
+                                                      : std::abs(r.beta - beta) > kOtherSplit;
+    }
+}
+
 // Everything after a point has converged; true when the trace ends here.
 bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
+    if (count_ > piece_start_ && !equations_.feed_on_stable_root(X_)) {
+        left_boundary_ = true;  // past a corner: nothing of this interval is stored
+        end = EnvelopeOutcome::left_window;
+        return true;
+    }
     sens_ = LuVector{};
     sens_[m_ - 1] = 1.0;
     lu_solve(lu_, sens_);

@@ -16,6 +16,7 @@
 // extrapolation in the fixed variable.
 #pragma once
 
+#include <array>
 #include <span>
 #include <utility>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "envelope/envelope_equations.hpp"
 #include "envelope/special_points.hpp"
 #include "envelope/tracer_types.hpp"
+#include "equilibrium/tpequil.hpp"
 #include "model/mixstate.hpp"
 #include "numerics/cubic.hpp"
 #include "numerics/lu.hpp"
@@ -72,6 +74,9 @@ private:
     EnvelopeOutcome follow(double p_start, double direction);
     bool closes_on_itself(EnvelopeOutcome outcome) const;
     EnvelopeOutcome trace_upper_piece(EnvelopeOutcome loop_outcome);
+    bool join_at_corner(int loop);
+    bool piece_at(int from, int to, double v, LuVector& X);
+    bool converge_corner(int loop, int first, std::array<LuVector, 2>& corner);
     void begin(const model::ActiveSet& set, const double* z, const TraceSettings& settings);
     bool wilson_start(double p);
     bool startup_passes();
@@ -80,6 +85,7 @@ private:
     // iteration_cap 0: the tuning's Newton iterations.
     Convergence converge_point(bool first, int iteration_cap = 0);
     Convergence newton_iteration(bool first, int iteration_cap);
+    bool on_trivial_solution() const;
     bool accept_point(EnvelopeOutcome& end);
     void fit_interval();
     bool store_special_points();
@@ -109,6 +115,7 @@ private:
     bool refine_critical(const Anchor& anchor, const SpecialPoint& sp, double u, LuVector& X);
     bool pin(const Anchor& anchor, int variable, double value, LuVector& X);
     void label_extrema();
+    void mark_metastable_crossings();
     void choose_fixed_variable();
     void adapt_step();
     void predict();
@@ -146,9 +153,11 @@ private:
     int iterations_ = 0;  // Newton iterations of the last point
     Limit landed_;  // the limit the last point has been converged on (var -1: none)
     bool folded_ = false;  // the line has folded where a density root ends
+    bool left_boundary_ = false;  // the line has run past a corner of the boundary
     std::vector<TracePoint> points_;
     int count_ = 0;
     int piece_start_ = 0;  // the first point of the piece being traced
+    equilibrium::EquilibriumSolver solver_;  // the feed's own split at the caller's crossings
 };
 
 }  // namespace ngtherm::envelope

@@ -28,6 +28,12 @@ constexpr double kFirstPointMaxMeasure = 10.0;
 constexpr int kFirstPointAttempts = 4;
 // A later point's first measure must be below this to count as decreasing.
 constexpr double kFirstMeasureReference = 1.0;
+// A converged point whose largest |ln K_i| is below this has its two phases
+// alike: Newton's method has fallen onto the trivial solution, which holds
+// at every T and p, and not onto the line (whose points stay well away from
+// ln K = 0: the critical region is crossed by a jump and the critical point
+// interpolated from points at |ln K| of 1e-2 and more).
+constexpr double kTrivialLnK = 1e-3;
 
 struct WilsonSums {
     double S0 = 0.0, S1 = 0.0, S2 = 0.0;
@@ -98,10 +104,18 @@ EnvelopeTracer::Convergence EnvelopeTracer::converge_point(bool first, int itera
     // spinodal, say); its flags must not steer the retry with a smaller step.
     const EnvelopeEquations::RootState roots = equations_.root_state();
     equations_.update_root_preferences();
-    const Convergence result =
+    Convergence result =
         newton_iteration(first, iteration_cap > 0 ? iteration_cap : settings_.tuning.max_newton_iterations);
+    if (result == Convergence::converged && on_trivial_solution()) result = Convergence::abandoned;
     if (result == Convergence::abandoned) equations_.restore(roots);
     return result;
+}
+
+bool EnvelopeTracer::on_trivial_solution() const {
+    for (int i = 0; i < n_; ++i) {
+        if (std::abs(X_[i]) >= kTrivialLnK) return false;
+    }
+    return true;
 }
 
 EnvelopeTracer::Convergence EnvelopeTracer::newton_iteration(bool first, int iteration_cap) {

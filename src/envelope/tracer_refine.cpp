@@ -175,7 +175,12 @@ bool EnvelopeTracer::refine_critical(const Anchor& anchor, const SpecialPoint& s
         if (t[0] < lo - kCriticalReach * std::abs(u) || t[3] > hi + kCriticalReach * std::abs(u)) break;
         std::array<LinePoint, 4> P;
         bool solved = true;
-        for (int j = 0; j < 4 && solved; ++j) solved = solve_at(anchor, t[j], P[j]);
+        for (int j = 0; j < 4 && solved; ++j) {
+            // Where the cubics are too rough a start, continue from the nearer end of the interval.
+            const bool nearer_base = std::abs(t[j] - u) < std::abs(t[j]);
+            const LinePoint end = nearer_base ? LinePoint{base_, base_sens_} : LinePoint{anchor.X, sens_};
+            solved = solve_at(anchor, t[j], P[j]) || solve_from(anchor, end, nearer_base ? u : 0.0, t[j], P[j], 0);
+        }
         if (!solved || (P[1].X[k] < 0.0) == (P[2].X[k] < 0.0)) continue;
         const auto at = [&](int var, double s) {  // Lagrange cubic through the four values
             double sum = 0.0;

@@ -48,6 +48,10 @@ struct TraceSettings {
 struct TracePoint {
     double T = 0.0, p = 0.0;  // K, MPa
     EnvelopePointType type = EnvelopePointType::ordinary;
+    // A crossing of the caller's state where the feed splits otherwise (into
+    // two liquids, say): a saturation point of a metastable feed, on no
+    // boundary between one and two phases.
+    bool metastable = false;
     model::Vector x{}, y{}, lnK{};  // liquid-like, vapour-like, ln(y_i / x_i)
 };
 

@@ -42,7 +42,7 @@ constexpr double kExtremumTolerance = 1e-8;
 // Agreement of the cricondentherm, cricondenbar and critical point between initial steps.
 constexpr double kStepAgreement = 1e-3;  // K or MPa
 constexpr std::array<double, 3> kInitialSteps{0.02, 0.1, 1.0};
-constexpr double kCriticalTolerance_T = 0.5, kCriticalTolerance_p = 0.05;  // K, MPa: dew and bubble lines meet
+constexpr double kCriticalTolerance_T = 1e-3, kCriticalTolerance_p = 1e-4;  // K, MPa: dew and bubble lines meet
 // The caller's state, and the distance of the flashes from a crossing.
 constexpr double kCallerT = 250.0;  // K
 constexpr double kCallerP = 3.0;    // MPa: every returning gas crosses it twice
@@ -205,7 +205,10 @@ std::optional<double> highest(const std::vector<TracePoint>& line, EnvelopePoint
 
 // Natural gases from lean to rich whose dew and bubble lines both return to the
 // minimum pressure, then CO2-rich gases, methane-nitrogen, hydrogen blends and a
-// gas with helium, whose lines leave the window or fold.
+// gas with helium, whose lines leave the window or fold, and the dry gas, whose
+// dew line turns at a corner near 0.2 MPa where a methane-rich incipient liquid
+// takes over from a CO2- and ethane-rich one (its bubble line runs on past the
+// corner as a metastable dew line and is not checked).
 struct EnvelopeGas {
     Gas gas;
     bool returns = true;
@@ -219,7 +222,7 @@ std::vector<EnvelopeGas> envelope_gases() {
                                            {"co2_90", {{"CO2", 90}, {"CH4", 5}, {"N2", 3}, {"H2S", 2}}},
                                            {"co2_80", {{"CH4", 15}, {"CO2", 80}, {"C2H6", 2}, {"N2", 3}}},
                                            test::methane_nitrogen(), test::hydrogen_blend(), test::hydrogen_blend_10(),
-                                           test::hydrogen_rich(), test::helium_gas()}) {
+                                           test::hydrogen_rich(), test::helium_gas(), test::dry_gas()}) {
         all.push_back({gas, false});
     }
     return all;
@@ -283,6 +286,12 @@ TEST_P(EnvelopeLines, EveryPointIsAnEquilibriumExtremaAndCrossingsLieWhereTheySh
         ASSERT_EQ(at_p.size(), 2u) << "dew branch and, past the critical point, bubble branch";
         EXPECT_GT(at_p[0].T, at_p[1].T);
         EXPECT_EQ(flash_beta(at_p[0].T + kFlashOffset, kCallerP), 1.0);
+        // The bubble-branch crossing is a boundary of the feed's two-phase
+        // region, or (sour_15 at 182.33 K) a saturation point of a feed that
+        // splits into two liquids there, on both sides of it.
+        const bool two_both = two_phase(at_p[1].T - kFlashOffset, kCallerP) && two_phase(at_p[1].T + kFlashOffset, kCallerP);
+        EXPECT_EQ(at_p[1].metastable, two_both) << at_p[1].T;
+        EXPECT_TRUE(two_both || !two_phase(at_p[1].T - kFlashOffset, kCallerP)) << at_p[1].T;
     }
     if (!returns) return;
     EXPECT_NEAR(critical_points[1].T, critical_points[0].T, kCriticalTolerance_T);
@@ -368,8 +377,10 @@ INSTANTIATE_TEST_SUITE_P(Gases, ReferenceSaturation,
 // ---- early ends -------------------------------------------------------------
 
 // Small steps run into the point limit; points abandoned at their first
-// iteration shrink the step to nothing; a first point without iterations, or a
-// pure fluid, gives no line; a higher minimum temperature cuts the line short.
+// iteration shrink the step to nothing; a first point without iterations, a
+// pure fluid, or a start where Newton's method falls onto the trivial solution
+// (methane-decane's bubble line from 30 MPa, all |ln K| about 1e-4) gives no
+// line; a higher minimum temperature cuts the line short.
 TEST(TraceOutcome, EachEarlyEndHasItsOutcomeAndPoints) {
     const Feed feed(test::rich_gas_7());
     EnvelopeTracer tracer;
@@ -386,7 +397,11 @@ TEST(TraceOutcome, EachEarlyEndHasItsOutcomeAndPoints) {
     s = settings(1.0);
     s.tuning.max_newton_iterations = 0;
     const Feed methane(Gas{"methane", {{"CH4", 100}}});
-    for (auto [f, st] : {std::pair{&feed, s}, {&methane, settings(1.0)}}) {
+    const Feed decane(test::methane_decane());
+    TraceSettings high = settings(0.0);
+    high.p_min = 30.0;
+    high.p_max = 40.0;
+    for (auto [f, st] : {std::pair{&feed, s}, {&methane, settings(1.0)}, {&decane, high}}) {
         EXPECT_EQ(tracer.trace(f->set, f->x.data(), st), EnvelopeOutcome::failed);
         EXPECT_EQ(tracer.count(), 0);
     }
@@ -481,6 +496,24 @@ TEST(LineCompleteness, TheMainLineAboveALowPressureLoopIsTraced) {
     EXPECT_EQ(properties::flash_tp(solver, gas.fractions(), dew[0].T + kFlashOffset, dew[0].p).beta, 1.0);
     EXPECT_NEAR(t.points.front().p, s.p_min, 1e-12) << "the line starts on the minimum pressure";
     EXPECT_NEAR(t.points.back().p, s.p_min, 1e-12 * s.p_min) << "and returns to it";
+}
+
+// The dry gas's dew line from 0.1 MPa has a CO2- and ethane-rich incipient
+// liquid; at 138.97 K and 0.3724 MPa a methane-rich one takes over (a
+// three-phase point), and the first line runs on as a metastable one. The
+// line is joined at that corner, stored once with each liquid, at every step.
+TEST(LineCompleteness, ALineThatRunsPastACornerIsJoinedToTheMainLineThere) {
+    const Feed feed(test::dry_gas());
+    for (const double step : kInitialSteps) {
+        const std::vector<TracePoint> points = line(feed, step);
+        const auto corner = std::adjacent_find(points.begin(), points.end(), [](const TracePoint& a, const TracePoint& b) {
+            return a.p < 1.0 && a.p == b.p && std::abs(a.T - b.T) < 1e-9;
+        });
+        ASSERT_NE(corner, points.end()) << step;
+        EXPECT_NEAR(corner->T, 138.9695, 1e-4) << step;
+        EXPECT_GT(corner->lnK[0] - (corner + 1)->lnK[0], 1.0) << "two incipient liquids";
+        for (const TracePoint& q : {*corner, *(corner + 1)}) EXPECT_LE(equilibrium_residual(feed, q), kResidualTolerance);
+    }
 }
 
 // The line of this gas turns at 298.7 K and 8.2 MPa; the reported values are
