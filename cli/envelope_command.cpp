@@ -101,6 +101,7 @@ std::vector<EnvelopePoint> distinct_points(const std::vector<EnvelopePoint>& poi
 std::string outcome_name(EnvelopeOutcome o) {
     switch (o) {
         case EnvelopeOutcome::left_window: return "complete";
+        case EnvelopeOutcome::folded: return "folded";
         case EnvelopeOutcome::step_too_small: return "step_too_small";
         case EnvelopeOutcome::point_limit: return "point_limit";
         case EnvelopeOutcome::failed: break;
@@ -114,6 +115,7 @@ std::string incomplete_words(EnvelopeOutcome o) {
         case EnvelopeOutcome::step_too_small: return "the trace did not complete: its steps kept failing";
         case EnvelopeOutcome::point_limit: return "the trace did not complete: the 200-point limit was reached";
         case EnvelopeOutcome::left_window:
+        case EnvelopeOutcome::folded:
         case EnvelopeOutcome::failed: break;
     }
     return "";

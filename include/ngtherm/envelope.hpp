@@ -40,6 +40,7 @@ enum class EnvelopeOutcome : int {
     step_too_small = 1,  // steps kept failing until the step became negligible; the points found so far
     failed = 2,          // no start point, or the first point did not converge: no envelope (see Envelope::code)
     point_limit = 3,     // the point store (200 points) is full
+    folded = 4,          // the line turned back on itself; it is complete up to the fold
 };
 
 struct EnvelopeOptions {

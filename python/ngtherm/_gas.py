@@ -36,7 +36,7 @@ _EXTERNAL_ORDER = np.array(_core.external_order())
 _ROOTS = {"liquid": 0, "vapour": 1, "vapor": 1, "stable": 2}
 _PHASE_SELECTORS = {"overall": 0, "liquid": 1, "vapour": 2, "vapor": 2}
 _PHASE_NAMES = np.array(["liquid-like", "vapour-like", ""])
-_OUTCOMES = ("left_window", "step_too_small", "failed", "point_limit")
+_OUTCOMES = ("left_window", "step_too_small", "failed", "point_limit", "folded")
 _POINT_KINDS = (
     "ordinary",
     "critical",

@@ -209,6 +209,9 @@ TraceSettings tabulated(const SaturationRequest& request) {
     return settings;
 }
 
+// A line that ended on a limit of the window or at its fold is complete.
+bool complete_line(EnvelopeOutcome o) { return o == EnvelopeOutcome::left_window || o == EnvelopeOutcome::folded; }
+
 // A start at a very low pressure can lie where no density is found (a bubble
 // point below the triple points), and a line started there can end early
 // where one started higher goes round: the line is started again higher,
@@ -221,13 +224,13 @@ EnvelopeOutcome trace_line(EnvelopeTracer& tracer, const model::ActiveSet& set, 
     const double p_below = request.target == SaturationTarget::temperatures_at_pressure ? request.value
                                                                                          : settings.p_max;
     for (const double p_start : kRetryMinPressures) {
-        if (traced == EnvelopeOutcome::left_window) return traced;
+        if (complete_line(traced)) return traced;
         if (p_start <= settings.p_min || p_start >= p_below) continue;
         settings.p_min = p_start;
         traced = tracer.trace(set, z, settings);
         if (first_found == 0.0 && traced != EnvelopeOutcome::failed) first_found = p_start;
     }
-    if (traced == EnvelopeOutcome::left_window || first_found == 0.0 || first_found == settings.p_min) return traced;
+    if (complete_line(traced) || first_found == 0.0 || first_found == settings.p_min) return traced;
     settings.p_min = first_found;
     return tracer.trace(set, z, settings);
 }
@@ -368,7 +371,7 @@ SaturationOutcome saturation_points(EnvelopeTracer& tracer, const model::ActiveS
     SaturationStatus dropped = SaturationStatus::no_point;  // of the last spurious point
     for (const Traced& t : lines) {
         traced = traced || t.outcome != EnvelopeOutcome::failed;
-        complete = complete || t.outcome == EnvelopeOutcome::left_window;
+        complete = complete || complete_line(t.outcome);
         for (const SaturationSolution& s : t.points) {
             if (spurious(s.status)) dropped = s.status;
         }

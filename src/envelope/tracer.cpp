@@ -108,7 +108,8 @@ EnvelopeOutcome EnvelopeTracer::follow(double p_start, double direction) {
 // corner of the boundary before its critical point: the main line goes on
 // from the corner with another incipient phase.
 bool EnvelopeTracer::closes_on_itself(EnvelopeOutcome outcome) const {
-    if (outcome != EnvelopeOutcome::left_window || count_ == 0) return false;
+    const bool ended = outcome == EnvelopeOutcome::left_window || outcome == EnvelopeOutcome::folded;
+    if (!ended || count_ == 0) return false;
     if (!folded_ && !left_boundary_ && (landed_.var != lnp_index() || landed_.upper)) return false;
     for (int k = 0; k < count_; ++k) {
         if (points_[k].type == EnvelopePointType::critical) return false;
@@ -273,7 +274,7 @@ bool EnvelopeTracer::accept_point(EnvelopeOutcome& end) {
         return true;
     }
     if (folded_) {  // the line ends on the last point before the fold
-        end = EnvelopeOutcome::left_window;
+        end = EnvelopeOutcome::folded;
         return true;
     }
     double largest_lnK = 0.0;
