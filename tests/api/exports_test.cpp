@@ -118,11 +118,11 @@ TEST(PropertyExports, AFailureGivesItsCodeAndSentinelInEverySlotOfTheFlashToo) {
             if (e.shape == Shape::PHASE || (e.shape == Shape::FLASH && code == 194)) continue;
             const Outcome o = call(e, in);
             for (std::int16_t status : o.status) EXPECT_EQ(status, code) << e.name;
-            // The flash's beta, liquid fraction and liquid content.
-            for (int k = 0; k < (e.is_property() ? static_cast<int>(o.out.size()) : 3); ++k) {
+            // The flash's beta, liquid fraction and liquid content, then its two compositions in mol-%.
+            for (int k = 0; k < static_cast<int>(o.out.size()); ++k) {
                 const bool K = e.is_property() && (e.shape == Shape::PROPERTY ? e.slot : k) == kSlotK;
                 if (K && code != 192) continue;
-                EXPECT_EQ(o.out[k], K ? 1.0 : sentinel) << e.name << " " << k << " " << code;
+                EXPECT_EQ(o.out[k], K ? 1.0 : e.is_property() || k < 3 ? sentinel : 100.0 * sentinel) << e.name << " " << k << " " << code;
             }
         }
     }
