@@ -58,15 +58,11 @@ const NamedRoutine kRoutines[] = {
 
 struct GasState { std::string name; Composition x; double T, p; };
 
-// Gas, dense gas, pure fluid gas, liquid-like pure fluid, and the split of the rich gas last.
+// A gas, a liquid-like pure fluid, and the split of the rich gas last; the
+// values themselves are tested against reference values in single_phase_state_test.cpp.
 std::vector<GasState> states() {
-    const Composition natural = test::pipeline_gas().fractions();
-    return {{"natural gas 300 K 5 MPa", natural, 300.0, 5.0},
-            {"natural gas 250 K 30 MPa", natural, 250.0, 30.0},
-            {"published mixture 400 K 50 MPa", test::published_mixture().fractions(), 400.0, 50.0},
-            {"methane 300 K 1 MPa", test::Gas{"", {{"CH4", 100}}}.fractions(), 300.0, 1.0},
+    return {{"natural gas 300 K 5 MPa", test::pipeline_gas().fractions(), 300.0, 5.0},
             {"propane liquid 250 K 2 MPa", test::Gas{"", {{"C3H8", 100}}}.fractions(), 250.0, 2.0},
-            {"rich gas 320 K 4 MPa", test::rich_gas_7().fractions(), 320.0, 4.0},
             {"rich gas split 240 K 4 MPa", test::rich_gas_7().fractions(), 240.0, 4.0}};
 }
 
