@@ -64,9 +64,7 @@ TEST(GasParsing, RejectsBadCompositionsWithOneLineNamingTheArgument) {
         {"CH4=99.9", "--gas", "--gas: mole percentages sum to 99.9, not 100"},
         {"CH4=101,N2=-1", "--gas", bad_percent + "'101'"}, {"CH4=100.00005", "--gas", bad_percent + "'100.00005'"},
         {"CH4=99.9999", "--gas", "--gas: mole percentages sum to 99.9999, not 100"},
-        {"CH4=nan", "--gas", bad_percent + "'nan'"}, {"CH4=inf", "--gas", bad_percent + "'inf'"},
-        {"CH4=1e999", "--gas", bad_percent + "'1e999'"}, {"CH4=90%,N2=10", "--gas", bad_percent + "'90%'"},
-        {"CH4=0x64", "--gas", bad_percent + "'0x64'"},
+        {"CH4=nan", "--gas", bad_percent + "'nan'"},  // the numbers read_number refuses: NumberParsing
         {"CH4", "--gas", "--gas: expected COMPONENT=PERCENT, got 'CH4'"},
         {"CH4=90,,N2=10", "--gas", "--gas: empty entry in "}, {"CH4=100,", "--gas", "--gas: empty entry in "},
         {"   ", "--gas", "--gas: empty composition"},
