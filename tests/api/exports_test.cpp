@@ -122,7 +122,8 @@ TEST(PropertyExports, AFailureGivesItsCodeAndSentinelInEverySlotOfTheFlashToo) {
             for (int k = 0; k < static_cast<int>(o.out.size()); ++k) {
                 const bool K = e.is_property() && (e.shape == Shape::PROPERTY ? e.slot : k) == kSlotK;
                 if (K && code != 192) continue;
-                EXPECT_EQ(o.out[k], K ? 1.0 : e.is_property() || k < 3 ? sentinel : 100.0 * sentinel) << e.name << " " << k << " " << code;
+                const double in_percent = e.is_property() || k < 3 ? sentinel : 100.0 * sentinel;
+                EXPECT_EQ(o.out[k], K ? 1.0 : in_percent) << e.name << " " << k << " " << code;
             }
         }
     }
