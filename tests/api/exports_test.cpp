@@ -167,6 +167,19 @@ TEST(PropertyExports, KIsTheRatioOfZAtTheStateAndAtTheSinglePrecisionReferenceSt
     EXPECT_EQ(call(k, at(7.5, 285.0)).out[0], Z / Zn);
     EXPECT_NE(call(z, at(0.101325, kTn)).out[0], Zn);
     for (std::int16_t selector : {0, 1, 2}) EXPECT_EQ(call(k, {.p = kPn, .T = kTn, .selector = selector}).out[0], 1.0);
+    // Half water splits at the reference state: each selector has its own Zn,
+    // whichever selector the thread asked for before.
+    const Call wet{.c = Gas{"wet", {{"CH4", 50}, {"H2O", 50}}}.external()};
+    const auto with = [&wet](std::int16_t selector, double p, double T) {
+        Call c = wet;
+        c.selector = selector, c.p = p, c.T = T;
+        return c;
+    };
+    ASSERT_NE(call(z, with(1, kPn, kTn)).out[0], call(z, with(2, kPn, kTn)).out[0]);
+    for (std::int16_t selector : {1, 2, 0, 2, 1}) {
+        const double Zn_sel = call(z, with(selector, kPn, kTn)).out[0], Z_sel = call(z, with(selector, 5.0, 300.0)).out[0];
+        EXPECT_EQ(call(k, with(selector, 5.0, 300.0)).out[0], Z_sel / Zn_sel) << selector;
+    }
     // Only the evaluation at (p, T) fails: its code shows, over a regular Zn.
     const Outcome failed = call(k, at(5e-10, 300.0));
     EXPECT_EQ(failed.status[0], 191);
