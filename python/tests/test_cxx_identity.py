@@ -2,10 +2,11 @@
 
 The C++ side is a separate program (reference.cpp) built by the C++ build, not
 by pip: it calls the C++ API one state at a time on one thread and prints every
-field exactly. This side calls the package over 2-D broadcast arrays on two
-workers and applies only the documented mapping (NaN for failed states, the
-C interface's mol-% as mole fractions in model order), written out here again
-from the header's order of the C interface rather than taken from the package.
+field exactly. This side calls the package over 2-D broadcast arrays on two or
+five workers (so no result depends on their number) and applies only the
+documented mapping (NaN for failed states, the C interface's mol-% as mole
+fractions in model order), written out here again from the header's order of
+the C interface rather than taken from the package.
 """
 
 import subprocess
@@ -45,8 +46,12 @@ def ask(program, lines):
     return [line.split()[1:] for line in out]
 
 
-def number(token):
-    return float.fromhex(token)
+def columns(rows, start, stop=None, parse=float.fromhex):
+    """Columns start:stop of the reference's rows, shaped as the grid; numbers are exact hex floats."""
+    return np.array([[parse(v) for v in r[start:stop]] for r in rows]).reshape(TT.shape + (-1,))
+
+
+PHASE_FIELDS = ("rho", "Z", "u", "h", "s", "cv", "cp", "w", "kappa", "jt")
 
 
 def points(kind, *extra):
@@ -79,24 +84,20 @@ def test_states_equal_the_cxx_single_phase_states(case):
     for root, code in (("liquid", 0), ("vapour", 1), ("stable", 2)):
         s = gas.state(T, P, root=root, workers=2)
         ref = run(points("state", code))
-        status = np.array([int(r[0]) for r in ref]).reshape(TT.shape)
-        side = np.array([int(r[1]) for r in ref]).reshape(TT.shape)
-        values = np.array([[number(v) for v in r[2:]] for r in ref]).reshape(TT.shape + (10,))
+        status, side, values = columns(ref, 0, 1, int)[..., 0], columns(ref, 1, 2, int)[..., 0], columns(ref, 2)
         no_root = np.isin(status, (ngtherm.StateStatus.NO_DENSITY, ngtherm.StateStatus.NO_SUCH_ROOT))
         values[no_root] = np.nan
         assert np.array_equal(s.status, status)
         assert np.array_equal(s.phase, np.where(no_root, -1, side))
-        for k, name in enumerate(("rho", "Z", "u", "h", "s", "cv", "cp", "w", "kappa", "jt")):
+        for k, name in enumerate(PHASE_FIELDS):
             assert_same(getattr(s, name), values[..., k])
 
 
 def test_equilibria_equal_the_cxx_equilibrium_states(case):
     gas, run = case
-    e = gas.equilibrium(T, P, workers=2)
+    e = gas.equilibrium(T, P, workers=5)  # unequal shares of the 144 states
     ref = run(points("equilibrium"))
-    failed = np.array([int(r[0]) != 0 for r in ref]).reshape(TT.shape)
-    phases = np.array([int(r[1]) for r in ref]).reshape(TT.shape)
-    values = np.array([[number(v) for v in r[2:]] for r in ref]).reshape(TT.shape + (-1,))
+    failed, phases, values = columns(ref, 0, 1, int)[..., 0] != 0, columns(ref, 1, 2, int)[..., 0], columns(ref, 2)
     values[failed] = np.nan
     assert np.array_equal(e.status, failed.astype(np.int8))
     assert np.array_equal(e.phases, np.where(failed, 0, phases))
@@ -104,7 +105,7 @@ def test_equilibria_equal_the_cxx_equilibrium_states(case):
     assert_same(e.x, values[..., 1:22])
     assert_same(e.y, values[..., 22:43])
     for i, phase in enumerate((e.liquid, e.vapour, e.overall)):
-        for k, name in enumerate(("rho", "Z", "u", "h", "s", "cv", "cp", "w", "kappa", "jt")):
+        for k, name in enumerate(PHASE_FIELDS):
             assert_same(getattr(phase, name), values[..., 43 + 10 * i + k])
     assert_same(e.liquid_molar_mass, values[..., 73])
     assert_same(e.vapour_molar_mass, values[..., 74])
@@ -115,8 +116,7 @@ def test_properties_equal_the_cxx_export_properties(case):
     for phase, selector in (("overall", 0), ("liquid", 1), ("vapour", 2)):
         r = gas.properties(T, P, phase=phase, range_set=1, workers=2)
         ref = run(points("properties", selector, 1))
-        values = np.array([[number(v) for v in row[:11]] for row in ref]).reshape(TT.shape + (11,))
-        status = np.array([[int(v) for v in row[11:]] for row in ref]).reshape(TT.shape + (11,))
+        values, status = columns(ref, 0, 11), columns(ref, 11, None, int)
         values[status > 0] = np.nan
         assert np.array_equal(r.status, status)
         for k, name in enumerate(("Z", "K", "rho", "u", "h", "s", "cv", "cp", "w", "kappa", "jt")):
@@ -127,8 +127,7 @@ def test_flash_equals_the_cxx_flash(case):
     gas, run = case
     f = gas.flash(T, P, workers=2)
     ref = run(points("flash", 0))
-    status = np.array([int(r[0]) for r in ref]).reshape(TT.shape)
-    values = np.array([[number(v) for v in r[1:]] for r in ref]).reshape(TT.shape + (-1,))
+    status, values = columns(ref, 0, 1, int)[..., 0], columns(ref, 1)
     values[status > 0] = np.nan
     assert np.array_equal(f.status, status)
     assert_same(f.beta, values[..., 0])

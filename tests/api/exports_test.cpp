@@ -118,11 +118,12 @@ TEST(PropertyExports, AFailureGivesItsCodeAndSentinelInEverySlotOfTheFlashToo) {
             if (e.shape == Shape::PHASE || (e.shape == Shape::FLASH && code == 194)) continue;
             const Outcome o = call(e, in);
             for (std::int16_t status : o.status) EXPECT_EQ(status, code) << e.name;
-            // The flash's beta, liquid fraction and liquid content.
-            for (int k = 0; k < (e.is_property() ? static_cast<int>(o.out.size()) : 3); ++k) {
+            // The flash's beta, liquid fraction and liquid content, then its two compositions in mol-%.
+            for (int k = 0; k < static_cast<int>(o.out.size()); ++k) {
                 const bool K = e.is_property() && (e.shape == Shape::PROPERTY ? e.slot : k) == kSlotK;
                 if (K && code != 192) continue;
-                EXPECT_EQ(o.out[k], K ? 1.0 : sentinel) << e.name << " " << k << " " << code;
+                const double in_percent = e.is_property() || k < 3 ? sentinel : 100.0 * sentinel;
+                EXPECT_EQ(o.out[k], K ? 1.0 : in_percent) << e.name << " " << k << " " << code;
             }
         }
     }
@@ -166,6 +167,19 @@ TEST(PropertyExports, KIsTheRatioOfZAtTheStateAndAtTheSinglePrecisionReferenceSt
     EXPECT_EQ(call(k, at(7.5, 285.0)).out[0], Z / Zn);
     EXPECT_NE(call(z, at(0.101325, kTn)).out[0], Zn);
     for (std::int16_t selector : {0, 1, 2}) EXPECT_EQ(call(k, {.p = kPn, .T = kTn, .selector = selector}).out[0], 1.0);
+    // Half water splits at the reference state: each selector has its own Zn,
+    // whichever selector the thread asked for before.
+    const Call wet{.c = Gas{"wet", {{"CH4", 50}, {"H2O", 50}}}.external()};
+    const auto with = [&wet](std::int16_t selector, double p, double T) {
+        Call c = wet;
+        c.selector = selector, c.p = p, c.T = T;
+        return c;
+    };
+    ASSERT_NE(call(z, with(1, kPn, kTn)).out[0], call(z, with(2, kPn, kTn)).out[0]);
+    for (std::int16_t selector : {1, 2, 0, 2, 1}) {
+        const double Zn_sel = call(z, with(selector, kPn, kTn)).out[0], Z_sel = call(z, with(selector, 5.0, 300.0)).out[0];
+        EXPECT_EQ(call(k, with(selector, 5.0, 300.0)).out[0], Z_sel / Zn_sel) << selector;
+    }
     // Only the evaluation at (p, T) fails: its code shows, over a regular Zn.
     const Outcome failed = call(k, at(5e-10, 300.0));
     EXPECT_EQ(failed.status[0], 191);

@@ -66,12 +66,10 @@ TEST(CommandLine, EverySubcommandAppliesTheSameLimitsExitStatusesAndInputEcho) {
     const std::vector<Case> cases{
         {kPipelineGas, "1", "5", {}, 2, "-T: 1 K is outside the limits of range set 0: temperature not above 60 K"},
         {kPipelineGas, "-213.15", "5", {"--T-unit", "C"}, 2, "-T: -213.15 C is outside the limits of range set 0"},
-        {kPipelineGas, "2001", "5", {}, 2, "-T: 2001 K is outside the limits"},
         {kPipelineGas, "300", "1001", {}, 2, "-p: 1001 MPa is outside the limits of range set 0: pressure"},
         {kPipelineGas, "249", "5", {"--range", "1"}, 2, "-T: 249 K is outside the limits of range set 1"},
         {kPipelineGas, "300", "800", {"--range", "2", "--p-unit", "bar"}, 2, "-p: 800 bar is outside the limits of range set 2"},
         {"CH4=40,C2H6=60", "300", "5", {"--range", "1"}, 2, "--gas: the composition is outside the limits of range set 1: methane"},
-        {"CH4=100.00005", "300", "5", {}, 2, "--gas: mole percent of CH4 must be a number from 0 to 100"},
         {kPipelineGas, "300", "5", {"--range", "3"}, 2, "--range: expected 0, 1 or 2, got '3'"},
         {kPipelineGas, "300", "5", {"--p-unit", "atm"}, 2, "--p-unit: expected MPa, bar, kPa or psia, got 'atm'"},
         {kPipelineGas, "300", "1e-20", {}, 1, "pressure 1e-20 MPa is below 1e-9 MPa"},

@@ -40,17 +40,14 @@ void expect_rejected(Parse parse, const std::string& message) {
     }
 }
 
+// Every spelling of every component is ComponentLookup's (tests/api/caller_input_test.cpp).
 TEST(GasParsing, AcceptsIdsNamesCaseAndSpacesGivingThePercentagesAsGiven) {
     using enum Component;
     const Composition natural_gas = percentages({{CH4, 90}, {C2H6, 5}, {N2, 3}, {CO2, 2}});
     const Composition butanes = percentages({{nC4, 25}, {iC4, 25}, {H2S, 50}});
     const std::vector<std::pair<std::string, Composition>> cases = {
-        {"CH4=90,C2H6=5,N2=3,CO2=2", natural_gas}, {"methane=90,ethane=5,nitrogen=3,carbon dioxide=2", natural_gas},
-        {" ch4 = 90 , c2h6=5,N2= 3 ,Co2=+2 ", natural_gas},
-        {"nC4=25,Isobutane=25,hydrogen sulphide=50", butanes}, {"n-butane=25,iC4=25,H2S=50", butanes},
-        {"He=0.5,Ar=0.5,H2=1,O2=1,CO=1,H2O=1,CH4=95",
-         percentages({{He, 0.5}, {Ar, 0.5}, {H2, 1}, {O2, 1}, {CO, 1}, {H2O, 1}, {CH4, 95}})},
-        {"CH4=1e2,N2=0", percentages({{CH4, 100}})}, {"CH4=99.99991", percentages({{CH4, 99.99991}})},
+        {"CH4=90,C2H6=5,N2=3,CO2=2", natural_gas}, {" ch4 = 90 , c2h6=5,N2= 3 ,Co2=+2 ", natural_gas},
+        {"nC4=25,Isobutane=25,hydrogen sulphide=50", butanes}, {"CH4=1e2,N2=0", percentages({{CH4, 100}})}, {"CH4=99.99991", percentages({{CH4, 99.99991}})},
         {"CH4=33.3,C2H6=33.3,C3H8=33.4", percentages({{CH4, 33.3}, {C2H6, 33.3}, {C3H8, 33.4}})},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(parse_gas(text), expected) << text;
@@ -67,9 +64,7 @@ TEST(GasParsing, RejectsBadCompositionsWithOneLineNamingTheArgument) {
         {"CH4=99.9", "--gas", "--gas: mole percentages sum to 99.9, not 100"},
         {"CH4=101,N2=-1", "--gas", bad_percent + "'101'"}, {"CH4=100.00005", "--gas", bad_percent + "'100.00005'"},
         {"CH4=99.9999", "--gas", "--gas: mole percentages sum to 99.9999, not 100"},
-        {"CH4=nan", "--gas", bad_percent + "'nan'"}, {"CH4=inf", "--gas", bad_percent + "'inf'"},
-        {"CH4=1e999", "--gas", bad_percent + "'1e999'"}, {"CH4=90%,N2=10", "--gas", bad_percent + "'90%'"},
-        {"CH4=0x64", "--gas", bad_percent + "'0x64'"},
+        {"CH4=nan", "--gas", bad_percent + "'nan'"},  // the numbers read_number refuses: NumberParsing
         {"CH4", "--gas", "--gas: expected COMPONENT=PERCENT, got 'CH4'"},
         {"CH4=90,,N2=10", "--gas", "--gas: empty entry in "}, {"CH4=100,", "--gas", "--gas: empty entry in "},
         {"   ", "--gas", "--gas: empty composition"},
