@@ -358,14 +358,15 @@ void check_slots(const Input& in, const Outputs& out, const Guarded<double>& val
             continue;
         }
         const double beta = out.flash_results[0];
-        check(same(out.flash_results[1], 1.0 - beta), "liquid fraction is not 1 - vapour fraction", status);
         if (success) {
+            check(same(out.flash_results[1], 1.0 - beta), "liquid fraction is not 1 - vapour fraction", status);
             check(beta >= 0.0 && beta <= 1.0, "vapour fraction outside 0 to 1", status);
             check(out.flash_results.all_finite(), "non-finite flash result", status);
             check(out.liquid.all_finite() && out.vapour.all_finite(), "non-finite phase composition", status);
         } else {
             const auto is_sentinel = [&](double v) { return v == 100.0 * sentinel; };
-            check(beta == sentinel, "vapour fraction is not the sentinel of the status", status);
+            check(beta == sentinel && out.flash_results[1] == sentinel && out.flash_results[2] == sentinel,
+                  "vapour fraction, liquid fraction or liquid content is not the sentinel of the status", status);
             check(out.liquid.each(is_sentinel) && out.vapour.each(is_sentinel),
                   "phase composition is not 100 times the sentinel", status);
         }
