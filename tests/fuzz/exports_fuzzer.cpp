@@ -36,14 +36,16 @@ constexpr int kFlash = 12, kPhase = 13, kFunctionCount = 14;
 constexpr int kSlotK = 1, kRatioFunction = 2;
 
 // Wall-clock bound per equilibrium evaluation under the sanitizers and coverage, and the evaluations
-// an export makes. The slowest measured end in status 206: up to 60 ms each for wet heavy gases
-// (3 ms in Release), not cached, so gerg2008 repeats them in every slot. An envelope whose crossings
+// an export makes. The slowest measured end in status 206: the 21-component gas at 165 K and 31.6 MPa
+// runs the second-order split to its cap (178 model evaluations with derivative matrices, 8 ms in
+// Release, up to 200 ms here; regressions/slow-flash-21-components). A failed evaluation is cached
+// like any other, so the property slots after the first do not repeat it. An envelope whose crossings
 // need the continuation fallback to converge takes up to 0.9 s (0.13 s in Release; regressions/
 // slow-phase-crossing-refinement). A call over its bound (room for busy cores) is timed again and
 // fails when slow twice.
-constexpr double kEvaluationBoundMs = 100.0;
-constexpr int kGerg2008Evaluations = 12;  // Z three times (state, reference, state) and nine slots
-constexpr int kRatioEvaluations = 2;      // gerg2008_k: Z at the state and at the reference
+constexpr double kEvaluationBoundMs = 400.0;
+constexpr int kGerg2008Evaluations = 2;  // Z at the reference state (once per gas) and at the state
+constexpr int kRatioEvaluations = 2;     // gerg2008_k: Z at the state and at the reference
 constexpr double kPhaseBoundMs = 3000.0;
 
 constexpr std::int16_t kInputCodes[] = {53,  54,  55,  56,  101, 102, 103, 104, 105, 110, 111,
