@@ -46,6 +46,7 @@ constexpr int kSlotK = 1, kRatioFunction = 2;
 constexpr double kEvaluationBoundMs = 400.0;
 constexpr int kGerg2008Evaluations = 2;  // Z at the reference state (once per gas) and at the state
 constexpr int kRatioEvaluations = 2;     // gerg2008_k: Z at the state and at the reference
+constexpr int kFlashEvaluations = 2;     // flash_tp: the split and the feed's normal density
 constexpr double kPhaseBoundMs = 3000.0;
 
 constexpr std::int16_t kInputCodes[] = {53,  54,  55,  56,  101, 102, 103, 104, 105, 110, 111,
@@ -414,7 +415,8 @@ void flush_cache() {
 
 void timed_call(const Input& in, const Arguments& a, Outputs& out) {
     const int evaluations = in.function == 0                ? kGerg2008Evaluations
-                            : in.function == kRatioFunction ? kRatioEvaluations : 1;
+                            : in.function == kRatioFunction ? kRatioEvaluations
+                            : in.function == kFlash         ? kFlashEvaluations : 1;
     const double bound = in.function == kPhase ? kPhaseBoundMs : evaluations * kEvaluationBoundMs;
     const auto call_ms = [&](Outputs& o) {
         const auto start = std::chrono::steady_clock::now();
