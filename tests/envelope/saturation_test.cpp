@@ -8,12 +8,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 #include <vector>
 
-#include "envelope/envelope_equations.hpp"
 #include "ngtherm/envelope.hpp"
 #include "properties/flash.hpp"
+#include "support/fugacity_check.hpp"
 #include "support/gases.hpp"
 
 namespace ngtherm::envelope {
@@ -48,31 +47,11 @@ std::vector<SaturationCase> saturation_cases() {
             {test::hydrogen_blend(), 1.0, 6.0, 200.0}};
 }
 
-// The largest residual of the saturation equations of the feed z (phase y)
-// and the incipient phase w (phase x) at (T, p), on the pair of density
-// roots that suits them best.
+// Equal fugacities of the feed and the incipient phase.
 double saturation_residual(const Feed& feed, const SaturationPoint& point) {
-    const int n = feed.n();
-    LuVector X{};
-    for (int i = 0; i < n; ++i) X[i] = std::log(feed.x[i]) - std::log(point.incipient[feed.ids[i]]);
-    X[n] = std::log(point.T);
-    X[n + 1] = std::log(point.p);
-    double best = std::numeric_limits<double>::infinity();
-    using model::RootPreference;
-    for (const RootPreference rx : {RootPreference::liquid, RootPreference::vapour}) {
-        for (const RootPreference ry : {RootPreference::vapour, RootPreference::liquid}) {
-            EnvelopeEquations eq;
-            eq.reset(feed.set, feed.x.data(), 1.0);
-            eq.restore({rx, rx, ry, ry});
-            if (!eq.evaluate(X, kStartupRequest)) continue;
-            LuVector F{};
-            eq.residuals(X, n, X[n], F);
-            double worst = 0.0;
-            for (int k = 0; k < n + 2; ++k) worst = std::max(worst, std::abs(F[k]));
-            best = std::min(best, worst);
-        }
-    }
-    return best;
+    std::vector<double> w;
+    for (const int id : feed.ids) w.push_back(point.incipient[id]);
+    return test::check_fugacities(feed, point.T, point.p, w.data(), feed.x.data()).residual;
 }
 
 class SaturationPoints : public ::testing::TestWithParam<SaturationCase> {

@@ -22,6 +22,7 @@
 #include "model/mixstate.hpp"
 #include "ngtherm/envelope.hpp"
 #include "properties/flash.hpp"
+#include "support/fugacity_check.hpp"
 #include "support/gases.hpp"
 #include "support/reference_values.hpp"
 
@@ -89,41 +90,8 @@ std::vector<TracePoint> of_type(const std::vector<TracePoint>& line, EnvelopePoi
     return out;
 }
 
-// The largest deviation from equal fugacities, with each phase on the density
-// root that suits it (evaluated apart from the tracer), and of the phase
-// amounts from 1.
-struct PointCheck {
-    double residual = std::numeric_limits<double>::infinity();
-    std::array<model::RootPreference, 2> roots{};  // of x and y
-};
-
-PointCheck check_point(const Feed& feed, const TracePoint& point) {
-    const int n = feed.set.n;
-    model::CompositionState scratch;
-    model::FugacitySet fx, fy;
-    model::ResidualProperties rec;
-    const model::MixRequest req{model::Fugacity::ln_phi, model::TpDerivatives::none};
-    PointCheck best;
-    for (const model::RootPreference root_x : {model::RootPreference::liquid, model::RootPreference::vapour}) {
-        for (const model::RootPreference root_y : {model::RootPreference::vapour, model::RootPreference::liquid}) {
-            if (!model::mixstate(feed.set, scratch, req, root_x, point.T, point.p, point.x.data(), &fx, rec).ok() ||
-                !model::mixstate(feed.set, scratch, req, root_y, point.T, point.p, point.y.data(), &fy, rec).ok()) {
-                continue;
-            }
-            double worst = 0.0;
-            for (int i = 0; i < n; ++i) {
-                worst = std::max(worst, std::abs(std::log(point.y[i]) + fy.lnphi[i] - std::log(point.x[i]) - fx.lnphi[i]));
-            }
-            if (worst < best.residual) best = {worst, {root_x, root_y}};
-        }
-    }
-    double sum_x = 0.0, sum_y = 0.0;
-    for (int i = 0; i < n; ++i) {
-        sum_x += point.x[i];
-        sum_y += point.y[i];
-    }
-    best.residual = std::max({best.residual, std::abs(sum_x - 1.0), std::abs(sum_y - 1.0)});
-    return best;
+test::FugacityCheck check_point(const Feed& feed, const TracePoint& point) {
+    return test::check_fugacities(feed, point.T, point.p, point.x.data(), point.y.data());
 }
 double equilibrium_residual(const Feed& feed, const TracePoint& point) { return check_point(feed, point).residual; }
 
