@@ -1,6 +1,4 @@
-// Saturation points on request, checked by the saturation equations of the
-// feed and the returned incipient phase, by the crossings and extrema of the
-// traced envelope, and by flashes on either side of each point.
+// Saturation points on request: at a given T or p, and the extremes of the line.
 #include "ngtherm/saturation.hpp"
 
 #include <gtest/gtest.h>
@@ -84,17 +82,7 @@ protected:
     equilibrium::EquilibriumSolver solver_;
 };
 
-TEST_P(SaturationPoints, SolveTheSaturationEquationsOfTheFeedAndTheIncipientPhase) {
-    for (const Saturation& s : {at_p(), at_T(), cricondentherm(mixture_, options())}) {
-        ASSERT_EQ(s.status, SaturationStatus::converged);
-        ASSERT_FALSE(s.points.empty());
-        for (const SaturationPoint& q : s.points) {
-            EXPECT_LE(saturation_residual(feed_, q), kResidualTolerance) << q.T << " K, " << q.p << " MPa";
-        }
-    }
-}
-
-TEST_P(SaturationPoints, AreTheConvergedCrossingsAndExtremaOfTheEnvelope) {
+TEST_P(SaturationPoints, SolveTheSaturationEquationsAndAreTheConvergedCrossingsAndExtremaOfTheEnvelope) {
     const Envelope env = envelope();
     ASSERT_TRUE(env.ok());
     std::vector<double> T_at_p, p_at_T;  // the envelope's crossings
@@ -104,7 +92,14 @@ TEST_P(SaturationPoints, AreTheConvergedCrossingsAndExtremaOfTheEnvelope) {
     }
     std::sort(T_at_p.rbegin(), T_at_p.rend());
     std::sort(p_at_T.rbegin(), p_at_T.rend());
-    const Saturation by_p = at_p(), by_T = at_T();
+    const Saturation by_p = at_p(), by_T = at_T(), top_T = cricondentherm(mixture_, options());
+    for (const Saturation* s : {&by_p, &by_T, &top_T}) {
+        ASSERT_EQ(s->status, SaturationStatus::converged);
+        ASSERT_FALSE(s->points.empty());
+        for (const SaturationPoint& q : s->points) {
+            EXPECT_LE(saturation_residual(feed_, q), kResidualTolerance) << q.T << " K, " << q.p << " MPa";
+        }
+    }
     ASSERT_EQ(by_p.points.size(), T_at_p.size());
     ASSERT_EQ(by_T.points.size(), p_at_T.size());
     for (std::size_t k = 0; k < T_at_p.size(); ++k) {
@@ -115,7 +110,6 @@ TEST_P(SaturationPoints, AreTheConvergedCrossingsAndExtremaOfTheEnvelope) {
         EXPECT_NEAR(by_T.points[k].p, p_at_T[k], kAgreement_p);
         EXPECT_EQ(by_T.points[k].T, GetParam().T);
     }
-    const Saturation top_T = cricondentherm(mixture_, options());
     ASSERT_EQ(top_T.points.size(), 1u);
     EXPECT_NEAR(top_T.points[0].T, env.value[4], kAgreement_T);
     const Saturation top_p = cricondenbar(mixture_, options());
