@@ -63,13 +63,9 @@ protected:
     }
     // The envelope traced over the same window, crossing the case's T and p.
     Envelope envelope() const {
-        EnvelopeOptions o;
-        o.beta = GetParam().beta;
-        o.p_min = SaturationOptions{}.p_min;
-        o.p_max = SaturationOptions{}.p_max;
-        o.T = GetParam().T;
-        o.p = GetParam().p;
-        return phase_envelope(GetParam().gas.external(), o);
+        const SaturationOptions window;
+        return phase_envelope(GetParam().gas.external(), {.beta = GetParam().beta, .p_min = window.p_min,
+                                                          .p_max = window.p_max, .T = GetParam().T, .p = GetParam().p});
     }
     bool two_phase(double T, double p) {
         const double beta = properties::flash_tp(solver_, GetParam().gas.fractions(), T, p).beta;
