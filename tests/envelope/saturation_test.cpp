@@ -56,11 +56,7 @@ class SaturationPoints : public ::testing::TestWithParam<SaturationCase> {
 protected:
     Saturation at_p() const { return saturation_temperatures(mixture_, GetParam().p, options()); }
     Saturation at_T() const { return saturation_pressures(mixture_, GetParam().T, options()); }
-    SaturationOptions options() const {
-        SaturationOptions o;
-        o.beta = GetParam().beta;
-        return o;
-    }
+    SaturationOptions options() const { return {.beta = GetParam().beta}; }
     // The envelope traced over the same window, crossing the case's T and p.
     Envelope envelope() const {
         const SaturationOptions window;
@@ -155,8 +151,7 @@ TEST(SaturationBoundary, DewAndBubbleRequestsFindTheSamePoints) {
             SCOPED_TRACE(gas.name + (at_p ? " at 3 MPa" : " at 180 K"));
             std::array<Saturation, 2> s;
             for (const int beta : {0, 1}) {
-                SaturationOptions o;
-                o.beta = beta;
+                const SaturationOptions o{.beta = static_cast<double>(beta)};
                 s[beta] = at_p ? saturation_temperatures(mixture, 3.0, o) : saturation_pressures(mixture, 180.0, o);
                 EXPECT_EQ(s[beta].status, SaturationStatus::converged);
             }
@@ -174,19 +169,13 @@ TEST(SaturationBoundary, DewAndBubbleRequestsFindTheSamePoints) {
 // A point of a line of 0 < beta < 1 is where the flash of the feed gives
 // that vapour fraction, with the incipient (liquid-like) phase as its liquid.
 TEST(SaturationLines, OfIntermediateVapourFractionAreWhereTheFlashGivesIt) {
-    struct Case {
-        Gas gas;
-        double beta;
-        bool at_p;
-        double value;
-    };
+    struct Case { Gas gas; double beta; bool at_p; double value; };
     equilibrium::EquilibriumSolver solver;
     for (const Case& c : {Case{test::lean_gas_11(), 0.5, true, 3.0}, Case{test::rich_gas_7(), 0.8, false, 220.0},
                           Case{test::rich_gas_7(), 0.8, true, 3.0}}) {
         SCOPED_TRACE(c.gas.name);
         const Mixture mixture(c.gas.fractions());
-        SaturationOptions o;
-        o.beta = c.beta;
+        const SaturationOptions o{.beta = c.beta};
         const Saturation s = c.at_p ? saturation_temperatures(mixture, c.value, o)
                                     : saturation_pressures(mixture, c.value, o);
         ASSERT_EQ(s.status, SaturationStatus::converged);
@@ -208,9 +197,7 @@ TEST(SaturationRequests, WithoutAnAnswerSayWhyByStatusAndBadArgumentsThrow) {
     EXPECT_EQ(saturation_pressures(lean, 300.0).status, SaturationStatus::no_point) << "above the cricondentherm";
     EXPECT_EQ(cricondenbar(Mixture(test::hydrogen_blend().fractions())).status, SaturationStatus::no_point)
         << "the line leaves through the maximum pressure while it rises";
-    SaturationOptions beyond;
-    beyond.beta = 1.5;
-    EXPECT_THROW(saturation_temperatures(lean, 3.0, beyond), InputError);
+    EXPECT_THROW(saturation_temperatures(lean, 3.0, {.beta = 1.5}), InputError);
     EXPECT_THROW(saturation_pressures(lean, -1.0), InputError);
 }
 
