@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 #include "support/gases.hpp"
 
@@ -37,11 +38,7 @@ inline FugacityCheck check_fugacities(const Feed& feed, double T, double p, cons
             if (worst < best.residual) best = {worst, {root_x, root_y}};
         }
     }
-    double sum_x = 0.0, sum_y = 0.0;
-    for (int i = 0; i < n; ++i) {
-        sum_x += x[i];
-        sum_y += y[i];
-    }
+    const double sum_x = std::accumulate(x, x + n, 0.0), sum_y = std::accumulate(y, y + n, 0.0);
     best.residual = std::max({best.residual, std::abs(sum_x - 1.0), std::abs(sum_y - 1.0)});
     return best;
 }
