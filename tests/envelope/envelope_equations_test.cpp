@@ -1,9 +1,5 @@
-// The pieces of a tracer step. The equations of an envelope point: the analytic
-// Jacobian against central differences of the residuals, on a dew line, a
-// bubble line and a line of intermediate vapour fraction. Special points on the
-// cubics of one interval: extrema with their kind, crossings of tabulation
-// values (twice around an extremum, caller's value told apart), the critical
-// point with its acceptance test, and the order along the line.
+// The pieces of a tracer step: the equations of an envelope point and the
+// special points on the cubics of one interval.
 #include "envelope/envelope_equations.hpp"
 #include "envelope/special_points.hpp"
 

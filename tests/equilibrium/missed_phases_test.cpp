@@ -7,7 +7,6 @@
 #include <cmath>
 #include <string>
 #include <vector>
-#include <cstdio>
 
 #include "equilibrium/split_check.hpp"
 #include "equilibrium/tpequil.hpp"
@@ -25,22 +24,11 @@ constexpr int kSubstitutionCap = 400;
 // near -400 at 205 K, below -1e5 at 170 K): wet gases are checked from here up.
 constexpr double kWaterModelMinT = 230.0;
 
-Gas with_water(const std::string& name, std::vector<std::pair<const char*, double>> dry, double water) {
-    double total = 0.0;
-    for (const auto& c : dry) total += c.second;
-    for (auto& c : dry) c.second *= (100.0 - water) / total;
-    dry.emplace_back("H2O", water);
-    return {name, dry};
-}
-
 std::vector<Gas> grid_gases() {
-    const std::vector<std::pair<const char*, double>> lean = {
-        {"CH4", 90}, {"C2H6", 5}, {"C3H8", 2}, {"N2", 2}, {"CO2", 1}};
-    const auto rich = test::rich_gas_7().percent;
     std::vector<Gas> gases;
     for (const double water : {0.005, 0.05, 0.5}) {
-        gases.push_back(with_water("lean_wet", lean, water));
-        gases.push_back(with_water("rich_wet", rich, water));
+        gases.push_back(test::with_water("lean_wet", test::lean_pipeline_percent(), water));
+        gases.push_back(test::with_water("rich_wet", test::rich_gas_7().percent, water));
     }
     gases.push_back({"helium_rich", {{"CH4", 70}, {"N2", 25}, {"He", 0.5}, {"Ar", 0.5}, {"C2H6", 3}, {"C3H8", 1}}});
     gases.push_back(test::high_nitrogen_gas());
@@ -81,7 +69,6 @@ double lowest_tm(const test::Feed& feed, double T, double p) {
             }
             if (!found) break;  // overflow: the model has no such phase
             lowest = std::min(lowest, tm);
-            if (tm < -1.0) { fprintf(stderr, "start %d it %d tm %g:", start, it, tm); for (int i=0;i<n;++i) fprintf(stderr, " %g/%g", W[i], lp[i]); fprintf(stderr,"\n"); break; }
             if (step < 1e-10 || lowest < kMissedTm) break;
         }
     }

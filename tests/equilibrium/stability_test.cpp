@@ -1,6 +1,5 @@
-// The split's stages on their own: the Rachford-Rice solution on given
-// K-factors, then the stability test, the split and its second-order stage on
-// real mixtures.
+// The split's stages on their own: Rachford-Rice on given K-factors, then the
+// stability test, the split and its second-order stage on real mixtures.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,8 +1,5 @@
-// The equilibrium driver over a table of gases and states and over a grid of
-// states: one phase is exactly the feed's single-phase state; a split has equal
-// fugacities, mass balance, a lower Gibbs energy than the feed and overall
-// values that are the phase-weighted sums. Then the reference split, continuity
-// across a dew line and the result cache.
+// The equilibrium driver: one phase is exactly the feed's single-phase state; a
+// split is an equilibrium whose overall values are the phase-weighted sums.
 #include "equilibrium/tpequil.hpp"
 
 #include <gtest/gtest.h>
@@ -118,10 +115,7 @@ TEST(Tpequil, EveryStateOfTheTableHasItsVerdictAndIsAnEquilibrium) {
         expect_equilibrium(c.gas, c.T, c.p, solver);
         const EquilibriumResult& r = solver.result();
         EXPECT_EQ(r.two_phase(), c.beta == kSplit);
-        if (c.beta != kSplit) {
-            EXPECT_EQ(r.beta, c.beta);
-        }
-
+        EXPECT_TRUE(c.beta == kSplit || r.beta == c.beta) << r.beta;
         const Mixture mix(c.gas.fractions());
         const EquilibriumState eq = equilibrium_state(mix, c.T, c.p);
         ASSERT_TRUE(eq.ok());

@@ -11,17 +11,11 @@ namespace {
 
 constexpr double kSide = 0.01;  // K on either side of the dew point
 
-test::Gas pipeline_gas(double water) {
-    const double dry = (100.0 - water) / 100.0;
-    return {"wet", {{"CH4", 90.0 * dry}, {"C2H6", 5.0 * dry}, {"C3H8", 2.0 * dry}, {"N2", 2.0 * dry},
-                    {"CO2", 1.0 * dry}, {"H2O", water}}};
-}
-
 TEST(WaterDew, IsWhereTheFlashFirstSplitsOffAnAqueousPhaseAndBothSolversAgree) {
     // The 0.005 % gas is CH4 89.995 and the others as listed, water in place of methane.
     const test::Gas gases[] = {
         {"wet_0.005", {{"CH4", 89.995}, {"C2H6", 5}, {"C3H8", 2}, {"N2", 2}, {"CO2", 1}, {"H2O", 0.005}}},
-        pipeline_gas(0.05)};
+        test::with_water("wet_0.05", test::lean_pipeline_percent(), 0.05)};
     EquilibriumSolver solver;
     for (const test::Gas& gas : gases) {
         const test::Feed feed(gas);

@@ -55,6 +55,18 @@ struct ModelFeed : Feed {
     explicit ModelFeed(const Gas& gas) : Feed(gas) { model::prepare_composition(set, x.data(), comp); }
 };
 
+// A dry gas's percentages scaled to make room for `water` mol-% of water.
+inline Gas with_water(const std::string& name, std::vector<std::pair<const char*, double>> dry, double water) {
+    double total = 0.0;
+    for (const auto& c : dry) total += c.second;
+    for (auto& c : dry) c.second *= (100.0 - water) / total;
+    dry.emplace_back("H2O", water);
+    return {name, dry};
+}
+inline std::vector<std::pair<const char*, double>> lean_pipeline_percent() {
+    return {{"CH4", 90}, {"C2H6", 5}, {"C3H8", 2}, {"N2", 2}, {"CO2", 1}};
+}
+
 // The 11-component pipeline gas of the benchmarks.
 inline Gas lean_gas_11() {
     return {"lean_11", {{"CH4", 90}, {"N2", 2}, {"CO2", 1}, {"C2H6", 4}, {"C3H8", 1.5}, {"nC4", 0.4}, {"iC4", 0.4},
