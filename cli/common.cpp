@@ -21,7 +21,6 @@ namespace {
 constexpr std::size_t kNumberBufferSize = 64;
 
 constexpr double kPercentSum = 100.0;  // mol-%
-constexpr double kPercent = 100.0;     // mol-% per mole fraction
 
 constexpr double kCelsiusZero = 273.15;     // K
 constexpr double kFahrenheitZero = 459.67;  // degree Rankine at 0 F
@@ -377,6 +376,12 @@ Input parse_input(const InputArgs& args) {
     }
     check_limits(in);
     return in;
+}
+
+Composition to_percent(const Composition& fractions) {
+    Composition out{};
+    for (int i = 0; i < kComponentCount; ++i) out[i] = fractions[i] * kPercent;
+    return out;
 }
 
 Json composition_json(const Input& input, const Composition& percent) {

@@ -130,6 +130,11 @@ Input parse_input(const InputArgs& args);
 // model-order mole percentages (null where not finite).
 Json composition_json(const Input& input, const Composition& percent);
 
+inline constexpr double kPercent = 100.0;  // mol-% per mole fraction
+
+// Mole percentages from mole fractions, position by position.
+Composition to_percent(const Composition& fractions);
+
 // The value, or null where a failed calculation left it meaningless.
 Json value_json(double value, bool ok);
 

@@ -18,8 +18,6 @@
 namespace ngtherm::cli {
 namespace {
 
-constexpr double kPercent = 100.0;  // mol-% per mole fraction
-
 // Which characteristic values (kCharacteristicNames) are temperatures; the others are pressures.
 constexpr std::array<bool, kCharacteristicValueCount> kIsTemperature{true, true, false, false,
                                                                       true, false, true, false};
@@ -127,12 +125,6 @@ std::string trimmed(std::string_view label) {
     return std::string(label.substr(first, label.find_last_not_of(' ') - first + 1));
 }
 
-Composition percent(const Composition& fractions) {
-    Composition out{};
-    for (int i = 0; i < kComponentCount; ++i) out[i] = fractions[i] * kPercent;
-    return out;
-}
-
 // A characteristic value in the chosen unit, or empty when not determined.
 std::optional<double> characteristic(const Envelope& env, const Input& in, int k) {
     if (env.status[k] > 0 || env.value[k] == 0.0) return std::nullopt;
@@ -148,8 +140,8 @@ Json envelope_json(const Input& in, const Envelope& env, const std::vector<Envel
     for (const EnvelopePoint& point : points) {
         list.push_back({{"T", in.units.from_kelvin(point.T)}, {"p", in.units.from_mpa(point.p)},
                         {"type", static_cast<int>(point.type)}, {"label", trimmed(point_label(point.type))},
-                        {names.x, composition_json(in, percent(point.x))},
-                        {names.y, composition_json(in, percent(point.y))}});
+                        {names.x, composition_json(in, to_percent(point.x))},
+                        {names.y, composition_json(in, to_percent(point.y))}});
     }
     Json& values = json["characteristic"] = Json::object();
     for (int k = 0; k < kCharacteristicValueCount; ++k) {

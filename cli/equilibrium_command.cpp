@@ -10,17 +10,9 @@
 namespace ngtherm::cli {
 namespace {
 
-constexpr double kPercent = 100.0;  // mol-% per mole fraction
-
-Composition percent(const Composition& fractions) {
-    Composition out{};
-    for (int i = 0; i < kComponentCount; ++i) out[i] = fractions[i] * kPercent;
-    return out;
-}
-
 Json phase_json(const Input& in, const EquilibriumState& eq, const Composition& c, const PhaseProperties& m) {
     if (!eq.ok()) return {{"composition", nullptr}, {"Z", nullptr}, {"rho", nullptr}};
-    return {{"composition", composition_json(in, percent(c))}, {"Z", m.Z}, {"rho", m.rho}};
+    return {{"composition", composition_json(in, to_percent(c))}, {"Z", m.Z}, {"rho", m.rho}};
 }
 
 std::string equilibrium_text(const Input& in, const EquilibriumState& eq) {

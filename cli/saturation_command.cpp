@@ -12,8 +12,6 @@
 namespace ngtherm::cli {
 namespace {
 
-constexpr double kPercent = 100.0;  // mol-% per mole fraction
-
 struct SaturationArgs {
     InputArgs input;
     bool cricondentherm = false, cricondenbar = false;
@@ -43,12 +41,6 @@ std::string_view status_words(SaturationStatus s) {
         case SaturationStatus::metastable: return "only points with a phase on a metastable density root";
     }
     return "unknown status";
-}
-
-Composition percent(const Composition& fractions) {
-    Composition out{};
-    for (int i = 0; i < kComponentCount; ++i) out[i] = fractions[i] * kPercent;
-    return out;
 }
 
 // The request: which calculation, its words and its echo.
@@ -89,7 +81,7 @@ Answer saturation_answer(const Input& in, const std::string& what, double beta, 
         points.push_back({{"T", in.units.from_kelvin(q.T)},
                           {"p", in.units.from_mpa(q.p)},
                           {"branch", branch.empty() ? Json(nullptr) : Json(branch)},
-                          {"incipient", composition_json(in, percent(q.incipient))}});
+                          {"incipient", composition_json(in, to_percent(q.incipient))}});
     }
     answer.json["points"] = s.ok() ? points : Json(nullptr);
     if (!s.ok()) {
