@@ -473,19 +473,20 @@ TEST(LineCompleteness, ALineThatRunsPastACornerIsJoinedToTheMainLineThere) {
     }
 }
 
-// The line of this gas turns at 298.7 K and 8.2 MPa; the reported values are
-// the highest temperature and the highest pressure maximum of the whole line.
-TEST(PhaseEnvelopeValues, ReportTheHighestMaximaOfTheLineNotTheLastOnes) {
-    const Gas gas{"co2_90", {{"CO2", 90}, {"CH4", 5}, {"N2", 3}, {"H2S", 2}}};
-    const Envelope env = phase_envelope(gas.external(), {.T = 250.0, .p = 5.0});
-    ASSERT_TRUE(env.ok());
-    double T_top = 0.0, p_top = 0.0;  // the highest temperature, the highest pressure maximum
-    for (const EnvelopePoint& q : env.points) {
-        T_top = std::max(T_top, q.T);
-        if (q.type == EnvelopePointType::max_pressure) p_top = std::max(p_top, q.p);
-    }
-    EXPECT_TRUE(env.value[4] == T_top && env.value[5] == p_top);
-    EXPECT_TRUE(env.status[4] == 0 && env.status[5] == 0);
+// Two maxima of each kind on one line (a line that turns past a corner, say):
+// the values are the highest, not the last met; a crossing of a feed that
+// splits otherwise gives no saturation value.
+TEST(PhaseEnvelopeValues, AreTheHighestMaximaOfTheLineNotTheLastOnes) {
+    std::vector<TracePoint> points(5);
+    points[0] = {.T = 298.7, .p = 8.1, .type = EnvelopePointType::max_temperature};
+    points[1] = {.T = 290.0, .p = 8.2, .type = EnvelopePointType::max_pressure};
+    points[2] = {.T = 170.1, .p = 5.3, .type = EnvelopePointType::max_temperature};
+    points[3] = {.T = 168.0, .p = 5.35, .type = EnvelopePointType::max_pressure};
+    points[4] = {.T = 182.3, .p = 3.0, .type = EnvelopePointType::caller_pressure, .metastable = true};
+    const CharacteristicPoints c = characteristic_points(points);
+    EXPECT_TRUE(c.cricondentherm_found && c.cricondentherm_T == 298.7);
+    EXPECT_TRUE(c.cricondenbar_found && c.cricondenbar_p == 8.2);
+    EXPECT_EQ(c.at_caller_pressure.count, 0);
 }
 
 }  // namespace
