@@ -37,6 +37,11 @@ _ROOTS = {"liquid": 0, "vapour": 1, "vapor": 1, "stable": 2}
 _PHASE_SELECTORS = {"overall": 0, "liquid": 1, "vapour": 2, "vapor": 2}
 _PHASE_NAMES = np.array(["liquid-like", "vapour-like", ""])
 _OUTCOMES = ("left_window", "step_too_small", "failed", "point_limit", "folded")
+_SATURATION_STATUS = ("converged", "not_converged", "no_point", "incomplete_line", "failed", "pure_fluid",
+                      "trivial", "metastable")
+_BRANCHES = ("", "upper", "lower", "water")
+_SATURATION_KINDS = {"p": 0, "T": 1, "cricondentherm": 2, "cricondenbar": 3}
+_WATER_KINDS = {"p": 4, "T": 5}
 _POINT_KINDS = (
     "ordinary",
     "critical",
@@ -284,6 +289,18 @@ class Envelope:
         return plot_envelope(self, ax, **line_style)
 
 
+@dataclass(frozen=True)
+class Saturation:
+    """Saturation points found directly, without a trace (``Gas.saturation``)."""
+
+    T: NDArray[np.float64]  #: K
+    p: NDArray[np.float64]  #: MPa
+    branch: Tuple[str, ...]  #: "upper" (two phases just below), "lower", "water", or "" (cricondentherm, cricondenbar)
+    incipient: NDArray[np.float64]  #: (points, 21), mole fractions of the phase that appears
+    residual: NDArray[np.float64]  #: largest residual of the saturation equations at each point
+    status: str  #: "converged", or why not ("no_point", "not_converged", "metastable", ...)
+
+
 class Gas:
     """A composition prepared once for any number of calculations.
 
@@ -480,6 +497,45 @@ class Gas:
             liquid_content=rows[2].reshape(shape),
             x=x.reshape(shape + (-1,)),
             y=y.reshape(shape + (-1,)),
+            status=status,
+        )
+
+    def saturation(
+        self,
+        *,
+        p: Optional[float] = None,
+        T: Optional[float] = None,
+        point: Optional[Literal["cricondentherm", "cricondenbar"]] = None,
+        beta: float = 1.0,
+        water: bool = False,
+        errors: Literal["nan", "raise"] = "nan",
+    ) -> Saturation:
+        """Saturation points without tracing the envelope first.
+
+        Exactly one of ``p`` (its saturation temperatures, both branches where
+        both exist), ``T`` (its saturation pressures) or ``point`` (the
+        ``"cricondentherm"`` or ``"cricondenbar"``), on the line of vapour
+        fraction ``beta``; ``water=True`` gives the water dew point at ``p``
+        or ``T`` instead.
+        """
+        raise_ = _errors(errors)
+        kinds = _WATER_KINDS if water else _SATURATION_KINDS
+        asked = [(name, v) for name, v in (("p", p), ("T", T), (point, point)) if v is not None]
+        if len(asked) != 1 or asked[0][0] not in kinds:
+            raise ValueError("give exactly one of p, T or point ('cricondentherm' or 'cricondenbar'; not with water)")
+        name, value = asked[0]
+        number = float(value) if name in ("p", "T") else 0.0
+        r = _core.saturation(self._mixture, kinds[name], number, float(beta))
+        status = _SATURATION_STATUS[r["status"]]
+        if raise_ and status != "converged":
+            raise CalculationError(f"saturation: {status.replace('_', ' ')}")
+        count = len(r["T"])
+        return Saturation(
+            T=np.array(r["T"], dtype=np.float64),
+            p=np.array(r["p"], dtype=np.float64),
+            branch=tuple(_BRANCHES[b] for b in r["branch"]),
+            incipient=np.array(r["incipient"], dtype=np.float64).reshape(count, _core.COMPONENT_COUNT),
+            residual=np.array(r["residual"], dtype=np.float64),
             status=status,
         )
 

@@ -26,6 +26,7 @@
 #include "ngtherm/components.hpp"
 #include "ngtherm/envelope.hpp"
 #include "ngtherm/equilibrium.hpp"
+#include "ngtherm/saturation.hpp"
 #include "ngtherm/exports.hpp"
 #include "ngtherm/state.hpp"
 
@@ -296,6 +297,48 @@ nb::dict envelope(const Composition21& percent, const EnvelopeOptions& options) 
     return out;
 }
 
+// ---- saturation points -------------------------------------------------------------
+
+// kind: 0 temperatures at `value` MPa, 1 pressures at `value` K, 2 the
+// cricondentherm, 3 the cricondenbar, 4 the water dew temperature at `value`
+// MPa, 5 the water dew pressure at `value` K.
+nb::dict saturation(const Mixture& mixture, int kind, double value, double beta) {
+    SaturationOptions o;
+    o.beta = beta;
+    Saturation s;
+    {
+        nb::gil_scoped_release release;
+        switch (kind) {
+            case 0: s = saturation_temperatures(mixture, value, o); break;
+            case 1: s = saturation_pressures(mixture, value, o); break;
+            case 2: s = cricondentherm(mixture, o); break;
+            case 3: s = cricondenbar(mixture, o); break;
+            case 4: s = water_dew_temperature(mixture, value); break;
+            case 5: s = water_dew_pressure(mixture, value); break;
+            default: throw InputError("unknown kind of saturation point");
+        }
+    }
+    const std::size_t count = s.points.size();
+    std::vector<double> T(count), p(count), residual(count), incipient(count * kComponentCount);
+    std::vector<int> branch(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const SaturationPoint& q = s.points[i];
+        T[i] = q.T;
+        p[i] = q.p;
+        residual[i] = q.residual;
+        branch[i] = static_cast<int>(q.branch);
+        std::copy_n(q.incipient.begin(), kComponentCount, incipient.begin() + i * kComponentCount);
+    }
+    nb::dict out;
+    out["status"] = static_cast<int>(s.status);
+    out["T"] = T;
+    out["p"] = p;
+    out["branch"] = branch;
+    out["incipient"] = incipient;
+    out["residual"] = residual;
+    return out;
+}
+
 // ---- scalar access, for messages and for the benchmark -------------------------------
 
 nb::tuple state_message(const Mixture& mixture, double T, double p, int root) {
@@ -398,6 +441,7 @@ NB_MODULE(_core, m) {
           nb::arg("range_set"), nb::arg("workers"), nb::arg("values"), nb::arg("x"), nb::arg("y"),
           nb::arg("status"));
     m.def("envelope", &envelope, nb::arg("percent"), nb::arg("options"));
+    m.def("saturation", &saturation, nb::arg("mixture"), nb::arg("kind"), nb::arg("value"), nb::arg("beta"));
     m.def("state_message", &state_message, nb::arg("mixture"), nb::arg("T"), nb::arg("p"),
           nb::arg("root"));
     m.def("equilibrium_message", &equilibrium_message, nb::arg("mixture"), nb::arg("T"), nb::arg("p"));

@@ -77,3 +77,21 @@ def test_the_readme_quick_start_runs_as_written(tmp_path, monkeypatch):
     monkeypatch.chdir(tmp_path)
     exec(compile(code, "README quick start", "exec"), {})
     assert (tmp_path / "envelope.png").stat().st_size > 0
+
+
+def test_saturation_points_come_with_their_branches_and_the_water_dew_point_with_its_own():
+    gas = ngtherm.Gas(SAMPLE)
+    dew_bubble = gas.saturation(p=5.0)
+    assert dew_bubble.status == "converged" and dew_bubble.branch == ("upper", "lower")
+    np.testing.assert_allclose(dew_bubble.T, [203.2536163, 195.9147141], atol=1e-6)
+    assert (dew_bubble.residual <= 1e-10).all() and np.allclose(dew_bubble.incipient.sum(axis=1), 1.0)
+    assert gas.saturation(point="cricondentherm").branch == ("",)
+    wet = ngtherm.Gas({"CH4": 89.995, "C2H6": 5, "C3H8": 2, "N2": 2, "CO2": 1, "H2O": 0.005})
+    water = wet.saturation(p=4.0, water=True)
+    assert water.branch == ("water",) and abs(water.T[0] - 253.2475) < 1e-4
+    assert gas.saturation(p=50.0).status == "no_point"
+    with pytest.raises(ngtherm.CalculationError, match="no point"):
+        gas.saturation(p=50.0, errors="raise")
+    for bad in ({"p": 5.0, "T": 200.0}, {}, {"point": "cricondenbar", "water": True}, {"point": "dew"}):
+        with pytest.raises(ValueError):
+            gas.saturation(**bad)
