@@ -123,7 +123,7 @@ PhaseState single_phase_state(const Mixture& mixture, double T, double p, Root r
     }
     // A root of the equation past the vapour branch (inside the two-phase region
     // of a pure fluid, say) is no vapour, whatever its density.
-    if (root == Root::vapour && !model::on_vapour_branch(d.set, d.composition, T, r.rho)) {
+    if (root == Root::vapour && !model::on_vapour_branch(d.set, d.composition, T, r.rho, r.Z)) {
         state.status = StateStatus::no_such_root;
         state.message = "no vapour-like root at this temperature and pressure";
         return state;

@@ -215,7 +215,8 @@ double pressure(const ActiveSet& set, const CompositionState& comp, double T, do
     return DensityFunctions(set, comp, tc, T).pressure(rho);
 }
 
-bool on_vapour_branch(const ActiveSet& set, const CompositionState& comp, double T, double rho) {
+bool on_vapour_branch(const ActiveSet& set, const CompositionState& comp, double T, double rho, double Z) {
+    if (Z > kVapourBranchZ) return true;
     TauCoefficients tc;
     tau_coefficients(set, comp.series, comp.T_r / T, tc);
     const DensityFunctions F(set, comp, tc, T);

@@ -107,10 +107,14 @@ MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest r
                    RootPreference root, double T, double p, const double* x, FugacitySet* fug,
                    ResidualProperties& rec);
 
-// Whether rho lies on the vapour branch at T: the pressure rises with density
-// everywhere from zero to rho (checked at kVapourBranchChecks densities).
-bool on_vapour_branch(const ActiveSet& set, const CompositionState& comp, double T, double rho);
-inline constexpr int kVapourBranchChecks = 64;
+// Whether a root with compressibility factor Z at density rho lies on the
+// vapour branch at T: the pressure rises with density everywhere from zero to
+// rho (checked at kVapourBranchChecks densities). A root with Z above
+// kVapourBranchZ is taken as on it unchecked: a vapour branch ends, by the
+// second virial term alone, where Z has fallen to about 1/2.
+bool on_vapour_branch(const ActiveSet& set, const CompositionState& comp, double T, double rho, double Z);
+inline constexpr int kVapourBranchChecks = 32;
+inline constexpr double kVapourBranchZ = 0.7;
 
 // Pressure [MPa] of a prepared composition at (T, rho): used by tests and tools.
 double pressure(const ActiveSet& set, const CompositionState& comp, double T, double rho);
