@@ -43,15 +43,17 @@ struct Gas {
     ExternalPercentages external{};
 };
 
+double read_double(std::istringstream& in) {
+    std::string token;
+    in >> token;
+    return std::strtod(token.c_str(), nullptr);
+}
+
 Gas read_gas(std::istringstream& in) {
     std::string unit;
     in >> unit;
     Composition given{};
-    for (double& v : given) {
-        std::string token;
-        in >> token;
-        v = std::strtod(token.c_str(), nullptr);
-    }
+    for (double& v : given) v = read_double(in);
     Gas gas;
     if (unit == "percent") {
         Composition x{};
@@ -71,12 +73,6 @@ Gas read_gas(std::istringstream& in) {
         gas.external = external_percentages(given);
     }
     return gas;
-}
-
-double read_double(std::istringstream& in) {
-    std::string token;
-    in >> token;
-    return std::strtod(token.c_str(), nullptr);
 }
 
 void answer(const std::string& line, Gas& gas) {

@@ -108,54 +108,35 @@ Tabulation tabulation(std::initializer_list<double> values, int caller) {
 }
 
 // ln T = ln 250 + 0.1 s - 0.2 s^2 has its maximum at s = 0.25 inside [-1, 1].
+// The points come sorted from the previous point (s = 1) towards the current one (s = 0).
 TEST(SpecialPoints, FindTheTemperatureMaximumAndTheGridTemperatureCrossedOnBothSidesOfIt) {
+    using enum EnvelopePointType;
     const Interval iv(1.0, Cubic::line(1.0, 0.0), Cubic::line(-1.0, 0.0), {std::log(250.0), 0.1, -0.2, 0.0},
                       Cubic::line(std::log(5.0), -0.5));
-    const double peak = std::exp(std::log(250.0) + 0.1 * 0.25 - 0.2 * 0.0625);
-    const double below = 250.5;  // crossed once on each side of the maximum
-    ASSERT_LT(below, peak);
+    const double below = 250.5;  // under the maximum of 253.1 K: crossed once on each side of it
     SpecialPointList list;
     find_special_points(iv.view(), tabulation({200.0, below, 300.0}, 1), tabulation({}, -1), list);
     ASSERT_EQ(list.size, 3);
-    int maxima = 0;
-    for (int k = 0; k < list.size; ++k) {
-        const SpecialPoint& sp = list.item[k];
-        if (sp.type == EnvelopePointType::max_temperature) {
-            ++maxima;
-            EXPECT_NEAR(sp.s, 0.25, 1e-9);
-        } else {
-            EXPECT_EQ(sp.type, EnvelopePointType::caller_temperature);
-            EXPECT_NEAR(std::exp(iv.cubic[2].value(sp.s)), below, 1e-4);  // the iteration stops at steps of 0.001 in s
-        }
-    }
-    EXPECT_EQ(maxima, 1);
-    // Sorted from the previous point (s = 1) towards the current one (s = 0).
-    for (int k = 1; k < list.size; ++k) EXPECT_GE(std::abs(list.item[k - 1].s), std::abs(list.item[k].s));
+    EXPECT_TRUE(list.item[0].type == caller_temperature && list.item[1].type == max_temperature &&
+                list.item[2].type == caller_temperature);
+    EXPECT_NEAR(list.item[1].s, 0.25, 1e-9);
+    for (int k : {0, 2}) EXPECT_NEAR(std::exp(iv.cubic[2].value(list.item[k].s)), below, 1e-4);  // steps of 0.001 in s
+    EXPECT_TRUE(list.item[0].s > list.item[1].s && list.item[1].s > list.item[2].s);
 }
 
+// ln p has its minimum at s = -0.3; 2.2 MPa lies above the current pressure, so
+// it is crossed before the minimum only, and the grid's 1.9 MPa on both sides.
 TEST(SpecialPoints, TellPressureMinimaAndGridPressuresFromTheCallersPressure) {
-    // ln p has its minimum at s = -0.3.
+    using enum EnvelopePointType;
     const Interval iv(-0.8, Cubic::line(2.0, 0.1), Cubic::line(-2.0, -0.1), Cubic::line(std::log(200.0), 0.3),
                       {std::log(2.05), 0.6, 1.0, 0.0});
     SpecialPointList list;
     find_special_points(iv.view(), tabulation({}, -1), tabulation({1.0, 1.9, 2.2}, 2), list);
-    int minima = 0, caller = 0, grid = 0;
-    for (int k = 0; k < list.size; ++k) {
-        const SpecialPoint& sp = list.item[k];
-        if (sp.type == EnvelopePointType::min_pressure) {
-            ++minima;
-            EXPECT_NEAR(sp.s, -0.3, 1e-9);
-        } else if (sp.type == EnvelopePointType::caller_pressure) {
-            ++caller;
-            EXPECT_NEAR(std::exp(iv.cubic[3].value(sp.s)), 2.2, 1e-6);
-        } else {
-            ++grid;
-            EXPECT_EQ(sp.type, EnvelopePointType::tabulated);
-            EXPECT_NEAR(std::exp(iv.cubic[3].value(sp.s)), 1.9, 1e-6);
-        }
-    }
-    // 2.2 MPa lies above the current pressure: crossed before the minimum only.
-    EXPECT_TRUE(minima == 1 && caller == 1 && grid == 2) << minima << caller << grid;
+    ASSERT_EQ(list.size, 4);
+    const EnvelopePointType expected[] = {caller_pressure, tabulated, min_pressure, tabulated};
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(list.item[k].type, expected[k]) << k;
+    EXPECT_NEAR(list.item[2].s, -0.3, 1e-9);
+    for (int k : {0, 1, 3}) EXPECT_NEAR(std::exp(iv.cubic[3].value(list.item[k].s)), k == 0 ? 2.2 : 1.9, 1e-6);
 }
 
 TEST(SpecialPoints, AcceptACriticalPointOnlyWhereAllLnKVanishTogether) {

@@ -24,6 +24,7 @@
 #include <tuple>
 #include <vector>
 
+#include "api/export_list.h"
 #include "ngtherm.h"
 
 namespace {
@@ -68,12 +69,11 @@ constexpr int kBasisFlagCode = 195, kSelectorCode = 194;
 
 using PropertyFn = void (*)(const double*, const double*, const double*, const std::int16_t*,
                             std::int16_t*, double*, double*, std::int16_t*);
-constexpr PropertyFn kPropertyFunctions[] = {
-    gerg2008,   gerg2008_z,  gerg2008_k,  gerg2008_rho, gerg2008_u,     gerg2008_h,
-    gerg2008_s, gerg2008_cv, gerg2008_cp, gerg2008_sos, gerg2008_kappa, gerg2008_jtc};
-constexpr const char* kFunctionNames[] = {
-    "gerg2008",   "gerg2008_z",  "gerg2008_k",  "gerg2008_rho",   "gerg2008_u",   "gerg2008_h", "gerg2008_s",
-    "gerg2008_cv", "gerg2008_cp", "gerg2008_sos", "gerg2008_kappa", "gerg2008_jtc", "flash_tp",   "phase"};
+// gerg2008 and the single properties in the order of its slots, then flash_tp and phase.
+#define NGTHERM_FUZZ_FUNCTION(name, bytes, shape) name,
+#define NGTHERM_FUZZ_NAME(name, bytes, shape) #name,
+constexpr PropertyFn kPropertyFunctions[] = {NGTHERM_PROPERTY_EXPORTS(NGTHERM_FUZZ_FUNCTION)};
+constexpr const char* kFunctionNames[] = {NGTHERM_PROPERTY_EXPORTS(NGTHERM_FUZZ_NAME) "flash_tp", "phase"};
 
 using Percentages = std::array<double, kComponents>;
 

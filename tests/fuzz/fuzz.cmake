@@ -22,6 +22,8 @@ target_compile_options(ngtherm_fuzz_library PRIVATE ${NGTHERM_WARNINGS}
 
 add_executable(ngtherm_exports_fuzzer ${CMAKE_CURRENT_LIST_DIR}/exports_fuzzer.cpp)
 target_link_libraries(ngtherm_exports_fuzzer PRIVATE ngtherm_fuzz_library)
+# The list of the exports (api/export_list.h).
+target_include_directories(ngtherm_exports_fuzzer PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(ngtherm_exports_fuzzer PRIVATE ${NGTHERM_WARNINGS}
   -fsanitize=fuzzer,${NGTHERM_FUZZ_SANITIZERS}
   -fno-sanitize-recover=all -fno-omit-frame-pointer -g)

@@ -99,10 +99,12 @@ TEST(LuDecomposition, SolvesSystemsUpToTheLargestWithPivotingAndReusesItsFactors
     }
 }
 
+// Singular means a pivot below 1e-300 of the largest entry.
 TEST(LuDecomposition, RefusesSingularAndNonFiniteMatrices) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (LuSystem s : {LuSystem{3, {LuVector{1.0, 2.0, 3.0}, LuVector{2.0, 4.0, 6.0}, LuVector{1.0, 0.0, 1.0}}, {}},
-                       LuSystem{2, {}, {}}, LuSystem{2, {LuVector{1.0, nan}, LuVector{0.0, 1.0}}, {}}}) {
+                       LuSystem{2, {}, {}}, LuSystem{2, {LuVector{1.0, nan}, LuVector{0.0, 1.0}}, {}},
+                       LuSystem{2, {LuVector{1e10, 0.0}, LuVector{0.0, 1e-295}}, {}}}) {  // a pivot 1e-305 of the scale
         EXPECT_FALSE(lu_factor(s)) << s.m;
     }
 }

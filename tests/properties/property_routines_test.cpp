@@ -27,7 +27,6 @@ using equilibrium::EquilibriumResult;
 using model::PhaseRecord;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kRMolarTest = 8.314472;  // J/(mol K)
 constexpr Selector kSelectors[] = {Selector::overall, Selector::liquid, Selector::vapour};
 
 double rel(double a, double b) { return std::fabs(a - b) / std::fabs(b); }
@@ -123,15 +122,6 @@ PhaseRecord ideal_gas_record(double T, double p, double cp0_R, double M) {
     r.residual.molar_mass = M;
     r.ideal.cp0 = cp0_R;
     return r;
-}
-
-TEST(PhaseFormulas, IdealGasRecordGivesGammaRTOverMAndNoJouleThomsonEffect) {
-    const double T = 300.0, p = 2.0, cp0_R = 4.5, M = 0.016;
-    const PhaseProperties v = phase_properties(ideal_gas_record(T, p, cp0_R, M), 1.0, T / p, T, p, Basis::molar);
-    const double gamma = cp0_R / (cp0_R - 1.0);
-    EXPECT_LT(rel(v.w, std::sqrt(gamma * kRMolarTest * T / M)), 1e-15);
-    EXPECT_LT(rel(v.kappa, gamma), 1e-15);
-    EXPECT_EQ(v.jt, 0.0);
 }
 
 TEST(PhaseFormulas, NegativeOrUndefinedSquareOfTheSpeedOfSoundGivesNoSpeed) {
