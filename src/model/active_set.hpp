@@ -39,6 +39,9 @@ struct ActiveSet {
     int n = 0;
     std::array<int, kComponentCount> id{};  // 0-based model numbers, ascending
     std::array<std::array<PairData, kComponentCount>, kComponentCount> pair{};  // [k][l], k < l
+    // The reducing parameters of `pair` again, one array per parameter, so that a
+    // row k (l > k) is contiguous for the vectorised pass over the pairs.
+    Matrix beta_T2{}, beta_v2{}, T_factor{}, v_factor{};
 
     Vector Tc{}, inv_rhoc{}, molar_mass{};  // GERG-2008 reducing values, kg/mol
 
