@@ -57,14 +57,44 @@ struct CompositionTerms {
     Vector N;              // n d alpha_r/dn_i at constant T, V
 };
 
+// n drho_r/dn_i, n dT_r/dn_i and n d alpha_r/dn_i from the x-derivatives and
+// their sums sr, sT over the fractions.
+void composition_sums(const ActiveSet& set, const CompositionState& comp, const StatePoint& s, double sr,
+                      double sT, CompositionTerms& c) {
+    for (int i = 0; i < set.n; ++i) {
+        c.nr[i] = c.dr[i] - sr;
+        c.nT[i] = c.dT[i] - sT;
+        c.N[i] = s.delta * s.ar.a_d * (1.0 - c.nr[i] / comp.rho_r) + s.tau * s.ar.a_t * c.nT[i] / comp.T_r +
+                 c.ax[i] - c.sx;
+    }
+}
+
+// With `values_only` (ln phi alone) the delta and tau parts axd, axt, sxd and
+// sxt are left unset.
 void composition_terms(const ActiveSet& set, const CompositionState& comp, const ComponentSeries& cs,
-                       const ReducingDerivatives& red, const StatePoint& s, CompositionTerms& c) {
+                       const ReducingDerivatives& red, const StatePoint& s, bool values_only,
+                       CompositionTerms& c) {
     const int n = set.n;
     const double* x = comp.x.data();
     c.dr = red.drho;
     c.dT = red.dT;
     double sr = 0, sT = 0;
     // d alpha_r/dx_i = alpha_oi + sum_j x_j F_ij alpha_ij, over the pairs that have a function.
+    if (values_only) {
+        for (int i = 0; i < n; ++i) c.ax[i] = cs.a[i];
+        for (int q = 0; q < set.dep_pair_count; ++q) {
+            const int k = set.dep_pair[q][0], l = set.dep_pair[q][1];
+            c.ax[k] += x[l] * cs.pair_a[q];
+            c.ax[l] += x[k] * cs.pair_a[q];
+        }
+        for (int i = 0; i < n; ++i) {
+            sr += x[i] * c.dr[i];
+            sT += x[i] * c.dT[i];
+            c.sx += x[i] * c.ax[i];
+        }
+        composition_sums(set, comp, s, sr, sT, c);
+        return;
+    }
     for (int i = 0; i < n; ++i) {
         c.ax[i] = cs.a[i];
         c.axd[i] = cs.a_d[i];
@@ -86,12 +116,7 @@ void composition_terms(const ActiveSet& set, const CompositionState& comp, const
         c.sxd += x[i] * c.axd[i];
         c.sxt += x[i] * c.axt[i];
     }
-    for (int i = 0; i < n; ++i) {
-        c.nr[i] = c.dr[i] - sr;
-        c.nT[i] = c.dT[i] - sT;
-        c.N[i] = s.delta * s.ar.a_d * (1.0 - c.nr[i] / comp.rho_r) + s.tau * s.ar.a_t * c.nT[i] / comp.T_r +
-                 c.ax[i] - c.sx;
-    }
+    composition_sums(set, comp, s, sr, sT, c);
 }
 
 // n d ln phi_i / d n_j at constant T and p, from the second amount derivatives of
@@ -153,10 +178,11 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
     const int n = set.n;
     const double rr = comp.rho_r, Tr = comp.T_r;
     const HelmholtzDerivs& d = s.ar;
-    ComponentSeries cs;
-    component_series(set, tc, f, cs);
-    ReducingDerivatives red;
     const bool matrix = req.fugacity == Fugacity::ln_phi_and_matrix;
+    const bool values_only = !matrix && req.derivatives == TpDerivatives::none;
+    ComponentSeries cs;
+    component_series(set, tc, f, cs, values_only ? ComponentParts::values : ComponentParts::all);
+    ReducingDerivatives red;
     if (matrix) {
         reducing_derivatives(set, comp.x.data(), true, red);
     } else {
@@ -164,9 +190,9 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
         red.drho = comp.drho_r;
     }
     CompositionTerms c;
-    composition_terms(set, comp, cs, red, s, c);
+    composition_terms(set, comp, cs, red, s, values_only, c);
     for (int i = 0; i < n; ++i) fug.lnphi[i] = d.a + c.N[i] - s.lnZ;
-    if (!matrix && req.derivatives == TpDerivatives::none) return;
+    if (values_only) return;
 
     Vector P, dNdtau;
     for (int i = 0; i < n; ++i) {

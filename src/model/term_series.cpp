@@ -333,10 +333,54 @@ ShapeBasis equation_sum(const TermSeries& s, const double* n, const int* shape, 
     return {r0.v + r1.v, r0.d + r1.d, r0.t + r1.t};
 }
 
+// Sum of n_k times the value of the equation's shapes.
+double equation_value(const TermSeries& s, const double* n, const int* shape, const double* b) {
+    double r0 = 0.0, r1 = 0.0;
+    const int end = s.first + s.count;
+    int i = s.first;
+    for (; i + 1 < end; i += 2) {
+        r0 += n[i] * b[shape[i]];
+        r1 += n[i + 1] * b[shape[i + 1]];
+    }
+    if (i < end) r0 += n[i] * b[shape[i]];
+    return r0 + r1;
+}
+
+// component_series for ComponentParts::values: the same sums, value parts only.
+void component_values(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
+                      ComponentSeries& out) {
+    std::array<double, kPureShapeCount> pure;
+    for (int g : set.pure_groups) {
+        for (int s = kPureGroupShapes[g]; s < kPureGroupShapes[g + 1]; ++s) pure[s] = t.pure_tau_power[s] * f.pf[g];
+    }
+    for (int k = 0; k < set.n; ++k) {
+        out.a[k] = equation_value(kPureSeries[set.id[k]], kPureTermN.data(), kPureTermShape.data(), pure.data());
+    }
+    if (set.dep_pair_count == 0) return;
+    std::array<double, kDepShapeCount> dep;
+    for (int g : set.dep_groups) {
+        for (int s = kDepGroupShapes[g]; s < kDepGroupShapes[g + 1]; ++s) dep[s] = t.dep_tau_power[s] * f.df[g];
+    }
+    std::array<double, kDepartureFunctionCount> function;
+    std::array<bool, kDepartureFunctionCount> done{};
+    for (int q = 0; q < set.dep_pair_count; ++q) {
+        const PairData& p = set.pair[set.dep_pair[q][0]][set.dep_pair[q][1]];
+        if (!done[p.function]) {
+            function[p.function] = equation_value(kDepartureSeries[p.function], kDepTermN.data(), kDepTermShape.data(), dep.data());
+            done[p.function] = true;
+        }
+        out.pair_a[q] = p.F * function[p.function];
+    }
+}
+
 }  // namespace
 
 void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
-                      ComponentSeries& out) {
+                      ComponentSeries& out, ComponentParts parts) {
+    if (parts == ComponentParts::values) {
+        component_values(set, t, f, out);
+        return;
+    }
     // Every shape once, then each equation as a dot product with its coefficients;
     // a departure function shared by several pairs is summed once.
     std::array<ShapeBasis, kPureShapeCount> pure;

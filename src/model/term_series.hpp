@@ -104,7 +104,14 @@ struct ComponentSeries {
     std::array<double, kDeparturePairs.size()> pair_a, pair_a_d, pair_a_t;
 };
 
+// Which parts of the per-component and per-pair values are formed.
+enum class ComponentParts {
+    values,  // alpha_oi and F_kl alpha_kl only: enough for ln phi
+    all,     // also their delta and tau derivatives
+};
+
+// With ComponentParts::values only a and pair_a are written.
 void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
-                      ComponentSeries& out);
+                      ComponentSeries& out, ComponentParts parts = ComponentParts::all);
 
 }  // namespace ngtherm::model
