@@ -246,8 +246,8 @@ struct ClassSums {
 };
 
 // P E with E = exp(g): (P E)' = E (P' + g' P), (P E)'' = E (P'' + 2 g' P' + (g'^2 + g'') P).
-void add_class(ClassSums& s, double E, double g1, double g2, const Poly& p0) {
-    s.a += E * p0.v;
+void add_class(ClassSums& s, double E, double g1, double g2, const Poly& p0, bool all) {
+    if (all) s.a += E * p0.v;
     s.a_d += E * (p0.d + g1 * p0.v);
     s.a_dd += E * (p0.dd + 2.0 * g1 * p0.d + (g1 * g1 + g2) * p0.v);
 }
@@ -276,18 +276,22 @@ HelmholtzDerivs finish(const ClassSums& s, double tau, bool all) {
 HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
                                Derivatives which) {
     const bool all = which == Derivatives::all;
+    // delta^k as ipow forms it (a square, or delta times a lower power), once for all classes.
+    static_assert(kPureExponentialClasses <= 7, "the table below holds delta^0 to delta^5");
+    const double d2 = delta * delta, d4 = d2 * d2;
+    const std::array<double, 6> pw{1.0, delta, d2, delta * d2, d4, delta * d4};
     ClassSums s;
     for (int c = 0; c < kPureExponentialClasses; ++c) {
         if (!set.pure_exp_used[c]) continue;
         double E = 1.0, g1 = 0.0, g2 = 0.0;  // E = exp(g), g = -delta^c
         if (c > 0) {
-            const double dc1 = ipow(delta, c - 1);
+            const double dc1 = pw[c - 1];
             g1 = -c * dc1;
-            g2 = c >= 2 ? -c * (c - 1.0) * ipow(delta, c - 2) : 0.0;
+            g2 = c >= 2 ? -c * (c - 1.0) * pw[c - 2] : 0.0;
             E = std::exp(-dc1 * delta);
         }
         const int deg = set.pure_degree[c];
-        add_class(s, E, g1, g2, horner(t.pure0[c], deg, delta));
+        add_class(s, E, g1, g2, horner(t.pure0[c], deg, delta), all);
         if (all) add_tau_class(s, E, g1, horner(t.pure1[c], deg, delta), horner(t.pure2[c], deg, delta).v);
     }
     if (set.dep_exponentials.size == 0) return finish(s, t.tau, all);
@@ -295,7 +299,7 @@ HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, d
     for (int e : set.dep_exponentials) {
         const DepExponent x = dep_exponent(e, delta, bases);
         const int deg = set.dep_degree[e];
-        add_class(s, x.E, x.q1, x.q2, horner(t.dep0[e], deg, delta));
+        add_class(s, x.E, x.q1, x.q2, horner(t.dep0[e], deg, delta), all);
         if (all) add_tau_class(s, x.E, x.q1, horner(t.dep1[e], deg, delta), horner(t.dep2[e], deg, delta).v);
     }
     return finish(s, t.tau, all);

@@ -78,7 +78,7 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
 
 // Which derivatives a mixture evaluation needs.
 enum class Derivatives {
-    pressure,  // a, a_d, a_dd: enough for p, dp/drho and g_r
+    pressure,  // a_d and a_dd only (a is left 0): enough for p and dp/drho
     all,       // also a_t, a_tt and a_dt
 };
 
