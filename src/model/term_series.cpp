@@ -90,10 +90,18 @@ public:
         fill(low_.data(), 16, sigma);
         fill(high_.data(), kHigh, low_[8] * low_[8]);
     }
-    double operator()(int e) const {
+    // Where sigma^e is found in the tables.
+    struct Index {
+        int low, high;
+        bool invert;  // e < 0
+    };
+    static constexpr Index index(int e) {
         const int a = e < 0 ? -e : e;
-        const double v = low_[a & 15] * high_[std::min(a >> 4, kHigh - 1)];
-        return e < 0 ? 1.0 / v : v;
+        return {a & 15, std::min(a >> 4, kHigh - 1), e < 0};
+    }
+    double operator()(const Index& i) const {
+        const double v = low_[i.low] * high_[i.high];
+        return i.invert ? 1.0 / v : v;
     }
 
 private:
@@ -117,14 +125,27 @@ constexpr std::array<double, N> shape_exponents(const std::array<TermShape, N>& 
 constexpr auto kPureShapeT = shape_exponents(kPureShapes, kPureTauDivisor);
 constexpr auto kDepShapeT = shape_exponents(kDepShapes, kDepTauDivisor);
 
+using PurePowers = SigmaPowers<max_shape_exponent(false)>;
+using DepPowers = SigmaPowers<max_shape_exponent(true)>;
+
+// The table places of every shape's power, worked out at compile time.
+template <class Powers, size_t N>
+constexpr std::array<typename Powers::Index, N> power_indices(const std::array<TermShape, N>& shapes) {
+    std::array<typename Powers::Index, N> r{};
+    for (size_t k = 0; k < N; ++k) r[k] = Powers::index(shapes[k].e);
+    return r;
+}
+constexpr auto kPureShapePower = power_indices<PurePowers>(kPureShapes);
+constexpr auto kDepShapePower = power_indices<DepPowers>(kDepShapes);
+
 // The three tau coefficients of one delta group, whose shapes [first, last)
 // are stored together, summed in registers; the shapes' tau powers are kept.
 template <class Powers>
-void sum_group(int first, int last, const TermShape* shapes, const double* t_exp, const double* N,
+void sum_group(int first, int last, const typename Powers::Index* index, const double* t_exp, const double* N,
                const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0;
     for (int s = first; s < last; ++s) {
-        const double tp = power(shapes[s].e);
+        const double tp = power(index[s]);
         const double v = N[s] * tp;
         tau_power[s] = tp;
         s0 += v;
@@ -153,18 +174,18 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
         t.dep2[e].fill(0.0);
     }
     static_assert(kPureTauDivisor == 8.0, "the eighth root below assumes the divisor 8");
-    const SigmaPowers<max_shape_exponent(false)> pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
+    const PurePowers pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
-        sum_group(kPureGroupShapes[g], kPureGroupShapes[g + 1], kPureShapes.data(), kPureShapeT.data(),
+        sum_group(kPureGroupShapes[g], kPureGroupShapes[g + 1], kPureShapePower.data(), kPureShapeT.data(),
                   c.pure.data(), pure_power, t.pure_tau_power.data(), t.pure0[grp.c][grp.d],
                   t.pure1[grp.c][grp.d], t.pure2[grp.c][grp.d]);
     }
     if (set.dep_groups.size == 0) return;
-    const SigmaPowers<max_shape_exponent(true)> dep_power(std::pow(tau, 1.0 / kDepTauDivisor));
+    const DepPowers dep_power(std::pow(tau, 1.0 / kDepTauDivisor));
     for (int g : set.dep_groups) {
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
-        sum_group(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapes.data(), kDepShapeT.data(),
+        sum_group(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapePower.data(), kDepShapeT.data(),
                   c.dep.data(), dep_power, t.dep_tau_power.data(), t.dep0[grp.exponential][grp.d],
                   t.dep1[grp.exponential][grp.d], t.dep2[grp.exponential][grp.d]);
     }
