@@ -293,7 +293,8 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
         pure_fugacity(s, req, *fug);
     } else {
         DeltaFactors f;
-        delta_factors(set, s.delta, f);
+        const bool values_only = req.fugacity == Fugacity::ln_phi && req.derivatives == TpDerivatives::none;
+        delta_factors(set, s.delta, f, values_only);
         mixture_fugacity(set, comp, tc, f, s, req, rec, *fug);
     }
     return result;

@@ -214,7 +214,7 @@ Factor dep_factor_from_powers(int d, const double* pw, double E, double q1) {
 
 }  // namespace
 
-void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out) {
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, bool values_only) {
     // Powers of delta by successive products: every group reads its powers from here.
     std::array<double, kMaxDeltaPower + 1> pw;
     pw[0] = 1.0;
@@ -222,6 +222,19 @@ void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out) {
     std::array<double, kPureExponentialClasses> E{};
     for (int c = 1; c < kPureExponentialClasses; ++c) {
         if (set.pure_exp_used[c]) E[c] = std::exp(-pw[c]);
+    }
+    if (values_only) {
+        // The value parts of pure_factor_from_powers and dep_factor_from_powers.
+        for (int g : set.pure_groups) {
+            const PureDeltaGroup& grp = kPureDeltaGroups[g];
+            out.pf[g] = grp.c == 0 ? pw[grp.d] : pw[grp.d] * E[grp.c];
+        }
+        if (set.dep_groups.size == 0) return;
+        const DepBases bases = dep_bases(delta);
+        std::array<double, kDepExponentialCount> E_dep{};
+        for (int e : set.dep_exponentials) E_dep[e] = dep_exponent(e, delta, bases).E;
+        for (int g : set.dep_groups) out.df[g] = pw[kDepDeltaGroups[g].d] * E_dep[kDepDeltaGroups[g].exponential];
+        return;
     }
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];

@@ -94,7 +94,8 @@ struct DeltaFactors {  // written and read for the groups of the active set only
     std::array<double, kDepGroupCount> df, df_d;
 };
 
-void delta_factors(const ActiveSet& set, double delta, DeltaFactors& f);
+// With `values_only` the derivatives pf_d and df_d are left unset.
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& f, bool values_only = false);
 
 // Per-component and per-pair values needed by the fugacities: alpha_oi and
 // alpha_ij with their delta and tau derivatives at the current state.
