@@ -57,66 +57,51 @@ struct CompositionTerms {
     Vector N;              // n d alpha_r/dn_i at constant T, V
 };
 
-// n drho_r/dn_i, n dT_r/dn_i and n d alpha_r/dn_i from the x-derivatives and
-// their sums sr, sT over the fractions.
-void composition_sums(const ActiveSet& set, const CompositionState& comp, const StatePoint& s, double sr,
-                      double sT, CompositionTerms& c) {
-    for (int i = 0; i < set.n; ++i) {
-        c.nr[i] = c.dr[i] - sr;
-        c.nT[i] = c.dT[i] - sT;
-        c.N[i] = s.delta * s.ar.a_d * (1.0 - c.nr[i] / comp.rho_r) + s.tau * s.ar.a_t * c.nT[i] / comp.T_r +
-                 c.ax[i] - c.sx;
-    }
-}
-
-// With `values_only` (ln phi alone) the delta and tau parts axd, axt, sxd and
-// sxt are left unset.
+// With ComponentParts::values (ln phi alone) the delta and tau parts axd, axt,
+// sxd and sxt are left unset.
 void composition_terms(const ActiveSet& set, const CompositionState& comp, const ComponentSeries& cs,
-                       const ReducingDerivatives& red, const StatePoint& s, bool values_only,
+                       const ReducingDerivatives& red, const StatePoint& s, ComponentParts parts,
                        CompositionTerms& c) {
     const int n = set.n;
     const double* x = comp.x.data();
+    const bool all = parts == ComponentParts::all;
     c.dr = red.drho;
     c.dT = red.dT;
     double sr = 0, sT = 0;
     // d alpha_r/dx_i = alpha_oi + sum_j x_j F_ij alpha_ij, over the pairs that have a function.
-    if (values_only) {
-        for (int i = 0; i < n; ++i) c.ax[i] = cs.a[i];
-        for (int q = 0; q < set.dep_pair_count; ++q) {
-            const int k = set.dep_pair[q][0], l = set.dep_pair[q][1];
-            c.ax[k] += x[l] * cs.pair_a[q];
-            c.ax[l] += x[k] * cs.pair_a[q];
-        }
-        for (int i = 0; i < n; ++i) {
-            sr += x[i] * c.dr[i];
-            sT += x[i] * c.dT[i];
-            c.sx += x[i] * c.ax[i];
-        }
-        composition_sums(set, comp, s, sr, sT, c);
-        return;
-    }
     for (int i = 0; i < n; ++i) {
         c.ax[i] = cs.a[i];
-        c.axd[i] = cs.a_d[i];
-        c.axt[i] = cs.a_t[i];
+        if (all) {
+            c.axd[i] = cs.a_d[i];
+            c.axt[i] = cs.a_t[i];
+        }
     }
     for (int q = 0; q < set.dep_pair_count; ++q) {
         const int k = set.dep_pair[q][0], l = set.dep_pair[q][1];
         c.ax[k] += x[l] * cs.pair_a[q];
         c.ax[l] += x[k] * cs.pair_a[q];
-        c.axd[k] += x[l] * cs.pair_a_d[q];
-        c.axd[l] += x[k] * cs.pair_a_d[q];
-        c.axt[k] += x[l] * cs.pair_a_t[q];
-        c.axt[l] += x[k] * cs.pair_a_t[q];
+        if (all) {
+            c.axd[k] += x[l] * cs.pair_a_d[q];
+            c.axd[l] += x[k] * cs.pair_a_d[q];
+            c.axt[k] += x[l] * cs.pair_a_t[q];
+            c.axt[l] += x[k] * cs.pair_a_t[q];
+        }
     }
     for (int i = 0; i < n; ++i) {
         sr += x[i] * c.dr[i];
         sT += x[i] * c.dT[i];
         c.sx += x[i] * c.ax[i];
-        c.sxd += x[i] * c.axd[i];
-        c.sxt += x[i] * c.axt[i];
+        if (all) {
+            c.sxd += x[i] * c.axd[i];
+            c.sxt += x[i] * c.axt[i];
+        }
     }
-    composition_sums(set, comp, s, sr, sT, c);
+    for (int i = 0; i < n; ++i) {
+        c.nr[i] = c.dr[i] - sr;
+        c.nT[i] = c.dT[i] - sT;
+        c.N[i] = s.delta * s.ar.a_d * (1.0 - c.nr[i] / comp.rho_r) + s.tau * s.ar.a_t * c.nT[i] / comp.T_r +
+                 c.ax[i] - c.sx;
+    }
 }
 
 // n d ln phi_i / d n_j at constant T and p, from the second amount derivatives of
@@ -172,6 +157,12 @@ void composition_matrix(const ActiveSet& set, const CompositionState& comp, cons
     }
 }
 
+// ln phi alone needs the values of the per-component series, not their derivatives.
+ComponentParts component_parts(MixRequest req) {
+    const bool ln_phi_only = req.fugacity == Fugacity::ln_phi && req.derivatives == TpDerivatives::none;
+    return ln_phi_only ? ComponentParts::values : ComponentParts::all;
+}
+
 void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const TauCoefficients& tc,
                       const DeltaFactors& f, const StatePoint& s, MixRequest req,
                       const ResidualProperties& rec, FugacitySet& fug) {
@@ -179,9 +170,9 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
     const double rr = comp.rho_r, Tr = comp.T_r;
     const HelmholtzDerivs& d = s.ar;
     const bool matrix = req.fugacity == Fugacity::ln_phi_and_matrix;
-    const bool values_only = !matrix && req.derivatives == TpDerivatives::none;
+    const ComponentParts parts = component_parts(req);
     ComponentSeries cs;
-    component_series(set, tc, f, cs, values_only ? ComponentParts::values : ComponentParts::all);
+    component_series(set, tc, f, cs, parts);
     ReducingDerivatives red;
     if (matrix) {
         reducing_derivatives(set, comp.x.data(), true, red);
@@ -190,9 +181,9 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
         red.drho = comp.drho_r;
     }
     CompositionTerms c;
-    composition_terms(set, comp, cs, red, s, values_only, c);
+    composition_terms(set, comp, cs, red, s, parts, c);
     for (int i = 0; i < n; ++i) fug.lnphi[i] = d.a + c.N[i] - s.lnZ;
-    if (values_only) return;
+    if (parts == ComponentParts::values) return;
 
     Vector P, dNdtau;
     for (int i = 0; i < n; ++i) {
@@ -293,8 +284,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
         pure_fugacity(s, req, *fug);
     } else {
         DeltaFactors f;
-        const bool values_only = req.fugacity == Fugacity::ln_phi && req.derivatives == TpDerivatives::none;
-        delta_factors(set, s.delta, f, values_only);
+        delta_factors(set, s.delta, f, component_parts(req));
         mixture_fugacity(set, comp, tc, f, s, req, rec, *fug);
     }
     return result;

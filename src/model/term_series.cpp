@@ -214,7 +214,7 @@ Factor dep_factor_from_powers(int d, const double* pw, double E, double q1) {
 
 }  // namespace
 
-void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, bool values_only) {
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, ComponentParts parts) {
     // Powers of delta by successive products: every group reads its powers from here.
     std::array<double, kMaxDeltaPower + 1> pw;
     pw[0] = 1.0;
@@ -223,7 +223,7 @@ void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, bool v
     for (int c = 1; c < kPureExponentialClasses; ++c) {
         if (set.pure_exp_used[c]) E[c] = std::exp(-pw[c]);
     }
-    if (values_only) {
+    if (parts == ComponentParts::values) {
         // The value parts of pure_factor_from_powers and dep_factor_from_powers.
         for (int g : set.pure_groups) {
             const PureDeltaGroup& grp = kPureDeltaGroups[g];

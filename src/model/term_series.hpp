@@ -94,8 +94,15 @@ struct DeltaFactors {  // written and read for the groups of the active set only
     std::array<double, kDepGroupCount> df, df_d;
 };
 
-// With `values_only` the derivatives pf_d and df_d are left unset.
-void delta_factors(const ActiveSet& set, double delta, DeltaFactors& f, bool values_only = false);
+// Which parts of the per-group, per-component and per-pair values are formed.
+enum class ComponentParts {
+    values,  // delta factors, alpha_oi and F_kl alpha_kl only: enough for ln phi
+    all,     // also their delta and tau derivatives
+};
+
+// With ComponentParts::values the derivatives pf_d and df_d are left unset.
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& f,
+                   ComponentParts parts = ComponentParts::all);
 
 // Per-component and per-pair values needed by the fugacities: alpha_oi and
 // alpha_ij with their delta and tau derivatives at the current state.
@@ -103,12 +110,6 @@ struct ComponentSeries {
     Vector a, a_d, a_t;  // pure-fluid parts, by active position
     // F_kl alpha_kl of the departure pairs, in the order of ActiveSet::dep_pair.
     std::array<double, kDeparturePairs.size()> pair_a, pair_a_d, pair_a_t;
-};
-
-// Which parts of the per-component and per-pair values are formed.
-enum class ComponentParts {
-    values,  // alpha_oi and F_kl alpha_kl only: enough for ln phi
-    all,     // also their delta and tau derivatives
 };
 
 // With ComponentParts::values only a and pair_a are written.
