@@ -224,6 +224,7 @@ void prepare_composition(const ActiveSet& set, const double* x, CompositionState
     c.dT_r = red.dT;
     c.drho_r = red.drho;
     series_coefficients(set, c.x.data(), c.series);
+    c.last.set = nullptr;
 }
 
 double pressure(const ActiveSet& set, const CompositionState& comp, double T, double rho) {
@@ -243,28 +244,14 @@ bool on_vapour_branch(const ActiveSet& set, const CompositionState& comp, double
     return true;
 }
 
-MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req,
-                   RootPreference root, double T, double p, FugacitySet* fug,
-                   ResidualProperties& rec) {
-    MixResult result;
-    if (!(T > 0.0) || !(p > 0.0) || !std::isfinite(T) || !std::isfinite(p)) {
-        result.status = DensityStatus::bad_input;
-        return result;
-    }
-    const double tau = comp.T_r / T;
-    TauCoefficients tc;
-    tau_coefficients(set, comp.series, tau, tc);
-    const DensityFunctions F(set, comp, tc, T);
-    const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
-    const DensitySearchResult search = density_search(F, p, root, roots);
-    double rho = search.rho;
-    if (rho < kNoDensity || search.status != DensityStatus::found) rho = density_fallback(F, p, roots, rho);
-    if (!(rho > kNoDensity) || !std::isfinite(rho)) {
-        result.status = DensityStatus::not_found;
-        return result;
-    }
+namespace {
 
-    StatePoint s{T, p, rho, rho / comp.rho_r, tau, 0, 0, {}};
+// Everything mixstate forms once the density is known.
+MixResult state_at_density(const ActiveSet& set, const CompositionState& comp, const TauCoefficients& tc,
+                           const DensityFunctions& F, MixRequest req, double T, double p, double rho,
+                           FugacitySet* fug, ResidualProperties& rec) {
+    MixResult result;
+    StatePoint s{T, p, rho, rho / comp.rho_r, tc.tau, 0, 0, {}};
     s.ar = F.derivatives(rho);
     s.Z = p / (rho * kR * T);
     s.lnZ = std::log(s.Z);
@@ -275,7 +262,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     result.rho = rho;
     result.Z = s.Z;
     result.delta = s.delta;
-    result.tau = tau;
+    result.tau = tc.tau;
     result.ar = s.ar;
 
     fill_record(s, req, comp.molar_mass, rec);
@@ -290,11 +277,63 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     return result;
 }
 
+bool same_state(const EvaluatedState& last, const ActiveSet& set, const double* x, double T, double p,
+                RootPreference root) {
+    if (last.set != &set || last.T != T || last.p != p || last.root != root) return false;
+    for (int k = 0; k < set.n; ++k) {
+        if (last.id[k] != set.id[k] || last.x_in[k] != x[k]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req,
+                   RootPreference root, double T, double p, FugacitySet* fug,
+                   ResidualProperties& rec) {
+    MixResult result;
+    if (!(T > 0.0) || !(p > 0.0) || !std::isfinite(T) || !std::isfinite(p)) {
+        result.status = DensityStatus::bad_input;
+        return result;
+    }
+    TauCoefficients tc;
+    tau_coefficients(set, comp.series, comp.T_r / T, tc);
+    const DensityFunctions F(set, comp, tc, T);
+    const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
+    const DensitySearchResult search = density_search(F, p, root, roots);
+    double rho = search.rho;
+    if (rho < kNoDensity || search.status != DensityStatus::found) rho = density_fallback(F, p, roots, rho);
+    if (!(rho > kNoDensity) || !std::isfinite(rho)) {
+        result.status = DensityStatus::not_found;
+        return result;
+    }
+    return state_at_density(set, comp, tc, F, req, T, p, rho, fug, rec);
+}
+
 MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest req,
                    RootPreference root, double T, double p, const double* x, FugacitySet* fug,
                    ResidualProperties& rec) {
+    EvaluatedState& last = scratch.last;
+    if (same_state(last, set, x, T, p, root)) {
+        TauCoefficients tc;
+        tau_coefficients(set, scratch.series, scratch.T_r / T, tc);
+        const DensityFunctions F(set, scratch, tc, T);
+        return state_at_density(set, scratch, tc, F, req, T, p, last.rho, fug, rec);
+    }
     prepare_composition(set, x, scratch);
-    return mixstate(set, scratch, req, root, T, p, fug, rec);
+    const MixResult result = mixstate(set, scratch, req, root, T, p, fug, rec);
+    if (result.ok()) {
+        last.set = &set;
+        for (int k = 0; k < set.n; ++k) {
+            last.id[k] = set.id[k];
+            last.x_in[k] = x[k];
+        }
+        last.T = T;
+        last.p = p;
+        last.rho = result.rho;
+        last.root = root;
+    }
+    return result;
 }
 
 }  // namespace ngtherm::model
