@@ -130,10 +130,8 @@ void make_active_set(std::span<const int> ids, ActiveSet& set) {
                              std::pow(kComponents[j].rhoc, kMinusOneThird);
             p.v_factor = 2.0 * b.beta_v * b.gamma_v * (c * c * c / 8.0);
             p.function = departure_function(i, j, p.F);
-            set.beta_T2[k][l] = p.beta_T2;
-            set.beta_v2[k][l] = p.beta_v2;
-            set.T_factor[k][l] = p.T_factor;
-            set.v_factor[k][l] = p.v_factor;
+            set.beta2[k][l] = {p.beta_T2, p.beta_v2};
+            set.factor[k][l] = {p.T_factor, p.v_factor};
             if (p.function >= 0) set.dep_pair[set.dep_pair_count++] = {k, l};
         }
     }

@@ -39,9 +39,10 @@ struct ActiveSet {
     int n = 0;
     std::array<int, kComponentCount> id{};  // 0-based model numbers, ascending
     std::array<std::array<PairData, kComponentCount>, kComponentCount> pair{};  // [k][l], k < l
-    // The reducing parameters of `pair` again, one array per parameter, so that a
-    // row k (l > k) is contiguous for the vectorised pass over the pairs.
-    Matrix beta_T2{}, beta_v2{}, T_factor{}, v_factor{};
+    // beta^2 and the factor of the two reducing functions of `pair` side by
+    // side, [k][l] = {T_r value, rho_r value}, for the pass that forms both
+    // functions of a pair in the two lanes of a vector.
+    std::array<std::array<std::array<double, 2>, kComponentCount>, kComponentCount> beta2{}, factor{};
 
     Vector Tc{}, inv_rhoc{}, molar_mass{};  // GERG-2008 reducing values, kg/mol
 
