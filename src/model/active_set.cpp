@@ -123,12 +123,11 @@ void make_active_set(std::span<const int> ids, ActiveSet& set) {
             p.gamma_T = b.gamma_T;
             p.beta_v = b.beta_v;
             p.gamma_v = b.gamma_v;
-            p.beta_T2 = b.beta_T * b.beta_T;
-            p.beta_v2 = b.beta_v * b.beta_v;
-            p.T_factor = 2.0 * b.beta_T * b.gamma_T * std::sqrt(kComponents[i].Tc * kComponents[j].Tc);
+            set.beta2[k][l] = {b.beta_T * b.beta_T, b.beta_v * b.beta_v};
+            const double T_factor = 2.0 * b.beta_T * b.gamma_T * std::sqrt(kComponents[i].Tc * kComponents[j].Tc);
             const double c = std::pow(kComponents[i].rhoc, kMinusOneThird) +
                              std::pow(kComponents[j].rhoc, kMinusOneThird);
-            p.v_factor = 2.0 * b.beta_v * b.gamma_v * (c * c * c / 8.0);
+            set.factor[k][l] = {T_factor, 2.0 * b.beta_v * b.gamma_v * (c * c * c / 8.0)};
             p.function = departure_function(i, j, p.F);
             if (p.function >= 0) set.dep_pair[set.dep_pair_count++] = {k, l};
         }

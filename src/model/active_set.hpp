@@ -28,10 +28,6 @@ using numerics::Vector;
 // (k, l), k < l, oriented as tabulated for (id[k], id[l]).
 struct PairData {
     double beta_T = 0, gamma_T = 0, beta_v = 0, gamma_v = 0, F = 0;
-    double beta_T2 = 0;  // beta_T^2
-    double beta_v2 = 0;  // beta_v^2
-    double T_factor = 0; // 2 beta_T gamma_T sqrt(Tc_k Tc_l)
-    double v_factor = 0; // 2 beta_v gamma_v (rhoc_k^-1/3 + rhoc_l^-1/3)^3 / 8
     int function = -1;   // departure function, -1 when F is 0
 };
 
@@ -39,6 +35,11 @@ struct ActiveSet {
     int n = 0;
     std::array<int, kComponentCount> id{};  // 0-based model numbers, ascending
     std::array<std::array<PairData, kComponentCount>, kComponentCount> pair{};  // [k][l], k < l
+    // The two reducing functions of the pair (k, l), k < l, side by side,
+    // [k][l] = {T_r value, rho_r value}, for the pass that forms both in the two
+    // lanes of a vector: beta^2 = {beta_T^2, beta_v^2} and the factors
+    // {2 beta_T gamma_T sqrt(Tc_k Tc_l), 2 beta_v gamma_v (rhoc_k^-1/3 + rhoc_l^-1/3)^3 / 8}.
+    std::array<std::array<std::array<double, 2>, kComponentCount>, kComponentCount> beta2{}, factor{};
 
     Vector Tc{}, inv_rhoc{}, molar_mass{};  // GERG-2008 reducing values, kg/mol
 

@@ -57,34 +57,44 @@ struct CompositionTerms {
     Vector N;              // n d alpha_r/dn_i at constant T, V
 };
 
+// With ComponentParts::values (ln phi alone) the delta and tau parts axd, axt,
+// sxd and sxt are left unset.
 void composition_terms(const ActiveSet& set, const CompositionState& comp, const ComponentSeries& cs,
-                       const ReducingDerivatives& red, const StatePoint& s, CompositionTerms& c) {
+                       const ReducingDerivatives& red, const StatePoint& s, ComponentParts parts,
+                       CompositionTerms& c) {
     const int n = set.n;
     const double* x = comp.x.data();
+    const bool all = parts == ComponentParts::all;
     c.dr = red.drho;
     c.dT = red.dT;
     double sr = 0, sT = 0;
     // d alpha_r/dx_i = alpha_oi + sum_j x_j F_ij alpha_ij, over the pairs that have a function.
     for (int i = 0; i < n; ++i) {
         c.ax[i] = cs.a[i];
-        c.axd[i] = cs.a_d[i];
-        c.axt[i] = cs.a_t[i];
+        if (all) {
+            c.axd[i] = cs.a_d[i];
+            c.axt[i] = cs.a_t[i];
+        }
     }
     for (int q = 0; q < set.dep_pair_count; ++q) {
         const int k = set.dep_pair[q][0], l = set.dep_pair[q][1];
         c.ax[k] += x[l] * cs.pair_a[q];
         c.ax[l] += x[k] * cs.pair_a[q];
-        c.axd[k] += x[l] * cs.pair_a_d[q];
-        c.axd[l] += x[k] * cs.pair_a_d[q];
-        c.axt[k] += x[l] * cs.pair_a_t[q];
-        c.axt[l] += x[k] * cs.pair_a_t[q];
+        if (all) {
+            c.axd[k] += x[l] * cs.pair_a_d[q];
+            c.axd[l] += x[k] * cs.pair_a_d[q];
+            c.axt[k] += x[l] * cs.pair_a_t[q];
+            c.axt[l] += x[k] * cs.pair_a_t[q];
+        }
     }
     for (int i = 0; i < n; ++i) {
         sr += x[i] * c.dr[i];
         sT += x[i] * c.dT[i];
         c.sx += x[i] * c.ax[i];
-        c.sxd += x[i] * c.axd[i];
-        c.sxt += x[i] * c.axt[i];
+        if (all) {
+            c.sxd += x[i] * c.axd[i];
+            c.sxt += x[i] * c.axt[i];
+        }
     }
     for (int i = 0; i < n; ++i) {
         c.nr[i] = c.dr[i] - sr;
@@ -147,16 +157,23 @@ void composition_matrix(const ActiveSet& set, const CompositionState& comp, cons
     }
 }
 
+// ln phi alone needs the values of the per-component series, not their derivatives.
+ComponentParts component_parts(MixRequest req) {
+    const bool ln_phi_only = req.fugacity == Fugacity::ln_phi && req.derivatives == TpDerivatives::none;
+    return ln_phi_only ? ComponentParts::values : ComponentParts::all;
+}
+
 void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const TauCoefficients& tc,
                       const DeltaFactors& f, const StatePoint& s, MixRequest req,
                       const ResidualProperties& rec, FugacitySet& fug) {
     const int n = set.n;
     const double rr = comp.rho_r, Tr = comp.T_r;
     const HelmholtzDerivs& d = s.ar;
-    ComponentSeries cs;
-    component_series(set, tc, f, cs);
-    ReducingDerivatives red;
     const bool matrix = req.fugacity == Fugacity::ln_phi_and_matrix;
+    const ComponentParts parts = component_parts(req);
+    ComponentSeries cs;
+    component_series(set, tc, f, cs, parts);
+    ReducingDerivatives red;
     if (matrix) {
         reducing_derivatives(set, comp.x.data(), true, red);
     } else {
@@ -164,9 +181,9 @@ void mixture_fugacity(const ActiveSet& set, const CompositionState& comp, const 
         red.drho = comp.drho_r;
     }
     CompositionTerms c;
-    composition_terms(set, comp, cs, red, s, c);
+    composition_terms(set, comp, cs, red, s, parts, c);
     for (int i = 0; i < n; ++i) fug.lnphi[i] = d.a + c.N[i] - s.lnZ;
-    if (!matrix && req.derivatives == TpDerivatives::none) return;
+    if (parts == ComponentParts::values) return;
 
     Vector P, dNdtau;
     for (int i = 0; i < n; ++i) {
@@ -207,6 +224,7 @@ void prepare_composition(const ActiveSet& set, const double* x, CompositionState
     c.dT_r = red.dT;
     c.drho_r = red.drho;
     series_coefficients(set, c.x.data(), c.series);
+    c.last.set = nullptr;
 }
 
 double pressure(const ActiveSet& set, const CompositionState& comp, double T, double rho) {
@@ -226,28 +244,14 @@ bool on_vapour_branch(const ActiveSet& set, const CompositionState& comp, double
     return true;
 }
 
-MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req,
-                   RootPreference root, double T, double p, FugacitySet* fug,
-                   ResidualProperties& rec) {
-    MixResult result;
-    if (!(T > 0.0) || !(p > 0.0) || !std::isfinite(T) || !std::isfinite(p)) {
-        result.status = DensityStatus::bad_input;
-        return result;
-    }
-    const double tau = comp.T_r / T;
-    TauCoefficients tc;
-    tau_coefficients(set, comp.series, tau, tc);
-    const DensityFunctions F(set, comp, tc, T);
-    const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
-    const DensitySearchResult search = density_search(F, p, root, roots);
-    double rho = search.rho;
-    if (rho < kNoDensity || search.status != DensityStatus::found) rho = density_fallback(F, p, roots, rho);
-    if (!(rho > kNoDensity) || !std::isfinite(rho)) {
-        result.status = DensityStatus::not_found;
-        return result;
-    }
+namespace {
 
-    StatePoint s{T, p, rho, rho / comp.rho_r, tau, 0, 0, {}};
+// Everything mixstate forms once the density is known.
+MixResult state_at_density(const ActiveSet& set, const CompositionState& comp, const TauCoefficients& tc,
+                           const DensityFunctions& F, MixRequest req, double T, double p, double rho,
+                           FugacitySet* fug, ResidualProperties& rec) {
+    MixResult result;
+    StatePoint s{T, p, rho, rho / comp.rho_r, tc.tau, 0, 0, {}};
     s.ar = F.derivatives(rho);
     s.Z = p / (rho * kR * T);
     s.lnZ = std::log(s.Z);
@@ -258,7 +262,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     result.rho = rho;
     result.Z = s.Z;
     result.delta = s.delta;
-    result.tau = tau;
+    result.tau = tc.tau;
     result.ar = s.ar;
 
     fill_record(s, req, comp.molar_mass, rec);
@@ -267,17 +271,69 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
         pure_fugacity(s, req, *fug);
     } else {
         DeltaFactors f;
-        delta_factors(set, s.delta, f);
+        delta_factors(set, s.delta, f, component_parts(req));
         mixture_fugacity(set, comp, tc, f, s, req, rec, *fug);
     }
     return result;
 }
 
+bool same_state(const EvaluatedState& last, const ActiveSet& set, const double* x, double T, double p,
+                RootPreference root) {
+    if (last.set != &set || last.T != T || last.p != p || last.root != root) return false;
+    for (int k = 0; k < set.n; ++k) {
+        if (last.id[k] != set.id[k] || last.x_in[k] != x[k]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req,
+                   RootPreference root, double T, double p, FugacitySet* fug,
+                   ResidualProperties& rec) {
+    MixResult result;
+    if (!(T > 0.0) || !(p > 0.0) || !std::isfinite(T) || !std::isfinite(p)) {
+        result.status = DensityStatus::bad_input;
+        return result;
+    }
+    TauCoefficients tc;
+    tau_coefficients(set, comp.series, comp.T_r / T, tc);
+    const DensityFunctions F(set, comp, tc, T);
+    const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
+    const DensitySearchResult search = density_search(F, p, root, roots);
+    double rho = search.rho;
+    if (rho < kNoDensity || search.status != DensityStatus::found) rho = density_fallback(F, p, roots, rho);
+    if (!(rho > kNoDensity) || !std::isfinite(rho)) {
+        result.status = DensityStatus::not_found;
+        return result;
+    }
+    return state_at_density(set, comp, tc, F, req, T, p, rho, fug, rec);
+}
+
 MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest req,
                    RootPreference root, double T, double p, const double* x, FugacitySet* fug,
                    ResidualProperties& rec) {
+    EvaluatedState& last = scratch.last;
+    if (same_state(last, set, x, T, p, root)) {
+        TauCoefficients tc;
+        tau_coefficients(set, scratch.series, scratch.T_r / T, tc);
+        const DensityFunctions F(set, scratch, tc, T);
+        return state_at_density(set, scratch, tc, F, req, T, p, last.rho, fug, rec);
+    }
     prepare_composition(set, x, scratch);
-    return mixstate(set, scratch, req, root, T, p, fug, rec);
+    const MixResult result = mixstate(set, scratch, req, root, T, p, fug, rec);
+    if (result.ok()) {
+        last.set = &set;
+        for (int k = 0; k < set.n; ++k) {
+            last.id[k] = set.id[k];
+            last.x_in[k] = x[k];
+        }
+        last.T = T;
+        last.p = p;
+        last.rho = result.rho;
+        last.root = root;
+    }
+    return result;
 }
 
 }  // namespace ngtherm::model

@@ -55,6 +55,18 @@ struct FugacitySet {
     Matrix dlnphidn{};  // n d ln phi_i / d n_j at constant T and p, symmetric
 };
 
+// Where a scratch composition was last evaluated by the mixstate overload that
+// prepares x: the same fractions of the same active set at the same T, p and
+// root preference have the same density, so a repeat that asks for other
+// derivatives (ln phi, then the matrix, of one trial phase) reuses it.
+struct EvaluatedState {
+    const ActiveSet* set = nullptr;  // null: nothing to reuse
+    std::array<int, kComponentCount> id{};  // the set's components when evaluated
+    Vector x_in{};  // the fractions as given, before normalising
+    double T = 0, p = 0, rho = 0;
+    RootPreference root = RootPreference::stable;
+};
+
 // Everything of a composition that the evaluation needs and that does not
 // depend on T or p. Rebuilt for each new composition without allocation.
 struct CompositionState {
@@ -65,6 +77,7 @@ struct CompositionState {
     double pr_b = 0;   // Peng-Robinson co-volume b = sum x_i b_i, dm3/mol
     Vector dT_r{}, drho_r{};  // composition derivatives of T_r and rho_r
     SeriesCoefficients series;
+    EvaluatedState last;  // cleared by prepare_composition
 };
 
 // Normalises x (n fractions in active order) and prepares the composition.
@@ -102,7 +115,8 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
                    RootPreference root, double T, double p, FugacitySet* fug,
                    ResidualProperties& rec);
 
-// Prepares `x` into `scratch` and evaluates it.
+// Prepares `x` into `scratch` and evaluates it; a repeat of scratch.last
+// reuses its density and prepares nothing.
 MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest request,
                    RootPreference root, double T, double p, const double* x, FugacitySet* fug,
                    ResidualProperties& rec);

@@ -90,10 +90,18 @@ public:
         fill(low_.data(), 16, sigma);
         fill(high_.data(), kHigh, low_[8] * low_[8]);
     }
-    double operator()(int e) const {
+    // Where sigma^e is found in the tables.
+    struct Index {
+        int low, high;
+        bool invert;  // e < 0
+    };
+    static constexpr Index index(int e) {
         const int a = e < 0 ? -e : e;
-        const double v = low_[a & 15] * high_[std::min(a >> 4, kHigh - 1)];
-        return e < 0 ? 1.0 / v : v;
+        return {a & 15, std::min(a >> 4, kHigh - 1), e < 0};
+    }
+    double operator()(const Index& i) const {
+        const double v = low_[i.low] * high_[i.high];
+        return i.invert ? 1.0 / v : v;
     }
 
 private:
@@ -117,14 +125,27 @@ constexpr std::array<double, N> shape_exponents(const std::array<TermShape, N>& 
 constexpr auto kPureShapeT = shape_exponents(kPureShapes, kPureTauDivisor);
 constexpr auto kDepShapeT = shape_exponents(kDepShapes, kDepTauDivisor);
 
+using PurePowers = SigmaPowers<max_shape_exponent(false)>;
+using DepPowers = SigmaPowers<max_shape_exponent(true)>;
+
+// The table places of every shape's power, worked out at compile time.
+template <class Powers, size_t N>
+constexpr std::array<typename Powers::Index, N> power_indices(const std::array<TermShape, N>& shapes) {
+    std::array<typename Powers::Index, N> r{};
+    for (size_t k = 0; k < N; ++k) r[k] = Powers::index(shapes[k].e);
+    return r;
+}
+constexpr auto kPureShapePower = power_indices<PurePowers>(kPureShapes);
+constexpr auto kDepShapePower = power_indices<DepPowers>(kDepShapes);
+
 // The three tau coefficients of one delta group, whose shapes [first, last)
 // are stored together, summed in registers; the shapes' tau powers are kept.
 template <class Powers>
-void sum_group(int first, int last, const TermShape* shapes, const double* t_exp, const double* N,
+void sum_group(int first, int last, const typename Powers::Index* index, const double* t_exp, const double* N,
                const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0;
     for (int s = first; s < last; ++s) {
-        const double tp = power(shapes[s].e);
+        const double tp = power(index[s]);
         const double v = N[s] * tp;
         tau_power[s] = tp;
         s0 += v;
@@ -153,18 +174,18 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
         t.dep2[e].fill(0.0);
     }
     static_assert(kPureTauDivisor == 8.0, "the eighth root below assumes the divisor 8");
-    const SigmaPowers<max_shape_exponent(false)> pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
+    const PurePowers pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
-        sum_group(kPureGroupShapes[g], kPureGroupShapes[g + 1], kPureShapes.data(), kPureShapeT.data(),
+        sum_group(kPureGroupShapes[g], kPureGroupShapes[g + 1], kPureShapePower.data(), kPureShapeT.data(),
                   c.pure.data(), pure_power, t.pure_tau_power.data(), t.pure0[grp.c][grp.d],
                   t.pure1[grp.c][grp.d], t.pure2[grp.c][grp.d]);
     }
     if (set.dep_groups.size == 0) return;
-    const SigmaPowers<max_shape_exponent(true)> dep_power(std::pow(tau, 1.0 / kDepTauDivisor));
+    const DepPowers dep_power(std::pow(tau, 1.0 / kDepTauDivisor));
     for (int g : set.dep_groups) {
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
-        sum_group(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapes.data(), kDepShapeT.data(),
+        sum_group(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapePower.data(), kDepShapeT.data(),
                   c.dep.data(), dep_power, t.dep_tau_power.data(), t.dep0[grp.exponential][grp.d],
                   t.dep1[grp.exponential][grp.d], t.dep2[grp.exponential][grp.d]);
     }
@@ -193,7 +214,7 @@ Factor dep_factor_from_powers(int d, const double* pw, double E, double q1) {
 
 }  // namespace
 
-void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out) {
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, ComponentParts parts) {
     // Powers of delta by successive products: every group reads its powers from here.
     std::array<double, kMaxDeltaPower + 1> pw;
     pw[0] = 1.0;
@@ -201,6 +222,19 @@ void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out) {
     std::array<double, kPureExponentialClasses> E{};
     for (int c = 1; c < kPureExponentialClasses; ++c) {
         if (set.pure_exp_used[c]) E[c] = std::exp(-pw[c]);
+    }
+    if (parts == ComponentParts::values) {
+        // The value parts of pure_factor_from_powers and dep_factor_from_powers.
+        for (int g : set.pure_groups) {
+            const PureDeltaGroup& grp = kPureDeltaGroups[g];
+            out.pf[g] = grp.c == 0 ? pw[grp.d] : pw[grp.d] * E[grp.c];
+        }
+        if (set.dep_groups.size == 0) return;
+        const DepBases bases = dep_bases(delta);
+        std::array<double, kDepExponentialCount> E_dep{};
+        for (int e : set.dep_exponentials) E_dep[e] = dep_exponent(e, delta, bases).E;
+        for (int g : set.dep_groups) out.df[g] = pw[kDepDeltaGroups[g].d] * E_dep[kDepDeltaGroups[g].exponential];
+        return;
     }
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
@@ -246,8 +280,8 @@ struct ClassSums {
 };
 
 // P E with E = exp(g): (P E)' = E (P' + g' P), (P E)'' = E (P'' + 2 g' P' + (g'^2 + g'') P).
-void add_class(ClassSums& s, double E, double g1, double g2, const Poly& p0) {
-    s.a += E * p0.v;
+void add_class(ClassSums& s, double E, double g1, double g2, const Poly& p0, bool all) {
+    if (all) s.a += E * p0.v;
     s.a_d += E * (p0.d + g1 * p0.v);
     s.a_dd += E * (p0.dd + 2.0 * g1 * p0.d + (g1 * g1 + g2) * p0.v);
 }
@@ -276,18 +310,22 @@ HelmholtzDerivs finish(const ClassSums& s, double tau, bool all) {
 HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
                                Derivatives which) {
     const bool all = which == Derivatives::all;
+    // delta^k as ipow forms it (a square, or delta times a lower power), once for all classes.
+    static_assert(kPureExponentialClasses <= 7, "the table below holds delta^0 to delta^5");
+    const double d2 = delta * delta, d4 = d2 * d2;
+    const std::array<double, 6> pw{1.0, delta, d2, delta * d2, d4, delta * d4};
     ClassSums s;
     for (int c = 0; c < kPureExponentialClasses; ++c) {
         if (!set.pure_exp_used[c]) continue;
         double E = 1.0, g1 = 0.0, g2 = 0.0;  // E = exp(g), g = -delta^c
         if (c > 0) {
-            const double dc1 = ipow(delta, c - 1);
+            const double dc1 = pw[c - 1];
             g1 = -c * dc1;
-            g2 = c >= 2 ? -c * (c - 1.0) * ipow(delta, c - 2) : 0.0;
+            g2 = c >= 2 ? -c * (c - 1.0) * pw[c - 2] : 0.0;
             E = std::exp(-dc1 * delta);
         }
         const int deg = set.pure_degree[c];
-        add_class(s, E, g1, g2, horner(t.pure0[c], deg, delta));
+        add_class(s, E, g1, g2, horner(t.pure0[c], deg, delta), all);
         if (all) add_tau_class(s, E, g1, horner(t.pure1[c], deg, delta), horner(t.pure2[c], deg, delta).v);
     }
     if (set.dep_exponentials.size == 0) return finish(s, t.tau, all);
@@ -295,7 +333,7 @@ HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, d
     for (int e : set.dep_exponentials) {
         const DepExponent x = dep_exponent(e, delta, bases);
         const int deg = set.dep_degree[e];
-        add_class(s, x.E, x.q1, x.q2, horner(t.dep0[e], deg, delta));
+        add_class(s, x.E, x.q1, x.q2, horner(t.dep0[e], deg, delta), all);
         if (all) add_tau_class(s, x.E, x.q1, horner(t.dep1[e], deg, delta), horner(t.dep2[e], deg, delta).v);
     }
     return finish(s, t.tau, all);
@@ -333,10 +371,54 @@ ShapeBasis equation_sum(const TermSeries& s, const double* n, const int* shape, 
     return {r0.v + r1.v, r0.d + r1.d, r0.t + r1.t};
 }
 
+// Sum of n_k times the value of the equation's shapes.
+double equation_value(const TermSeries& s, const double* n, const int* shape, const double* b) {
+    double r0 = 0.0, r1 = 0.0;
+    const int end = s.first + s.count;
+    int i = s.first;
+    for (; i + 1 < end; i += 2) {
+        r0 += n[i] * b[shape[i]];
+        r1 += n[i + 1] * b[shape[i + 1]];
+    }
+    if (i < end) r0 += n[i] * b[shape[i]];
+    return r0 + r1;
+}
+
+// component_series for ComponentParts::values: the same sums, value parts only.
+void component_values(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
+                      ComponentSeries& out) {
+    std::array<double, kPureShapeCount> pure;
+    for (int g : set.pure_groups) {
+        for (int s = kPureGroupShapes[g]; s < kPureGroupShapes[g + 1]; ++s) pure[s] = t.pure_tau_power[s] * f.pf[g];
+    }
+    for (int k = 0; k < set.n; ++k) {
+        out.a[k] = equation_value(kPureSeries[set.id[k]], kPureTermN.data(), kPureTermShape.data(), pure.data());
+    }
+    if (set.dep_pair_count == 0) return;
+    std::array<double, kDepShapeCount> dep;
+    for (int g : set.dep_groups) {
+        for (int s = kDepGroupShapes[g]; s < kDepGroupShapes[g + 1]; ++s) dep[s] = t.dep_tau_power[s] * f.df[g];
+    }
+    std::array<double, kDepartureFunctionCount> function;
+    std::array<bool, kDepartureFunctionCount> done{};
+    for (int q = 0; q < set.dep_pair_count; ++q) {
+        const PairData& p = set.pair[set.dep_pair[q][0]][set.dep_pair[q][1]];
+        if (!done[p.function]) {
+            function[p.function] = equation_value(kDepartureSeries[p.function], kDepTermN.data(), kDepTermShape.data(), dep.data());
+            done[p.function] = true;
+        }
+        out.pair_a[q] = p.F * function[p.function];
+    }
+}
+
 }  // namespace
 
 void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
-                      ComponentSeries& out) {
+                      ComponentSeries& out, ComponentParts parts) {
+    if (parts == ComponentParts::values) {
+        component_values(set, t, f, out);
+        return;
+    }
     // Every shape once, then each equation as a dot product with its coefficients;
     // a departure function shared by several pairs is summed once.
     std::array<ShapeBasis, kPureShapeCount> pure;

@@ -78,7 +78,7 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
 
 // Which derivatives a mixture evaluation needs.
 enum class Derivatives {
-    pressure,  // a, a_d, a_dd: enough for p, dp/drho and g_r
+    pressure,  // a_d and a_dd only (a is left 0): enough for p and dp/drho
     all,       // also a_t, a_tt and a_dt
 };
 
@@ -94,7 +94,15 @@ struct DeltaFactors {  // written and read for the groups of the active set only
     std::array<double, kDepGroupCount> df, df_d;
 };
 
-void delta_factors(const ActiveSet& set, double delta, DeltaFactors& f);
+// Which parts of the per-group, per-component and per-pair values are formed.
+enum class ComponentParts {
+    values,  // delta factors, alpha_oi and F_kl alpha_kl only: enough for ln phi
+    all,     // also their delta and tau derivatives
+};
+
+// With ComponentParts::values the derivatives pf_d and df_d are left unset.
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& f,
+                   ComponentParts parts = ComponentParts::all);
 
 // Per-component and per-pair values needed by the fugacities: alpha_oi and
 // alpha_ij with their delta and tau derivatives at the current state.
@@ -104,7 +112,8 @@ struct ComponentSeries {
     std::array<double, kDeparturePairs.size()> pair_a, pair_a_d, pair_a_t;
 };
 
+// With ComponentParts::values only a and pair_a are written.
 void component_series(const ActiveSet& set, const TauCoefficients& t, const DeltaFactors& f,
-                      ComponentSeries& out);
+                      ComponentSeries& out, ComponentParts parts = ComponentParts::all);
 
 }  // namespace ngtherm::model

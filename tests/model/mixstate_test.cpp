@@ -147,6 +147,40 @@ TEST(MixState, InvalidTemperatureOrPressureIsReportedNotEvaluated) {
     }
 }
 
+// A scratch reuses the density of its last state; what it answers must be what a
+// fresh scratch answers, also after another composition, another active set or
+// a direct prepare has been through it.
+TEST(MixState, ScratchAnswersAsAFreshOneWhateverWentThroughItBefore) {
+    const ModelFeed m(test::lean_gas_11());
+    const ModelFeed other(Gas{"other_11", {{"CH4", 80}, {"N2", 3}, {"CO2", 2}, {"C2H6", 6}, {"C3H8", 3},
+                                           {"nC4", 1}, {"iC4", 1}, {"nC5", 1}, {"iC5", 1}, {"nC6", 1}, {"He", 1}}});
+    ASSERT_EQ(other.n(), m.n());
+    const std::vector<double> y(m.x.rbegin(), m.x.rend());
+    constexpr MixRequest kLnPhi{Fugacity::ln_phi, TpDerivatives::none};
+    constexpr MixRequest kAll{Fugacity::ln_phi_and_matrix, TpDerivatives::second};
+    const double T = 280.0, p = 7.0;
+    CompositionState scratch;
+    Evaluation e;
+    const auto check_against_fresh = [&](const ModelFeed& feed, const std::vector<double>& x, const char* step) {
+        e.result = mixstate(feed.set, scratch, kAll, RootPreference::stable, T, p, x.data(), &e.fug, e.rec);
+        const Evaluation fresh = evaluate(feed, x, T, p, RootPreference::stable, kAll);
+        ASSERT_TRUE(fresh.result.ok()) << step;
+        EXPECT_EQ(e.result.rho, fresh.result.rho) << step;
+        EXPECT_EQ(e.rec.cp_r, fresh.rec.cp_r) << step;
+        for (int i = 0; i < feed.n(); ++i) {
+            EXPECT_EQ(e.fug.lnphi[i], fresh.fug.lnphi[i]) << step;
+            EXPECT_EQ(e.fug.dlnphidT[i], fresh.fug.dlnphidT[i]) << step;
+            EXPECT_EQ(e.fug.dlnphidn[i][0], fresh.fug.dlnphidn[i][0]) << step;
+        }
+    };
+    mixstate(m.set, scratch, kLnPhi, RootPreference::stable, T, p, m.x.data(), &e.fug, e.rec);
+    check_against_fresh(m, m.x, "repeat with another request");
+    check_against_fresh(m, y, "another composition");
+    check_against_fresh(other, y, "the same fractions of another active set");
+    prepare_composition(m.set, m.x.data(), scratch);
+    check_against_fresh(other, y, "after a direct prepare");
+}
+
 const Gas kCo2{"co2", {{"CO2", 100}}};
 
 struct Search {
