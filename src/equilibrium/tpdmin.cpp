@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "equilibrium/solver_constants.hpp"
+#include "numerics/ldl.hpp"
 #include "numerics/trust_region.hpp"
 
 namespace ngtherm::equilibrium {
@@ -20,7 +21,7 @@ struct SubstitutionStep {
     bool ok = true;      // the model evaluated the trial phase
 };
 
-enum class StepVerdict { go_on, unstable, converged, trivial, failed };
+enum class StepVerdict { go_on, unstable, converged, trivial, settled, failed };
 
 // Evaluates the model at W and forms the substitution values ln W_new = d - ln phi(W).
 SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vector& W) {
@@ -51,9 +52,9 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
     return st;
 }
 
-StepVerdict judge(const SubstitutionStep& st, bool stop_when_unstable) {
+StepVerdict judge(const SubstitutionStep& st, bool verdict_only) {
     if (!st.ok) return StepVerdict::failed;
-    if (stop_when_unstable && st.tm < kUnstableTm) return StepVerdict::unstable;
+    if (verdict_only && st.tm < kUnstableTm) return StepVerdict::unstable;
     if (st.max_e < kTrialSubstitutionTolerance) return StepVerdict::converged;
     if (st.dist < kTrivialDistance && st.rat > kTrivialRatio) return StepVerdict::trivial;
     return StepVerdict::go_on;
@@ -79,52 +80,6 @@ void set_from_log(const SolverContext& ctx, const Vector& lnW, Vector& W) {
 double extrapolation_ratio(double S_previous, double S_last) {
     const double lambda = std::sqrt(S_last / S_previous);
     return (lambda >= 0.0 && lambda <= kMaxExtrapolationRatio) ? lambda : kMaxExtrapolationRatio;
-}
-
-// The substitution stage. Returns true with `out` set when it reaches a
-// verdict; false hands the current W over to the second-order stage.
-bool substitution_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool stop_when_unstable,
-                        TrialResult& out) {
-    double S_previous = 0.0, S_last = 0.0, tm_last = 0.0;
-    for (int cycle = 1; cycle <= kTrialCycles; ++cycle) {
-        const int steps = cycle == 1 ? kTrialFirstCycleSteps : kTrialLaterCycleSteps;
-        for (int k = 0; k < steps; ++k) {
-            const SubstitutionStep st = substitution_step(ctx, w, W);
-            const StepVerdict v = judge(st, stop_when_unstable);
-            if (v != StepVerdict::go_on) {
-                out = verdict_result(v, st.tm);
-                return true;
-            }
-            S_previous = S_last;
-            S_last = st.S;
-            tm_last = st.tm;
-            w.lnW = w.lnW_new;
-            set_from_log(ctx, w.lnW, W);
-        }
-        // Extrapolate along the last step, as if the steps shrank geometrically.
-        const double lambda = extrapolation_ratio(S_previous, S_last);
-        w.lnW_saved = w.lnW;
-        for (int i = 0; i < ctx.n(); ++i) w.lnW[i] += w.e[i] * lambda / (1.0 - lambda);
-        set_from_log(ctx, w.lnW, W);
-        const SubstitutionStep st = substitution_step(ctx, w, W);
-        const StepVerdict v = judge(st, stop_when_unstable);
-        if (v != StepVerdict::go_on) {
-            out = verdict_result(v, st.tm);
-            return true;
-        }
-        if (st.tm > tm_last + kTrialExtrapolationSlack) {
-            // Rejected: the second-order stage starts from the point before it.
-            w.lnW = w.lnW_saved;
-            set_from_log(ctx, w.lnW, W);
-            return false;
-        }
-        S_previous = S_last;
-        S_last = st.S;
-        tm_last = st.tm;
-        w.lnW = w.lnW_new;
-        set_from_log(ctx, w.lnW, W);
-    }
-    return false;
 }
 
 // tm = 1 + sum W_i (ln W_i + ln phi_i - d_i - 1) at W with the ln phi in w.phase.
@@ -159,6 +114,96 @@ double trial_derivatives(const SolverContext& ctx, TrialWork& w, const Vector& W
         }
     }
     return gmax;
+}
+
+// Whether the substitution steps shrink and are small against a tm far above
+// kUnstableTm: then it is worth asking whether the trial has settled.
+bool settling(const SubstitutionStep& st, double S_previous) {
+    return st.tm > kTrialSettledTm && st.S < kTrialSettledShare * st.tm &&
+           st.S < kTrialSettledRatio * S_previous;
+}
+
+// Whether a settling trial has settled far above kUnstableTm: at W the Hessian
+// (one evaluation with the matrix) is positive definite and the minimum of the
+// quadratic model, tm - g^T H^-1 g / 2, lies above kTrialSettledTm.
+// Substitution can also settle near a saddle, from which the second-order
+// stage goes on down; the Hessian tells the two apart.
+bool settled_above(SolverContext& ctx, TrialWork& w, const Vector& W, double tm) {
+    if (!ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) return false;
+    const int n = ctx.n();
+    trial_derivatives(ctx, w, W);
+    numerics::ldl_factor(n, w.H, 0.0, w.factors);
+    if (!w.factors.positive_definite) return false;
+    numerics::ldl_solve(n, w.factors, w.g, w.r);
+    double descent = 0.0;
+    for (int i = 0; i < n; ++i) descent += w.g[i] * w.r[i];
+    return tm - 0.5 * descent > kTrialSettledTm;
+}
+
+// The substitution stage. Returns true with `out` set when it reaches a
+// verdict; false hands the current W over to the second-order stage.
+class SubstitutionStage {
+public:
+    SubstitutionStage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdict_only)
+        : ctx_(ctx), w_(w), W_(W), verdict_only_(verdict_only) {}
+
+    bool run(TrialResult& out);
+
+private:
+    // Evaluates at W; true with `out` set when that gives the verdict.
+    bool step(SubstitutionStep& st, TrialResult& out) {
+        st = substitution_step(ctx_, w_, W_);
+        StepVerdict v = judge(st, verdict_only_);
+        if (v == StepVerdict::go_on && verdict_only_ && settle_checks_ > 0 &&
+            settling(st, S_last_)) {
+            // The check evaluates at W again; the substitution values stay those of st.
+            --settle_checks_;
+            if (settled_above(ctx_, w_, W_, st.tm)) v = StepVerdict::settled;
+        }
+        if (v == StepVerdict::go_on) return false;
+        out = verdict_result(v, st.tm);
+        return true;
+    }
+    // Takes the substitution values of the last step as the new W.
+    void advance(const SubstitutionStep& st) {
+        S_previous_ = S_last_;
+        S_last_ = st.S;
+        tm_last_ = st.tm;
+        w_.lnW = w_.lnW_new;
+        set_from_log(ctx_, w_.lnW, W_);
+    }
+
+    SolverContext& ctx_;
+    TrialWork& w_;
+    Vector& W_;
+    const bool verdict_only_;
+    int settle_checks_ = kTrialSettleChecks;
+    double S_previous_ = 0.0, S_last_ = 0.0, tm_last_ = 0.0;
+};
+
+bool SubstitutionStage::run(TrialResult& out) {
+    SubstitutionStep st;
+    for (int cycle = 1; cycle <= kTrialCycles; ++cycle) {
+        const int steps = cycle == 1 ? kTrialFirstCycleSteps : kTrialLaterCycleSteps;
+        for (int k = 0; k < steps; ++k) {
+            if (step(st, out)) return true;
+            advance(st);
+        }
+        // Extrapolate along the last step, as if the steps shrank geometrically.
+        const double lambda = extrapolation_ratio(S_previous_, S_last_);
+        w_.lnW_saved = w_.lnW;
+        for (int i = 0; i < ctx_.n(); ++i) w_.lnW[i] += w_.e[i] * lambda / (1.0 - lambda);
+        set_from_log(ctx_, w_.lnW, W_);
+        if (step(st, out)) return true;
+        if (st.tm > tm_last_ + kTrialExtrapolationSlack) {
+            // Rejected: the second-order stage starts from the point before it.
+            w_.lnW = w_.lnW_saved;
+            set_from_log(ctx_, w_.lnW, W_);
+            return false;
+        }
+        advance(st);
+    }
+    return false;
 }
 
 // Takes the restricted step in alpha, keeping every alpha positive: a step
@@ -249,12 +294,12 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
 
 }  // namespace
 
-TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool stop_when_unstable) {
+TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_only) {
     for (int i = 0; i < ctx.n(); ++i) {
         work.lnW[i] = ctx.z()[i] != 0.0 ? std::log(W[i]) : 0.0;
     }
     TrialResult out;
-    if (substitution_stage(ctx, work, W, stop_when_unstable, out)) return out;
+    if (SubstitutionStage(ctx, work, W, verdict_only).run(out)) return out;
     return newton_stage(ctx, work, W);
 }
 
