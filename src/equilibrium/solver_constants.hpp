@@ -72,6 +72,9 @@ inline constexpr double kTrivialRatio = 0.8;
 inline constexpr double kTrialSettledTm = 1e-5;
 inline constexpr double kTrialSettledShare = 1e-3;
 inline constexpr double kTrialSettledRatio = 0.81;
+// ... and where tm at W on the other density root, if there is one, lies higher
+// by more than this (sum W times the gap of the molar residual Gibbs energies / RT).
+inline constexpr double kTrialSettledRootGap = 1e-2;
 // Checks of the Hessian per trial at most (each costs an evaluation with the matrix).
 inline constexpr int kTrialSettleChecks = 1;
 // Substitution cycles at most, and the steps of the first and of each later cycle.

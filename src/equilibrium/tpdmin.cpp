@@ -18,6 +18,7 @@ struct SubstitutionStep {
     double max_e = 0.0;  // largest |e_i|
     double dist = 0.0;   // sqrt-fraction distance of W from the feed
     double rat = 0.0;    // tm over its first-order prediction towards the feed
+    double other_root = 0.0;  // how far tm at W lies higher on the other density root
     bool ok = true;      // the model evaluated the trial phase
 };
 
@@ -30,7 +31,7 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
     if (!st.ok) return st;
     const Vector& z = ctx.z();
     const Vector& d = ctx.d();
-    double sum_we = 0.0, dist2 = 0.0, predicted = 0.0;
+    double sum_we = 0.0, dist2 = 0.0, predicted = 0.0, sum_w = 0.0;
     for (int i = 0; i < ctx.n(); ++i) {
         if (z[i] == 0.0) {
             w.lnW_new[i] = 0.0;
@@ -41,6 +42,7 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
         w.e[i] = w.lnW_new[i] - w.lnW[i];
         st.S += W[i] * w.e[i] * w.e[i];
         sum_we += W[i] * (w.e[i] + 1.0);
+        sum_w += W[i];
         st.max_e = std::fmax(st.max_e, std::fabs(w.e[i]));
         const double gap = std::sqrt(z[i]) - std::sqrt(W[i]);
         dist2 += gap * gap;
@@ -49,6 +51,7 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
     st.tm = 1.0 - sum_we;
     st.dist = std::sqrt(std::fabs(dist2));
     st.rat = st.tm / predicted;
+    st.other_root = sum_w * w.phase.res.root_gap;
     return st;
 }
 
@@ -117,10 +120,12 @@ double trial_derivatives(const SolverContext& ctx, TrialWork& w, const Vector& W
 }
 
 // Whether the substitution steps shrink and are small against a tm far above
-// kUnstableTm: then it is worth asking whether the trial has settled.
+// kUnstableTm, on a density root clearly below the other one (a trial settled
+// near a switch of the stable root may cross it onto a branch where tm goes on
+// down): then it is worth asking whether the trial has settled.
 bool settling(const SubstitutionStep& st, double S_previous) {
     return st.tm > kTrialSettledTm && st.S < kTrialSettledShare * st.tm &&
-           st.S < kTrialSettledRatio * S_previous;
+           st.S < kTrialSettledRatio * S_previous && st.other_root > kTrialSettledRootGap;
 }
 
 // Whether a settling trial has settled far above kUnstableTm: at W the Hessian

@@ -1,6 +1,7 @@
 #include "model/mixstate.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "model/density.hpp"
 #include "model/reducing.hpp"
@@ -241,7 +242,11 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
     const DensitySearchResult search = density_search(F, p, root, roots);
     double rho = search.rho;
-    if (rho < kNoDensity || search.status != DensityStatus::found) rho = density_fallback(F, p, roots, rho);
+    if (rho < kNoDensity || search.status != DensityStatus::found) {
+        rho = density_fallback(F, p, roots, rho);
+    } else {
+        result.root_gap = search.other > 0.0 ? search.dg : std::numeric_limits<double>::infinity();
+    }
     if (!(rho > kNoDensity) || !std::isfinite(rho)) {
         result.status = DensityStatus::not_found;
         return result;

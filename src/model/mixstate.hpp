@@ -94,6 +94,9 @@ struct MixResult {
     DensityStatus status = DensityStatus::found;  // found, not_found or bad_input
     double delta = 0, tau = 0;
     HelmholtzDerivs ar;     // residual Helmholtz derivatives at the result
+    // Stable root: |g_r| of the other root above this one, / (1000 R T); infinite
+    // where the search found one root, 0 where it is unknown (the fallback's root).
+    double root_gap = 0;
     bool ok() const { return status == DensityStatus::found; }
 };
 
