@@ -68,9 +68,10 @@ inline constexpr double kTrivialRatio = 0.8;
 // above kUnstableTm. Worth a check of the Hessian only when tm exceeds
 // kTrialSettledTm and sum W_i e_i^2 is below kTrialSettledShare times tm and
 // below kTrialSettledRatio times that of the step before (each later step lowers
-// tm by about that sum, shrinking by the ratio: all of them by under 1 % of tm).
+// tm by about that sum, shrinking by the ratio: all of them by under 6 % of tm).
+// In the second-order stage the quadratic model's descent takes that sum's place.
 inline constexpr double kTrialSettledTm = 1e-5;
-inline constexpr double kTrialSettledShare = 1e-3;
+inline constexpr double kTrialSettledShare = 1e-2;
 inline constexpr double kTrialSettledRatio = 0.81;
 // ... and where tm at W on the other density root, if there is one, lies higher
 // by more than this (sum W times the gap of the molar residual Gibbs energies / RT).

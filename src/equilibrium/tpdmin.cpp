@@ -128,21 +128,27 @@ bool settling(const SubstitutionStep& st, double S_previous) {
            st.S < kTrialSettledRatio * S_previous && st.other_root > kTrialSettledRootGap;
 }
 
-// Whether a settling trial has settled far above kUnstableTm: at W the Hessian
-// (one evaluation with the matrix) is positive definite and the minimum of the
-// quadratic model, tm - g^T H^-1 g / 2, lies above kTrialSettledTm.
+// Whether the quadratic model at W (derivatives in w.g and w.H) has its minimum
+// close by and far above kUnstableTm: the Hessian positive definite, the model
+// lowering tm by g^T H^-1 g / 2 < share * tm and to above kTrialSettledTm.
 // Substitution can also settle near a saddle, from which the second-order
 // stage goes on down; the Hessian tells the two apart.
-bool settled_above(SolverContext& ctx, TrialWork& w, const Vector& W, double tm) {
-    if (!ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) return false;
+bool model_minimum_above(const SolverContext& ctx, TrialWork& w, double tm, double share) {
     const int n = ctx.n();
-    trial_derivatives(ctx, w, W);
     numerics::ldl_factor(n, w.H, 0.0, w.factors);
     if (!w.factors.positive_definite) return false;
     numerics::ldl_solve(n, w.factors, w.g, w.r);
     double descent = 0.0;
     for (int i = 0; i < n; ++i) descent += w.g[i] * w.r[i];
-    return tm - 0.5 * descent > kTrialSettledTm;
+    return 0.5 * descent < share * tm && tm - 0.5 * descent > kTrialSettledTm;
+}
+
+// Whether a settling trial has settled far above kUnstableTm, by the
+// quadratic model at W (one evaluation with the matrix).
+bool settled_above(SolverContext& ctx, TrialWork& w, const Vector& W, double tm) {
+    if (!ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) return false;
+    trial_derivatives(ctx, w, W);
+    return model_minimum_above(ctx, w, tm, 1.0);
 }
 
 // The substitution stage. Returns true with `out` set when it reaches a
@@ -274,8 +280,17 @@ bool newton_step(SolverContext& ctx, TrialWork& w, Vector& W, double tm, double&
     return numerics::accept_or_shrink(n, w.H, w.g, w.r, tm, kTrialRetry, trial, radius);
 }
 
+// Whether the second-order stage, with the derivatives at W in hand, has
+// settled far above kUnstableTm on a root clearly below the other one.
+bool settled_here(const SolverContext& ctx, TrialWork& w, const Vector& W, double tm) {
+    double sum_w = 0.0;
+    for (int i = 0; i < ctx.n(); ++i) sum_w += ctx.z()[i] != 0.0 ? W[i] : 0.0;
+    return sum_w * w.phase.res.root_gap > kTrialSettledRootGap &&
+           model_minimum_above(ctx, w, tm, kTrialSettledShare);
+}
+
 // Second-order stage from the current W.
-TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
+TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdict_only) {
     const int n = ctx.n();
     for (int i = 0; i < n; ++i) w.alpha[i] = ctx.z()[i] != 0.0 ? 2.0 * std::sqrt(W[i]) : 0.0;
     double radius = kTrialTrustRadius;
@@ -287,6 +302,12 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
         const double tm = tangent_plane(ctx, w, W);
         if (trial_derivatives(ctx, w, W) < kTrialGradientTolerance) {
             out.outcome = tm < kUnstableTm ? TrialOutcome::unstable : TrialOutcome::finished;
+            out.tm = tm;
+            return out;
+        }
+        // Not once a point below kTrialSurelyUnstable was seen: out of iterations, that decides.
+        if (verdict_only && !surely_unstable && settled_here(ctx, w, W, tm)) {
+            out.outcome = TrialOutcome::finished;
             out.tm = tm;
             return out;
         }
@@ -305,7 +326,7 @@ TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_
     }
     TrialResult out;
     if (SubstitutionStage(ctx, work, W, verdict_only).run(out)) return out;
-    return newton_stage(ctx, work, W);
+    return newton_stage(ctx, work, W, verdict_only);
 }
 
 }  // namespace ngtherm::equilibrium
