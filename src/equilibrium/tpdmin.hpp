@@ -35,10 +35,10 @@ struct TrialWork {
 };
 
 // W: trial phase in mole numbers on entry, the final trial phase on return.
-// With verdict_only the substitution stage returns as soon as the verdict is
-// certain: tm below kUnstableTm, or settled far above it (the split needs the
-// verdict, not the stationary point). Needs ctx.evaluate_feed() first (the
-// feed reference d).
+// With verdict_only the test returns as soon as the verdict is certain: tm
+// below kUnstableTm in the substitution stage, or settled far above it in
+// either stage (the split needs the verdict, not the stationary point). Needs
+// ctx.evaluate_feed() first (the feed reference d).
 TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_only);
 
 }  // namespace ngtherm::equilibrium

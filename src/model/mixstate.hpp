@@ -94,8 +94,9 @@ struct MixResult {
     DensityStatus status = DensityStatus::found;  // found, not_found or bad_input
     double delta = 0, tau = 0;
     HelmholtzDerivs ar;     // residual Helmholtz derivatives at the result
-    // Stable root: |g_r| of the other root above this one, / (1000 R T); infinite
-    // where the search found one root, 0 where it is unknown (the fallback's root).
+    // How far the molar residual Gibbs energy of the other root lies above this
+    // one's, / RT (the stable root); infinite where the search sought or found one
+    // root only, 0 where it is unknown (a root of the fallback).
     double root_gap = 0;
     bool ok() const { return status == DensityStatus::found; }
 };
