@@ -76,6 +76,11 @@ inline constexpr double kTrialSettledRatio = 0.81;
 // ... and where tm at W on the other density root, if there is one, lies higher
 // by more than this (sum W times the gap of the molar residual Gibbs energies / RT).
 inline constexpr double kTrialSettledRootGap = 1e-2;
+// The second-order stage, asked only for a verdict, stops as stable where it
+// converges on the feed: within this sqrt-fraction distance of it ...
+inline constexpr double kTrivialNewtonDistance = 1e-2;
+// ... with a Newton step that ends nearer by this factor.
+inline constexpr double kTrivialNewtonContraction = 0.1;
 // Checks of the Hessian per trial at most (each costs an evaluation with the matrix).
 inline constexpr int kTrialSettleChecks = 1;
 // Substitution cycles at most, and the steps of the first and of each later cycle.

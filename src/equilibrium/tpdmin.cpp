@@ -289,6 +289,30 @@ bool settled_here(const SolverContext& ctx, TrialWork& w, const Vector& W, doubl
            model_minimum_above(ctx, w, tm, kTrialSettledShare);
 }
 
+// Whether the second-order stage converges on the feed itself (tm = 0 there):
+// within kTrivialNewtonDistance of it, with a positive definite Hessian whose
+// Newton step ends nearer by kTrivialNewtonContraction. Near a critical point a
+// stationary point of negative tm can lie as close; the steps towards it do
+// not contract so.
+bool converging_on_feed(const SolverContext& ctx, TrialWork& w, const Vector& W) {
+    const int n = ctx.n();
+    double dist2 = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double gap = ctx.z()[i] != 0.0 ? std::sqrt(ctx.z()[i]) - std::sqrt(W[i]) : 0.0;
+        dist2 += gap * gap;
+    }
+    if (!(dist2 < kTrivialNewtonDistance * kTrivialNewtonDistance)) return false;
+    numerics::ldl_factor(n, w.H, 0.0, w.factors);
+    if (!w.factors.positive_definite) return false;
+    numerics::ldl_solve(n, w.factors, w.g, w.r);
+    double next2 = 0.0;  // the step is -H^-1 g in alpha = 2 sqrt(W)
+    for (int i = 0; i < n; ++i) {
+        const double gap = ctx.z()[i] != 0.0 ? std::sqrt(ctx.z()[i]) - std::sqrt(W[i]) + 0.5 * w.r[i] : 0.0;
+        next2 += gap * gap;
+    }
+    return next2 < kTrivialNewtonContraction * kTrivialNewtonContraction * dist2;
+}
+
 // Second-order stage from the current W.
 TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdict_only) {
     const int n = ctx.n();
@@ -306,7 +330,8 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdi
             return out;
         }
         // Not once a point below kTrialSurelyUnstable was seen: out of iterations, that decides.
-        if (verdict_only && !surely_unstable && settled_here(ctx, w, W, tm)) {
+        if (verdict_only && !surely_unstable &&
+            (settled_here(ctx, w, W, tm) || converging_on_feed(ctx, w, W))) {
             out.outcome = TrialOutcome::finished;
             out.tm = tm;
             return out;
