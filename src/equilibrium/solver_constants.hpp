@@ -64,6 +64,25 @@ inline constexpr double kTrialSubstitutionTolerance = 1e-7;
 inline constexpr double kTrivialDistance = 0.1;
 // ... whose tm falls in this ratio to the first-order prediction is heading for the feed.
 inline constexpr double kTrivialRatio = 0.8;
+// A trial only asked for a verdict stops as stable once it has settled far
+// above kUnstableTm. Worth a check of the Hessian only when tm exceeds
+// kTrialSettledTm and sum W_i e_i^2 is below kTrialSettledShare times tm and
+// below kTrialSettledRatio times that of the step before (each later step lowers
+// tm by about that sum, shrinking by the ratio: all of them by under 6 % of tm).
+// In the second-order stage the quadratic model's descent takes that sum's place.
+inline constexpr double kTrialSettledTm = 1e-5;
+inline constexpr double kTrialSettledShare = 1e-2;
+inline constexpr double kTrialSettledRatio = 0.81;
+// ... and where tm at W on the other density root, if there is one, lies higher
+// by more than this (sum W times the gap of the molar residual Gibbs energies / RT).
+inline constexpr double kTrialSettledRootGap = 1e-2;
+// The second-order stage, asked only for a verdict, stops as stable where it
+// converges on the feed: within this sqrt-fraction distance of it ...
+inline constexpr double kTrivialNewtonDistance = 1e-2;
+// ... with a Newton step that ends nearer by this factor.
+inline constexpr double kTrivialNewtonContraction = 0.1;
+// Checks of the Hessian per trial at most (each costs an evaluation with the matrix).
+inline constexpr int kTrialSettleChecks = 1;
 // Substitution cycles at most, and the steps of the first and of each later cycle.
 inline constexpr int kTrialCycles = 4;
 inline constexpr int kTrialFirstCycleSteps = 3;

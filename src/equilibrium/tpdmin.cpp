@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "equilibrium/solver_constants.hpp"
+#include "numerics/ldl.hpp"
 #include "numerics/trust_region.hpp"
 
 namespace ngtherm::equilibrium {
@@ -17,10 +18,11 @@ struct SubstitutionStep {
     double max_e = 0.0;  // largest |e_i|
     double dist = 0.0;   // sqrt-fraction distance of W from the feed
     double rat = 0.0;    // tm over its first-order prediction towards the feed
+    double other_root = 0.0;  // how far tm at W lies higher on the other density root
     bool ok = true;      // the model evaluated the trial phase
 };
 
-enum class StepVerdict { go_on, unstable, converged, trivial, failed };
+enum class StepVerdict { go_on, unstable, converged, trivial, settled, failed };
 
 // Evaluates the model at W and forms the substitution values ln W_new = d - ln phi(W).
 SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vector& W) {
@@ -29,7 +31,7 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
     if (!st.ok) return st;
     const Vector& z = ctx.z();
     const Vector& d = ctx.d();
-    double sum_we = 0.0, dist2 = 0.0, predicted = 0.0;
+    double sum_we = 0.0, dist2 = 0.0, predicted = 0.0, sum_w = 0.0;
     for (int i = 0; i < ctx.n(); ++i) {
         if (z[i] == 0.0) {
             w.lnW_new[i] = 0.0;
@@ -40,6 +42,7 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
         w.e[i] = w.lnW_new[i] - w.lnW[i];
         st.S += W[i] * w.e[i] * w.e[i];
         sum_we += W[i] * (w.e[i] + 1.0);
+        sum_w += W[i];
         st.max_e = std::fmax(st.max_e, std::fabs(w.e[i]));
         const double gap = std::sqrt(z[i]) - std::sqrt(W[i]);
         dist2 += gap * gap;
@@ -48,12 +51,13 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
     st.tm = 1.0 - sum_we;
     st.dist = std::sqrt(std::fabs(dist2));
     st.rat = st.tm / predicted;
+    st.other_root = sum_w * w.phase.res.root_gap;
     return st;
 }
 
-StepVerdict judge(const SubstitutionStep& st, bool stop_when_unstable) {
+StepVerdict judge(const SubstitutionStep& st, bool verdict_only) {
     if (!st.ok) return StepVerdict::failed;
-    if (stop_when_unstable && st.tm < kUnstableTm) return StepVerdict::unstable;
+    if (verdict_only && st.tm < kUnstableTm) return StepVerdict::unstable;
     if (st.max_e < kTrialSubstitutionTolerance) return StepVerdict::converged;
     if (st.dist < kTrivialDistance && st.rat > kTrivialRatio) return StepVerdict::trivial;
     return StepVerdict::go_on;
@@ -79,52 +83,6 @@ void set_from_log(const SolverContext& ctx, const Vector& lnW, Vector& W) {
 double extrapolation_ratio(double S_previous, double S_last) {
     const double lambda = std::sqrt(S_last / S_previous);
     return (lambda >= 0.0 && lambda <= kMaxExtrapolationRatio) ? lambda : kMaxExtrapolationRatio;
-}
-
-// The substitution stage. Returns true with `out` set when it reaches a
-// verdict; false hands the current W over to the second-order stage.
-bool substitution_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool stop_when_unstable,
-                        TrialResult& out) {
-    double S_previous = 0.0, S_last = 0.0, tm_last = 0.0;
-    for (int cycle = 1; cycle <= kTrialCycles; ++cycle) {
-        const int steps = cycle == 1 ? kTrialFirstCycleSteps : kTrialLaterCycleSteps;
-        for (int k = 0; k < steps; ++k) {
-            const SubstitutionStep st = substitution_step(ctx, w, W);
-            const StepVerdict v = judge(st, stop_when_unstable);
-            if (v != StepVerdict::go_on) {
-                out = verdict_result(v, st.tm);
-                return true;
-            }
-            S_previous = S_last;
-            S_last = st.S;
-            tm_last = st.tm;
-            w.lnW = w.lnW_new;
-            set_from_log(ctx, w.lnW, W);
-        }
-        // Extrapolate along the last step, as if the steps shrank geometrically.
-        const double lambda = extrapolation_ratio(S_previous, S_last);
-        w.lnW_saved = w.lnW;
-        for (int i = 0; i < ctx.n(); ++i) w.lnW[i] += w.e[i] * lambda / (1.0 - lambda);
-        set_from_log(ctx, w.lnW, W);
-        const SubstitutionStep st = substitution_step(ctx, w, W);
-        const StepVerdict v = judge(st, stop_when_unstable);
-        if (v != StepVerdict::go_on) {
-            out = verdict_result(v, st.tm);
-            return true;
-        }
-        if (st.tm > tm_last + kTrialExtrapolationSlack) {
-            // Rejected: the second-order stage starts from the point before it.
-            w.lnW = w.lnW_saved;
-            set_from_log(ctx, w.lnW, W);
-            return false;
-        }
-        S_previous = S_last;
-        S_last = st.S;
-        tm_last = st.tm;
-        w.lnW = w.lnW_new;
-        set_from_log(ctx, w.lnW, W);
-    }
-    return false;
 }
 
 // tm = 1 + sum W_i (ln W_i + ln phi_i - d_i - 1) at W with the ln phi in w.phase.
@@ -159,6 +117,104 @@ double trial_derivatives(const SolverContext& ctx, TrialWork& w, const Vector& W
         }
     }
     return gmax;
+}
+
+// Whether the substitution steps shrink and are small against a tm far above
+// kUnstableTm, on a density root clearly below the other one (a trial settled
+// near a switch of the stable root may cross it onto a branch where tm goes on
+// down): then it is worth asking whether the trial has settled.
+bool settling(const SubstitutionStep& st, double S_previous) {
+    return st.tm > kTrialSettledTm && st.S < kTrialSettledShare * st.tm &&
+           st.S < kTrialSettledRatio * S_previous && st.other_root > kTrialSettledRootGap;
+}
+
+// Whether the quadratic model at W (derivatives in w.g and w.H) has its minimum
+// close by and far above kUnstableTm: the Hessian positive definite, the model
+// lowering tm by g^T H^-1 g / 2 < share * tm and to above kTrialSettledTm.
+// Substitution can also settle near a saddle, from which the second-order
+// stage goes on down; the Hessian tells the two apart.
+bool model_minimum_above(const SolverContext& ctx, TrialWork& w, double tm, double share) {
+    const int n = ctx.n();
+    numerics::ldl_factor(n, w.H, 0.0, w.factors);
+    if (!w.factors.positive_definite) return false;
+    numerics::ldl_solve(n, w.factors, w.g, w.r);
+    double descent = 0.0;
+    for (int i = 0; i < n; ++i) descent += w.g[i] * w.r[i];
+    return 0.5 * descent < share * tm && tm - 0.5 * descent > kTrialSettledTm;
+}
+
+// Whether a settling trial has settled far above kUnstableTm, by the
+// quadratic model at W (one evaluation with the matrix).
+bool settled_above(SolverContext& ctx, TrialWork& w, const Vector& W, double tm) {
+    if (!ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) return false;
+    trial_derivatives(ctx, w, W);
+    return model_minimum_above(ctx, w, tm, 1.0);
+}
+
+// The substitution stage. Returns true with `out` set when it reaches a
+// verdict; false hands the current W over to the second-order stage.
+class SubstitutionStage {
+public:
+    SubstitutionStage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdict_only)
+        : ctx_(ctx), w_(w), W_(W), verdict_only_(verdict_only) {}
+
+    bool run(TrialResult& out);
+
+private:
+    // Evaluates at W; true with `out` set when that gives the verdict.
+    bool step(SubstitutionStep& st, TrialResult& out) {
+        st = substitution_step(ctx_, w_, W_);
+        StepVerdict v = judge(st, verdict_only_);
+        if (v == StepVerdict::go_on && verdict_only_ && settle_checks_ > 0 &&
+            settling(st, S_last_)) {
+            // The check evaluates at W again; the substitution values stay those of st.
+            --settle_checks_;
+            if (settled_above(ctx_, w_, W_, st.tm)) v = StepVerdict::settled;
+        }
+        if (v == StepVerdict::go_on) return false;
+        out = verdict_result(v, st.tm);
+        return true;
+    }
+    // Takes the substitution values of the last step as the new W.
+    void advance(const SubstitutionStep& st) {
+        S_previous_ = S_last_;
+        S_last_ = st.S;
+        tm_last_ = st.tm;
+        w_.lnW = w_.lnW_new;
+        set_from_log(ctx_, w_.lnW, W_);
+    }
+
+    SolverContext& ctx_;
+    TrialWork& w_;
+    Vector& W_;
+    const bool verdict_only_;
+    int settle_checks_ = kTrialSettleChecks;
+    double S_previous_ = 0.0, S_last_ = 0.0, tm_last_ = 0.0;
+};
+
+bool SubstitutionStage::run(TrialResult& out) {
+    SubstitutionStep st;
+    for (int cycle = 1; cycle <= kTrialCycles; ++cycle) {
+        const int steps = cycle == 1 ? kTrialFirstCycleSteps : kTrialLaterCycleSteps;
+        for (int k = 0; k < steps; ++k) {
+            if (step(st, out)) return true;
+            advance(st);
+        }
+        // Extrapolate along the last step, as if the steps shrank geometrically.
+        const double lambda = extrapolation_ratio(S_previous_, S_last_);
+        w_.lnW_saved = w_.lnW;
+        for (int i = 0; i < ctx_.n(); ++i) w_.lnW[i] += w_.e[i] * lambda / (1.0 - lambda);
+        set_from_log(ctx_, w_.lnW, W_);
+        if (step(st, out)) return true;
+        if (st.tm > tm_last_ + kTrialExtrapolationSlack) {
+            // Rejected: the second-order stage starts from the point before it.
+            w_.lnW = w_.lnW_saved;
+            set_from_log(ctx_, w_.lnW, W_);
+            return false;
+        }
+        advance(st);
+    }
+    return false;
 }
 
 // Takes the restricted step in alpha, keeping every alpha positive: a step
@@ -224,8 +280,41 @@ bool newton_step(SolverContext& ctx, TrialWork& w, Vector& W, double tm, double&
     return numerics::accept_or_shrink(n, w.H, w.g, w.r, tm, kTrialRetry, trial, radius);
 }
 
+// Whether the second-order stage, with the derivatives at W in hand, has
+// settled far above kUnstableTm on a root clearly below the other one.
+bool settled_here(const SolverContext& ctx, TrialWork& w, const Vector& W, double tm) {
+    double sum_w = 0.0;
+    for (int i = 0; i < ctx.n(); ++i) sum_w += ctx.z()[i] != 0.0 ? W[i] : 0.0;
+    return sum_w * w.phase.res.root_gap > kTrialSettledRootGap &&
+           model_minimum_above(ctx, w, tm, kTrialSettledShare);
+}
+
+// Whether the second-order stage converges on the feed itself (tm = 0 there):
+// within kTrivialNewtonDistance of it, with a positive definite Hessian whose
+// Newton step ends nearer by kTrivialNewtonContraction. Near a critical point a
+// stationary point of negative tm can lie as close; the steps towards it do
+// not contract so.
+bool converging_on_feed(const SolverContext& ctx, TrialWork& w, const Vector& W) {
+    const int n = ctx.n();
+    double dist2 = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double gap = ctx.z()[i] != 0.0 ? std::sqrt(ctx.z()[i]) - std::sqrt(W[i]) : 0.0;
+        dist2 += gap * gap;
+    }
+    if (!(dist2 < kTrivialNewtonDistance * kTrivialNewtonDistance)) return false;
+    numerics::ldl_factor(n, w.H, 0.0, w.factors);
+    if (!w.factors.positive_definite) return false;
+    numerics::ldl_solve(n, w.factors, w.g, w.r);
+    double next2 = 0.0;  // the step is -H^-1 g in alpha = 2 sqrt(W)
+    for (int i = 0; i < n; ++i) {
+        const double gap = ctx.z()[i] != 0.0 ? std::sqrt(ctx.z()[i]) - std::sqrt(W[i]) + 0.5 * w.r[i] : 0.0;
+        next2 += gap * gap;
+    }
+    return next2 < kTrivialNewtonContraction * kTrivialNewtonContraction * dist2;
+}
+
 // Second-order stage from the current W.
-TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
+TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdict_only) {
     const int n = ctx.n();
     for (int i = 0; i < n; ++i) w.alpha[i] = ctx.z()[i] != 0.0 ? 2.0 * std::sqrt(W[i]) : 0.0;
     double radius = kTrialTrustRadius;
@@ -240,6 +329,13 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
             out.tm = tm;
             return out;
         }
+        // Not once a point below kTrialSurelyUnstable was seen: out of iterations, that decides.
+        if (verdict_only && !surely_unstable &&
+            (settled_here(ctx, w, W, tm) || converging_on_feed(ctx, w, W))) {
+            out.outcome = TrialOutcome::finished;
+            out.tm = tm;
+            return out;
+        }
         if (!newton_step(ctx, w, W, tm, radius, surely_unstable, out.tm)) break;
     }
     // Out of iterations: only a clearly negative tm on the way gives a verdict.
@@ -249,13 +345,13 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W) {
 
 }  // namespace
 
-TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool stop_when_unstable) {
+TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_only) {
     for (int i = 0; i < ctx.n(); ++i) {
         work.lnW[i] = ctx.z()[i] != 0.0 ? std::log(W[i]) : 0.0;
     }
     TrialResult out;
-    if (substitution_stage(ctx, work, W, stop_when_unstable, out)) return out;
-    return newton_stage(ctx, work, W);
+    if (SubstitutionStage(ctx, work, W, verdict_only).run(out)) return out;
+    return newton_stage(ctx, work, W, verdict_only);
 }
 
 }  // namespace ngtherm::equilibrium

@@ -5,15 +5,17 @@
 #pragma once
 
 #include "equilibrium/solver_context.hpp"
+#include "numerics/ldl.hpp"
 
 namespace ngtherm::equilibrium {
 
 enum class TrialOutcome {
     // The model failed, or kTrialNewtonIterations passed without tm < kTrialSurelyUnstable.
     no_verdict,
-    // tm < kUnstableTm when stationary (any step if stop_when_unstable), or < kTrialSurelyUnstable.
+    // tm < kUnstableTm when stationary (any step if verdict_only), or < kTrialSurelyUnstable.
     unstable,
-    // Max |e_i| or |g_i| under its tolerance and tm >= kUnstableTm, or heading for the feed.
+    // Max |e_i| or |g_i| under its tolerance and tm >= kUnstableTm, or heading for the feed,
+    // or (verdict_only) settled far above kUnstableTm.
     finished,
 };
 
@@ -28,13 +30,15 @@ struct TrialWork {
     Vector lnW{}, lnW_new{}, e{}, lnW_saved{};
     Vector alpha{}, alpha_new{}, W_new{}, g{}, r{};
     Matrix H{};
+    numerics::LdlFactors factors;
     PhaseEvaluation phase;
 };
 
 // W: trial phase in mole numbers on entry, the final trial phase on return.
-// With stop_when_unstable the substitution stage returns as soon as tm falls
-// below kUnstableTm (the split only needs to know that the feed is unstable). Needs
+// With verdict_only the test returns as soon as the verdict is certain: tm
+// below kUnstableTm in the substitution stage, or settled far above it in
+// either stage (the split needs the verdict, not the stationary point). Needs
 // ctx.evaluate_feed() first (the feed reference d).
-TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool stop_when_unstable);
+TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_only);
 
 }  // namespace ngtherm::equilibrium

@@ -1,6 +1,7 @@
 #include "model/mixstate.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "model/density.hpp"
 #include "model/reducing.hpp"
@@ -302,12 +303,19 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
     const DensitySearchResult search = density_search(F, p, root, roots);
     double rho = search.rho;
-    if (rho < kNoDensity || search.status != DensityStatus::found) rho = density_fallback(F, p, roots, rho);
+    double root_gap = 0.0;
+    if (rho < kNoDensity || search.status != DensityStatus::found) {
+        rho = density_fallback(F, p, roots, rho);
+    } else {
+        root_gap = search.other > 0.0 ? search.dg : std::numeric_limits<double>::infinity();
+    }
     if (!(rho > kNoDensity) || !std::isfinite(rho)) {
         result.status = DensityStatus::not_found;
         return result;
     }
-    return state_at_density(set, comp, tc, F, req, T, p, rho, fug, rec);
+    result = state_at_density(set, comp, tc, F, req, T, p, rho, fug, rec);
+    result.root_gap = root_gap;
+    return result;
 }
 
 MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest req,
@@ -318,7 +326,9 @@ MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest r
         TauCoefficients tc;
         tau_coefficients(set, scratch.series, scratch.T_r / T, tc);
         const DensityFunctions F(set, scratch, tc, T);
-        return state_at_density(set, scratch, tc, F, req, T, p, last.rho, fug, rec);
+        MixResult result = state_at_density(set, scratch, tc, F, req, T, p, last.rho, fug, rec);
+        result.root_gap = last.root_gap;
+        return result;
     }
     prepare_composition(set, x, scratch);
     const MixResult result = mixstate(set, scratch, req, root, T, p, fug, rec);
@@ -331,6 +341,7 @@ MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest r
         last.T = T;
         last.p = p;
         last.rho = result.rho;
+        last.root_gap = result.root_gap;
         last.root = root;
     }
     return result;

@@ -64,6 +64,7 @@ struct EvaluatedState {
     std::array<int, kComponentCount> id{};  // the set's components when evaluated
     Vector x_in{};  // the fractions as given, before normalising
     double T = 0, p = 0, rho = 0;
+    double root_gap = 0;  // of the root found, as MixResult::root_gap
     RootPreference root = RootPreference::stable;
 };
 
@@ -107,6 +108,10 @@ struct MixResult {
     DensityStatus status = DensityStatus::found;  // found, not_found or bad_input
     double delta = 0, tau = 0;
     HelmholtzDerivs ar;     // residual Helmholtz derivatives at the result
+    // How far the molar residual Gibbs energy of the other root lies above this
+    // one's, / RT (the stable root); infinite where the search sought or found one
+    // root only, 0 where it is unknown (a root of the fallback).
+    double root_gap = 0;
     bool ok() const { return status == DensityStatus::found; }
 };
 
