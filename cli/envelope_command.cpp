@@ -171,8 +171,9 @@ Json envelope_json(const Input& in, const Envelope& env, const std::vector<Envel
 // The water dew line for people: its points by pressure, empty for a dry gas.
 std::string water_dew_text(const Input& in, const Envelope& env) {
     if (env.water_dew.empty()) return "";
-    std::string text = "\nwater dew line (an aqueous phase appears below it): " +
-                       std::to_string(env.water_dew.size()) + " points\n" +
+    const std::size_t count = env.water_dew.size();
+    std::string text = "\nwater dew line (where an aqueous phase appears on cooling): " + std::to_string(count) +
+                       (count == 1 ? " point\n" : " points\n") +
                        right_aligned("T/" + std::string(in.units.T_name()), 18) +
                        right_aligned("p/" + std::string(in.units.p_name()), 14) + "\n";
     for (const WaterDewLinePoint& point : env.water_dew) {
