@@ -1,7 +1,8 @@
 // `ngtherm envelope`: the phase envelope of a gas (the line of constant vapour
 // fraction from the minimum pressure over the critical region back to it),
 // with its labelled points and the cricondentherm, cricondenbar, critical
-// point and saturation values at the caller's state.
+// point and saturation values at the caller's state; for a gas that holds
+// water, also its water dew line.
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -68,9 +69,13 @@ EnvelopeOptions trace_options(const EnvelopeArgs& args, const Input& in) {
     return o;
 }
 
+std::string code_words(std::int16_t code) {
+    return "status " + std::to_string(code) + ": " + std::string(status_meaning(code));
+}
+
 // A request the library rejected: the argument a code concerns, or a failed trace.
 [[noreturn]] void fail(std::int16_t code) {
-    const std::string words = "status " + std::to_string(code) + ": " + std::string(status_meaning(code));
+    const std::string words = code_words(code);
     switch (code) {
         case 196: throw ArgumentError("--pmin", words);
         case 198: throw ArgumentError("--pmax", words);
@@ -131,6 +136,12 @@ std::optional<double> characteristic(const Envelope& env, const Input& in, int k
     return kIsTemperature[k] ? in.units.from_kelvin(env.value[k]) : in.units.from_mpa(env.value[k]);
 }
 
+// `text` widened with spaces on the left to `width`.
+std::string right_aligned(std::string text, std::size_t width) {
+    if (text.size() < width) text.insert(0, width - text.size(), ' ');
+    return text;
+}
+
 Json envelope_json(const Input& in, const Envelope& env, const std::vector<EnvelopePoint>& points,
                    const PhaseNames& names) {
     Json json;
@@ -149,20 +160,36 @@ Json envelope_json(const Input& in, const Envelope& env, const std::vector<Envel
         values[std::string(kCharacteristicNames[k])] = {{"value", value ? Json(*value) : Json(nullptr)},
                                                         {"status", env.status[k]}};
     }
+    Json& water = json["water_dew"] = Json::array();
+    for (const WaterDewLinePoint& point : env.water_dew) {
+        water.push_back({{"T", in.units.from_kelvin(point.T)}, {"p", in.units.from_mpa(point.p)},
+                         {"incipient", composition_json(in, to_percent(point.incipient))}});
+    }
     return json;
 }
 
+// The water dew line for people: its points by pressure, empty for a dry gas.
+std::string water_dew_text(const Input& in, const Envelope& env) {
+    if (env.water_dew.empty()) return "";
+    const std::size_t count = env.water_dew.size();
+    std::string text = "\nwater dew line (where an aqueous phase appears on cooling): " + std::to_string(count) +
+                       (count == 1 ? " point\n" : " points\n") +
+                       right_aligned("T/" + std::string(in.units.T_name()), 18) +
+                       right_aligned("p/" + std::string(in.units.p_name()), 14) + "\n";
+    for (const WaterDewLinePoint& point : env.water_dew) {
+        text += right_aligned(format_readable(in.units.from_kelvin(point.T), 8), 18) +
+                right_aligned(format_readable(in.units.from_mpa(point.p), 8), 14) + "\n";
+    }
+    return text;
+}
+
 std::string points_text(const Input& in, const std::vector<EnvelopePoint>& points) {
-    const auto right = [](std::string text, std::size_t width) {
-        if (text.size() < width) text.insert(0, width - text.size(), ' ');
-        return text;
-    };
-    std::string text = "   #" + right("T/" + std::string(in.units.T_name()), 14) +
-                       right("p/" + std::string(in.units.p_name()), 14) + "  type\n";
+    std::string text = "   #" + right_aligned("T/" + std::string(in.units.T_name()), 14) +
+                       right_aligned("p/" + std::string(in.units.p_name()), 14) + "  type\n";
     for (std::size_t k = 0; k < points.size(); ++k) {
         const EnvelopePoint& point = points[k];
-        text += right(std::to_string(k + 1), 4) + right(format_readable(in.units.from_kelvin(point.T), 8), 14) +
-                right(format_readable(in.units.from_mpa(point.p), 8), 14) + "  " +
+        text += right_aligned(std::to_string(k + 1), 4) + right_aligned(format_readable(in.units.from_kelvin(point.T), 8), 14) +
+                right_aligned(format_readable(in.units.from_mpa(point.p), 8), 14) + "  " +
                 std::string(point_label(point.type)) + "\n";
     }
     return text;
@@ -240,10 +267,23 @@ Json options_json(const Input& in, const EnvelopeOptions& o, const EnvelopeArgs&
             {"csv", args.csv.empty() ? Json(nullptr) : Json(args.csv)}};
 }
 
+// A failed trace of a gas with a water dew line: the line, and the failure.
+Answer failed_trace_answer(const Input& in, const Envelope& env, double beta) {
+    Answer answer;
+    answer.json = envelope_json(in, env, {}, phase_names(beta));
+    answer.failure = code_words(env.code);
+    answer.text = line_name(beta) + ": " + answer.failure + "\n" + water_dew_text(in, env);
+    return answer;
+}
+
 void run_envelope(const EnvelopeArgs& args) {
     const Input in = parse_input(args.input);
     const EnvelopeOptions o = trace_options(args, in);
     const Envelope env = phase_envelope(in.external(), o);
+    // emit ends with the failure, as fail does, after writing the line.
+    if (!env.ok() && !env.water_dew.empty()) {
+        emit("envelope", in, options_json(in, o, args), failed_trace_answer(in, env, o.beta));
+    }
     if (!env.ok()) fail(env.code);
     if (!env.points.empty() && env.points.front().T < o.T_min) {
         throw ArgumentError("--tmin", "the limits exclude the start of the line: it begins at " +
@@ -259,7 +299,7 @@ void run_envelope(const EnvelopeArgs& args) {
     answer.text = line_name(o.beta) + ": " + std::to_string(points.size()) +
                   (points.size() == 1 ? " point" : " points") +
                   (answer.failure.empty() ? "; complete" : "; " + answer.failure) + "\n\n" + points_text(in, points) +
-                  "\n" + summary_text(in, env, points);
+                  "\n" + summary_text(in, env, points) + water_dew_text(in, env);
     emit("envelope", in, options_json(in, o, args), answer);
 }
 
@@ -287,7 +327,9 @@ void add_envelope_command(CLI::App& app) {
         "and the other the feed; on the bubble line the reverse; between them phase_1_minus_beta and "
         "phase_beta. JSON keys after command input ok message: outcome count points (T p type label and "
         "the two phases' compositions) characteristic (T_sat_max_at_p T_sat_min_at_p p_sat_max_at_T "
-        "p_sat_min_at_T cricondentherm_T cricondenbar_p critical_T critical_p, each {value, status}). CSV "
+        "p_sat_min_at_T cricondentherm_T cricondenbar_p critical_T critical_p, each {value, status}) water_dew "
+        "(the water dew line of a gas that holds water, by increasing pressure: T p incipient; empty for a dry "
+        "gas, and given also when the trace fails). CSV "
         "columns: T_unit p_unit type label, then each phase's component columns. Exit status: 0 complete "
         "trace, 1 failed or incomplete trace or output not written, 2 bad argument or state outside the "
         "limits.\n");

@@ -1,7 +1,8 @@
 // The phase envelope of a gas from C++ (the line of constant vapour fraction
 // in the T-p plane), with the same input checks, values and status codes as
 // the C function phase (include/ngtherm.h), without loading the shared
-// library.
+// library. A gas that holds water also gets its water dew line, the second
+// branch of its boundary, which the C function does not report.
 //
 // Units: composition in mole percent in the order of the C interface
 // (ExternalPercentages), p in MPa, T in K; phase compositions of envelope
@@ -68,6 +69,13 @@ struct EnvelopePoint {
     Composition x{}, y{};  // liquid-like and vapour-like phase, mole fractions in model order
 };
 
+// A point of the water dew line: where an aqueous phase first appears on
+// cooling at pressure p (ngtherm::water_dew_temperature).
+struct WaterDewLinePoint {
+    double T = 0.0, p = 0.0;  // K, MPa
+    Composition incipient{};  // the aqueous phase, mole fractions in model order
+};
+
 inline constexpr int kCharacteristicValueCount = 8;
 // Names of the characteristic values, in order.
 inline constexpr std::array<std::string_view, kCharacteristicValueCount> kCharacteristicNames{
@@ -93,6 +101,13 @@ struct Envelope {
     std::array<double, kCharacteristicValueCount> value{};
     std::array<std::int16_t, kCharacteristicValueCount> status{};
     std::int16_t range_set = 0;
+    // The water dew line of a gas that holds water, by increasing pressure:
+    // at p_min, p_max, the grid pressures (1 to 20 MPa) and the caller's p
+    // inside [p_min, p_max], and between them close enough for a smooth
+    // curve. Only converged points at or above T_min; empty for a dry gas and
+    // where no trace began (a failed input check, a trace parameter out of
+    // range, a pure fluid). A trace that failed (code 207) still gives it.
+    std::vector<WaterDewLinePoint> water_dew;
     bool ok() const { return code == 0; }
 };
 

@@ -24,6 +24,7 @@ from ._gas import (
     Saturation,
     States,
     StateStatus,
+    WaterDewLine,
     status_meaning,
 )
 from ._version import __version__
@@ -43,6 +44,7 @@ __all__ = [
     "Saturation",
     "States",
     "StateStatus",
+    "WaterDewLine",
     "status_meaning",
     "__version__",
 ]

@@ -246,8 +246,19 @@ class Flash:
 
 
 @dataclass(frozen=True)
+class WaterDewLine:
+    """Where an aqueous phase first appears on cooling, by increasing pressure
+    (``Envelope.water_dew``); empty for a dry gas."""
+
+    T: NDArray[np.float64]  #: K
+    p: NDArray[np.float64]  #: MPa
+    incipient: NDArray[np.float64]  #: (points, 21), the aqueous phase, mole fractions
+
+
+@dataclass(frozen=True)
 class Envelope:
-    """A line of constant vapour fraction in the T-p plane (``Gas.envelope``)."""
+    """A line of constant vapour fraction in the T-p plane (``Gas.envelope``),
+    with the water dew line of a gas that holds water."""
 
     beta: float
     T: NDArray[np.float64]  #: K, in order along the line
@@ -260,6 +271,7 @@ class Envelope:
     value_status: Mapping[str, int]
     status: int  #: 0 success, otherwise the code that replaced the envelope
     outcome: str  #: how the trace ended
+    water_dew: WaterDewLine  #: also where the trace failed (status 207)
 
     def _point(self, kind: str) -> Tuple[float, float]:
         for i, k in enumerate(self.kind):
@@ -283,7 +295,8 @@ class Envelope:
         return self._point("critical")
 
     def plot(self, ax: Optional["Axes"] = None, **line_style: Any) -> "Axes":
-        """Draws the line with its critical point, cricondentherm and cricondenbar."""
+        """Draws the line with its critical point, cricondentherm and cricondenbar,
+        and the water dew line where there is one."""
         from ._plot import plot_envelope
 
         return plot_envelope(self, ax, **line_style)
@@ -556,7 +569,8 @@ class Gas:
         """The line of vapour fraction ``beta`` (1 dew line, 0 bubble line) in the T-p plane.
 
         With ``T`` and ``p`` given, their crossings are labelled points and the
-        saturation values at them are among ``values``.
+        saturation values at them are among ``values``. A gas that holds water
+        also gets its water dew line over ``p_min`` to ``p_max`` (``water_dew``).
         """
         raise_ = _errors(errors)
         o = _core.EnvelopeOptions()
@@ -583,6 +597,11 @@ class Gas:
             value_status=dict(zip(_core.CHARACTERISTIC_NAMES, r["status"])),
             status=int(r["code"]),
             outcome=_OUTCOMES[r["outcome"]],
+            water_dew=WaterDewLine(
+                T=np.array(r["water_T"], dtype=np.float64),
+                p=np.array(r["water_p"], dtype=np.float64),
+                incipient=np.array(r["water_incipient"], dtype=np.float64).reshape(-1, _core.COMPONENT_COUNT),
+            ),
         )
 
 

@@ -25,7 +25,8 @@ def _parts(env: "Envelope") -> List[Tuple[slice, str]]:
 
 def plot_envelope(env: "Envelope", ax: Optional["Axes"] = None, **line_style: Any) -> "Axes":
     """The line in the T-p plane with its critical point, cricondentherm and cricondenbar
-    marked and labelled with their values; returns the axes."""
+    marked and labelled with their values, and the water dew line dashed where the
+    gas has one; returns the axes."""
     import matplotlib.pyplot as plt
 
     if ax is None:
@@ -35,6 +36,8 @@ def plot_envelope(env: "Envelope", ax: Optional["Axes"] = None, **line_style: An
         style: Dict[str, Any] = {"color": color, "linewidth": 1.8, "label": name}
         style.update(line_style)
         ax.plot(env.T[part], env.p[part], **style)
+    if len(env.water_dew.T):
+        ax.plot(env.water_dew.T, env.water_dew.p, color="C4", linestyle="--", linewidth=1.5, label="water dew line")
     marks: Tuple[Tuple[str, Tuple[float, float], Dict[str, Any]], ...] = (
         ("critical point", env.critical, dict(marker="o", color="C3")),
         ("cricondentherm", env.cricondentherm, dict(marker="s", color="C2")),

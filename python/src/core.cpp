@@ -294,6 +294,17 @@ nb::dict envelope(const Composition21& percent, const EnvelopeOptions& options) 
     out["y"] = y;
     out["value"] = e.value;
     out["status"] = e.status;
+    const std::size_t water_count = e.water_dew.size();
+    std::vector<double> water_T(water_count), water_p(water_count), water_x(water_count * kComponentCount);
+    for (std::size_t i = 0; i < water_count; ++i) {
+        const WaterDewLinePoint& q = e.water_dew[i];
+        water_T[i] = q.T;
+        water_p[i] = q.p;
+        std::copy_n(q.incipient.begin(), kComponentCount, water_x.begin() + i * kComponentCount);
+    }
+    out["water_T"] = water_T;
+    out["water_p"] = water_p;
+    out["water_incipient"] = water_x;
     return out;
 }
 

@@ -89,6 +89,7 @@ def test_saturation_points_come_with_their_branches_and_the_water_dew_point_with
     wet = ngtherm.Gas({"CH4": 89.995, "C2H6": 5, "C3H8": 2, "N2": 2, "CO2": 1, "H2O": 0.005})
     water = wet.saturation(p=4.0, water=True)
     assert water.branch == ("water",) and abs(water.T[0] - 253.2475) < 1e-4
+    assert "water dew line" in [line.get_label() for line in wet.envelope().plot().get_lines()]
     assert gas.saturation(p=50.0).status == "no_point"
     with pytest.raises(ngtherm.CalculationError, match="no point"):
         gas.saturation(p=50.0, errors="raise")

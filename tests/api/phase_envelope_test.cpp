@@ -11,6 +11,7 @@
 #include "api/status_codes.hpp"
 #include "envelope/phase_envelope.hpp"
 #include "ngtherm/envelope.hpp"
+#include "ngtherm/saturation.hpp"
 #include "support/c_exports.hpp"
 
 namespace ngtherm::envelope {
@@ -143,9 +144,16 @@ TEST(TraceParameters, EachBadParameterGivesItsSentinelTheFirstWinsAndBoundsAreIn
     }
 }
 
-TEST(EnvelopeApi, WithoutACallersStateOnlyTheGridIsCrossedAndASmallerStepGivesMorePoints) {
+TEST(EnvelopeApi, WithoutACallersStateOnlyTheGridIsCrossedASmallerStepGivesMorePointsAndOnlyAWetGasHasAWaterDewLine) {
     const Envelope env = phase_envelope(test::lean_gas_11().external(), {});
-    ASSERT_TRUE(env.ok());
+    ASSERT_TRUE(env.ok() && env.water_dew.empty());
+    const test::Gas wet{"wet_0.005", {{"CH4", 89.995}, {"C2H6", 5}, {"C3H8", 2}, {"N2", 2}, {"CO2", 1}, {"H2O", 0.005}}};
+    const std::vector<WaterDewLinePoint> line = phase_envelope(wet.external(), {}).water_dew;
+    ASSERT_GT(line.size(), 20u);
+    for (std::size_t k = 0; k < line.size(); ++k) {
+        EXPECT_NEAR(line[k].T, water_dew_temperature(Mixture(wet.fractions()), line[k].p).points.at(0).T, 1e-9);
+        if (k > 0) { EXPECT_GT(line[k].p, line[k - 1].p); }
+    }
     for (const EnvelopePoint& point : env.points) {
         EXPECT_TRUE(point.type != EnvelopePointType::caller_temperature && point.type != EnvelopePointType::caller_pressure);
     }

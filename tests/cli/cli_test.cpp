@@ -167,6 +167,8 @@ TEST(CommandLine, EnvelopeNamesItsPhasesRepeatsNoPointAndFailsOnBadLimitsAndInco
     EXPECT_TRUE(incomplete.exit_code == 1 && incomplete.out.find("21 points; the trace did not complete") != std::string::npos &&
                 incomplete.err == "ngtherm: envelope: the trace did not complete: its steps kept failing\n")
         << incomplete.out << incomplete.err;
+    // A gas that holds water gets its water dew line, whether its traced line succeeds or not.
+    EXPECT_GT(json::parse(run_ngtherm({"envelope", "--gas", "CH4=89.995,C2H6=5,C3H8=2,N2=2,CO2=1,H2O=0.005", "--json"}).out)["water_dew"].size(), 20u);
 }
 
 TEST(CommandLine, TextOutputNamesQuantitiesUnitsAndCodesInWords) {
