@@ -80,9 +80,10 @@ std::vector<double> water_line_pressures(const EnvelopeOptions& o) {
         if (p > o.p_min && p < o.p_max) anchors.push_back(p);
     }
     if (o.p && *o.p > o.p_min && *o.p < o.p_max) anchors.push_back(*o.p);
-    std::ranges::sort(anchors);
-    const auto repeats = std::ranges::unique(anchors);
-    anchors.erase(repeats.begin(), repeats.end());
+    // Iterator algorithms, not std::ranges: clang 14 cannot compile those
+    // against this standard library (the fuzzer's build).
+    std::sort(anchors.begin(), anchors.end());
+    anchors.erase(std::unique(anchors.begin(), anchors.end()), anchors.end());
     std::vector<double> pressures{anchors.front()};
     for (std::size_t k = 1; k < anchors.size(); ++k) {
         const double ln_a = std::log(anchors[k - 1]), ln_b = std::log(anchors[k]);
