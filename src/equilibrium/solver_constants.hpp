@@ -134,6 +134,8 @@ inline constexpr double kWaterDewLnPressureStep = 0.25;
 
 // ---- second-order split ----------------------------------------------------
 inline constexpr int kSplitNewtonIterations = 40;
+// Substitution steps from the split the second-order stage stopped at without converging.
+inline constexpr int kFallbackSubstitutionSteps = 50;
 // A split that stalls (no step lowers G, or out of iterations) with max |ln f_V - ln f_L|
 // below this is converged: a tenth of what the final check allows.
 inline constexpr double kSplitStalledGap = 1e-9;
