@@ -17,7 +17,8 @@ enum class SplitStatus {
     // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance
     // (or below kSplitStalledGap where the second-order split stalled).
     ok,
-    // kSplitNewtonIterations passed, or no step was accepted, with max |ln f_V - ln f_L| above it.
+    // kSplitNewtonIterations passed, or no step was accepted, with max |ln f_V - ln f_L| above it,
+    // and kFallbackSubstitutionSteps of substitution from there did not converge either.
     not_converged,
     // A trial phase ended with neither tm < kUnstableTm nor a stationary point.
     no_verdict,
