@@ -17,7 +17,8 @@ enum class SplitStatus {
     // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance
     // (or below kSplitStalledGap where the second-order split stalled).
     ok,
-    // kSplitNewtonIterations passed, or no step was accepted, with max |ln f_V - ln f_L| above it.
+    // kSplitNewtonIterations passed, or no step was accepted, with max |ln f_V - ln f_L| above it,
+    // and kFallbackSubstitutionSteps of substitution from there did not converge either.
     not_converged,
     // A trial phase ended with neither tm < kUnstableTm nor a stationary point.
     no_verdict,
@@ -134,6 +135,8 @@ inline constexpr double kWaterDewLnPressureStep = 0.25;
 
 // ---- second-order split ----------------------------------------------------
 inline constexpr int kSplitNewtonIterations = 40;
+// Substitution steps from the split the second-order stage stopped at without converging.
+inline constexpr int kFallbackSubstitutionSteps = 50;
 // A split that stalls (no step lowers G, or out of iterations) with max |ln f_V - ln f_L|
 // below this is converged: a tenth of what the final check allows.
 inline constexpr double kSplitStalledGap = 1e-9;

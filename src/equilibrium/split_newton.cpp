@@ -154,7 +154,8 @@ SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& w, double& b
     // Steps that no longer lower G by more than rounding stall the iteration
     // next to the solution, as with a component at a trace in one phase.
     if (evaluated && out.max_gap < kSplitStalledGap) out.status = SplitStatus::ok;
-    if (out.status != SplitStatus::ok) return out;
+    if (out.status != SplitStatus::ok && !evaluated) return out;
+    // Also where it did not converge: the last split is the best start known.
     beta = sum(n, w.v);
     for (int i = 0; i < n; ++i) {
         x[i] = w.l[i] / (1.0 - beta);

@@ -21,7 +21,9 @@ struct SplitNewtonResult {
     double max_gap = 0.0;       // max |ln f_V - ln f_L| at the last derivatives
 };
 
-// beta, x, y: the start on entry (0 < beta < 1), the split on return.
+// beta, x, y: the start on entry (0 < beta < 1), the split on return: the
+// last one reached where the iteration did not converge, unchanged where the
+// model failed.
 SplitNewtonResult split_newton(SolverContext& ctx, SplitNewtonWork& work, double& beta, Vector& x,
                                Vector& y);
 

@@ -233,6 +233,27 @@ bool degenerate_split(const SplitResult& r, int n) {
     return !(max_lnK >= kTrivialSplitLnK);
 }
 
+// Plain substitution from the split the second-order stage stopped at. Its
+// steps in mole numbers cannot resolve a component squeezed to a trace in one
+// phase (ln K of -20 and below, as for the heavy ends of a condensate at
+// 100 K), while substitution on ln K can.
+void substitution_from_split(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
+    const int n = ctx.n();
+    for (int i = 0; i < n; ++i) w.lnK[i] = ctx.z()[i] != 0.0 ? std::log(w.y[i] / w.x[i]) : 0.0;
+    for (int k = 0; k < kFallbackSubstitutionSteps; ++k) {
+        const Substitution st = ssstep(ctx, w, beta, out.substitution_steps);
+        if (!st.ok || !(beta > 0.0 && beta < 1.0)) return;
+        w.lnK = w.lnK_new;
+        if (st.max_delta < kSubstitutionTolerance) {
+            rrsolve(n, ctx.z().data(), w.lnK.data(), beta, w.x.data(), w.y.data());
+            out.status = SplitStatus::ok;
+            out.Z1 = w.liquid.res.Z;
+            out.Z2 = w.vapour.res.Z;
+            return;
+        }
+    }
+}
+
 // Completes a two-phase answer: Rachford-Rice on the final K-factors, and the
 // second-order split when substitution did not converge.
 void finish_split(SolverContext& ctx, SplitWork& w, double beta, double last_max_delta,
@@ -248,6 +269,9 @@ void finish_split(SolverContext& ctx, SplitWork& w, double beta, double last_max
         out.status = sn.status;
         out.Z1 = sn.Z1;
         out.Z2 = sn.Z2;
+        if (sn.status == SplitStatus::not_converged && beta > 0.0 && beta < 1.0) {
+            substitution_from_split(ctx, w, beta, out);
+        }
     }
     out.beta = beta;
     out.x = w.x;
