@@ -400,7 +400,7 @@ class Gas:
             where = _first_failure(status != 0)
             if where is not None:
                 _, message = _core.state_message(self._mixture, T_a[where], p_a[where], code)
-                raise CalculationError(f"{message} (T = {T_a[where]!r} K, p = {p_a[where]!r} MPa)")
+                raise CalculationError(f"{message} (T = {float(T_a[where])!r} K, p = {float(p_a[where])!r} MPa)")
         values = {name: row.reshape(shape) for name, row in zip(PROPERTY_NAMES, rows)}
         return States(T=T_a, p=p_a, **values, phase=side.reshape(shape), status=status)
 
@@ -461,7 +461,7 @@ class Gas:
             where = _first_failure(status != 0)
             if where is not None:
                 _, message = _core.equilibrium_message(self._mixture, T_a[where], p_a[where])
-                raise CalculationError(f"{message} (T = {T_a[where]!r} K, p = {p_a[where]!r} MPa)")
+                raise CalculationError(f"{message} (T = {float(T_a[where])!r} K, p = {float(p_a[where])!r} MPa)")
         k = len(PROPERTY_NAMES)
         return Equilibria(
             T=T_a,
@@ -636,5 +636,5 @@ def _raise_export_status(status: NDArray[np.int16], T: NDArray[np.float64], p: N
         codes = status[where]
         code = int(np.max(codes))
         raise CalculationError(
-            f"{status_meaning(code)} (status {code}; T = {T[where]!r} K, p = {p[where]!r} MPa)"
+            f"{status_meaning(code)} (status {code}; T = {float(T[where])!r} K, p = {float(p[where])!r} MPa)"
         )
