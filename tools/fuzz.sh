@@ -17,10 +17,11 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
   -DNGTHERM_TESTS=OFF -DNGTHERM_CLI=OFF -DNGTHERM_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target ngtherm_exports_fuzzer
 
-fuzzer="$PWD/$build/ngtherm_exports_fuzzer"
-scratch="$PWD/$build/corpus-new"
-artifacts="$PWD/$build/artifacts"
-logs="$PWD/$build/fuzz-logs"
+build="$(cd "$build" && pwd)"  # absolute: the jobs run from the log folder
+fuzzer="$build/ngtherm_exports_fuzzer"
+scratch="$build/corpus-new"
+artifacts="$build/artifacts"
+logs="$build/fuzz-logs"
 mkdir -p "$scratch" "$artifacts" "$logs"
 rm -f "$logs"/fuzz-*.log
 # The target bounds each call's time itself (and times a slow call again);
