@@ -338,6 +338,22 @@ INSTANTIATE_TEST_SUITE_P(Gases, ReferenceSaturation,
 
 // ---- early ends -------------------------------------------------------------
 
+// Model evaluations of the dew lines of three gases with the fixed tabulation.
+// A change that makes the trace or the convergence of its points work harder
+// (or skip work) shows here even where every point still converges; a
+// deliberate change records its new count.
+TEST(TracerWork, TheDewLinesOfThreeGasesTakeTheRecordedEvaluations) {
+    constexpr long kRecordedEvaluations = 3492;
+    long evaluations = 0;
+    for (const Gas& gas : {test::lean_gas_11(), test::rich_gas_7(), test::condensate_gas()}) {
+        const Feed feed(gas);
+        EnvelopeTracer tracer;
+        tracer.trace(feed.set, feed.x.data(), settings(1.0));
+        evaluations += tracer.evaluations();
+    }
+    EXPECT_EQ(evaluations, kRecordedEvaluations);
+}
+
 // Small steps run into the point limit; points abandoned at their first
 // iteration shrink the step to nothing; a first point without iterations, a
 // pure fluid, or a start where Newton's method falls onto the trivial solution

@@ -195,6 +195,31 @@ struct Search {
     }
 };
 
+// Pressure evaluations of the search for every root preference over the gases
+// of the equilibrium grid, 150 to 450 K, at 1e-8 MPa (below the floor of the
+// start values) and from 0.1 to 20 MPa. A search that brackets worse works
+// harder, one that gives up early less, even where both still land on the
+// right root; a deliberate change records its new count.
+TEST(DensitySearch, TakesTheRecordedNumberOfEvaluationsOverTheGrid) {
+    constexpr long kRecordedEvaluations = 19858;
+    long evaluations = 0;
+    for (const Gas& gas : test::grid_gases()) {
+        for (double T = 150.0; T <= 450.0; T += 50.0) {
+            const Search s(gas, T);
+            for (int k = -1; k <= 12; ++k) {
+                const double p = k < 0 ? 1e-8 : 0.1 * std::pow(200.0, k / 12.0);
+                for (const RootPreference preference :
+                     {RootPreference::liquid, RootPreference::vapour, RootPreference::stable}) {
+                    const DensityFunctions F = s.functions();
+                    density_search(F, p, preference, s.roots(p));
+                    evaluations += F.evaluations();
+                }
+            }
+        }
+    }
+    EXPECT_EQ(evaluations, kRecordedEvaluations);
+}
+
 // Pure CO2 at 270 K: 2 MPa lies below the saturation pressure (about 3.2 MPa),
 // so the vapour is stable and a metastable liquid root exists; at 3.5 MPa the
 // liquid is stable.
