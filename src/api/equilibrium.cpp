@@ -22,6 +22,9 @@ std::string failure_message(const equilibrium::EquilibriumResult& r) {
             return "no density found for a phase";
         case equilibrium::SplitStatus::check_failed:
             return "the converged split failed its check of fugacities, balance and Gibbs energy";
+        case equilibrium::SplitStatus::no_liquid_water:
+            return "the feed holds water, and the model has no liquid water at this temperature and pressure "
+                   "(below about 228 K): the phase its water would form is outside the model";
         default:
             return "the phase equilibrium could not be computed";
     }

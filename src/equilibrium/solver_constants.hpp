@@ -26,6 +26,9 @@ enum class SplitStatus {
     model_failed,
     // The converged split failed its final check (fugacities, balance or Gibbs energy).
     check_failed,
+    // The feed holds water where the model has no liquid water (model_has_liquid_water):
+    // the phase its water would form lies outside the model.
+    no_liquid_water,
 };
 
 // Phase fraction that starts the Rachford-Rice solution and every re-seed.
@@ -121,6 +124,12 @@ inline constexpr int kWaterTrialIterations = 500;
 inline constexpr double kWaterTrialTolerance = 1e-13;
 // A water-rich stationary point is an aqueous phase when its water fraction exceeds this.
 inline constexpr double kAqueousWaterShare = 0.5;
+// Triple-point temperature of water, K: above it the model always has liquid water.
+inline constexpr double kWaterTriplePointT = 273.16;
+// A liquid-preference root of pure water is liquid water when its density
+// exceeds this share of the Peng-Robinson limit 1/b (liquid water lies near
+// 1/b; the roots of the artefact below 0.6/b).
+inline constexpr double kLiquidWaterCovolumeShare = 0.9;
 // The dew point is found when |tm| of the water-rich point is below this.
 inline constexpr double kWaterDewTolerance = 1e-12;
 // Regula-falsi steps at most.

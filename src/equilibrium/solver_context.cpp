@@ -6,12 +6,34 @@
 
 namespace ngtherm::equilibrium {
 
+bool model_has_liquid_water(double T, double p) {
+    if (!(T < kWaterTriplePointT)) return true;
+    static const model::ActiveSet water = [] {
+        model::ActiveSet set;
+        const int id = kModelH2O;
+        model::make_active_set(std::span<const int>(&id, 1), set);
+        return set;
+    }();
+    const double one = 1.0;
+    model::CompositionState comp;
+    model::prepare_composition(water, &one, comp);
+    model::ResidualProperties rec;
+    const MixResult r = model::mixstate(water, comp, {model::Fugacity::none, model::TpDerivatives::none},
+                                        RootPreference::liquid, T, p, nullptr, rec);
+    return r.ok() && r.rho * comp.pr_b > kLiquidWaterCovolumeShare;
+}
+
 void SolverContext::begin(const model::ActiveSet& set, double T, double p, const double* z) {
     set_ = &set;
     n_ = set.n;
     T_ = T;
     p_ = p;
-    for (int i = 0; i < n_; ++i) z_[i] = z[i];
+    bool water = false;
+    for (int i = 0; i < n_; ++i) {
+        z_[i] = z[i];
+        water = water || (set.id[i] == kModelH2O && z[i] > 0.0);
+    }
+    liquid_water_ = !water || model_has_liquid_water(T, p);
     model::prepare_composition(set, z_.data(), feed_comp_);
     feed_evaluated_ = false;
     feed_failed_ = false;

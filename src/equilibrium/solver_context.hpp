@@ -30,6 +30,17 @@ struct PhaseEvaluation {
     MixResult res;
 };
 
+inline constexpr int kModelH2O = 17;  // model number of water
+
+// Whether the model has liquid water at (T, p). Below the triple point the
+// liquid branch of the water equation ends: at low pressures near 228 K; at
+// 225 K it begins only at 18 MPa, at 200 K at 141 MPa. Past that end the roots
+// of the equation at water-rich compositions lie on an artefact of its
+// extrapolation (p(rho) rising to thousands of MPa between its loops), and the
+// phase the water of a feed would form there (ice, in nature) is outside the
+// model: whether and how much of it forms, the model cannot tell.
+bool model_has_liquid_water(double T, double p);
+
 class SolverContext {
 public:
     // Starts a calculation at (T, p) for the feed z (n fractions summing to 1):
@@ -58,6 +69,8 @@ public:
     long evaluations() const { return evaluations_; }
     // Set when the feed evaluation found no density or a non-finite ln phi.
     bool feed_failed() const { return feed_failed_; }
+    // Set when the feed holds water and the model has no liquid water at (T, p).
+    bool water_without_liquid() const { return !liquid_water_; }
 
 private:
     const model::ActiveSet* set_ = nullptr;
@@ -69,6 +82,7 @@ private:
     PhaseEvaluation feed_;
     bool feed_evaluated_ = false;
     bool feed_failed_ = false;
+    bool liquid_water_ = true;  // the feed holds no water, or the model has liquid water at (T, p)
     long evaluations_ = 0;
 };
 

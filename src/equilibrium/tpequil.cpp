@@ -53,6 +53,11 @@ const model::ActiveSet& EquilibriumSolver::active_set(int n, const int* ids) {
 void EquilibriumSolver::purestate(const model::ActiveSet& set, double T, double p) {
     const double one = 1.0;
     ctx_.begin(set, T, p, &one);
+    if (ctx_.water_without_liquid()) {
+        result_.error = EquilibriumError::split_failed;
+        result_.split_status = SplitStatus::no_liquid_water;
+        return;
+    }
     const PhaseEvaluation& feed = ctx_.evaluate_feed();
     if (ctx_.feed_failed()) {
         result_.error = EquilibriumError::split_failed;

@@ -92,7 +92,7 @@ Probe probe(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
 enum class Stability { stable, unstable, no_verdict };
 
 // Model numbers of the components that may form a phase no Wilson trial reaches.
-constexpr int kModelN2 = 1, kModelCO2 = 2, kModelH2 = 14, kModelH2O = 17, kModelH2S = 18,
+constexpr int kModelN2 = 1, kModelCO2 = 2, kModelH2 = 14, kModelH2S = 18,
               kModelHe = 19;
 
 // Whether a trial phase started from pure component i is worth trying at this T.
@@ -299,6 +299,10 @@ void wilson_start(const SolverContext& ctx, Vector& lnK) {
 
 SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
     SplitResult out;
+    if (ctx.water_without_liquid()) {
+        out.status = SplitStatus::no_liquid_water;
+        return out;
+    }
     const PhaseEvaluation& feed = ctx.evaluate_feed();
     out.Z_feed = feed.res.Z;
     out.feed_side = feed.res.side;

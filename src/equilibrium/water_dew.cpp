@@ -7,8 +7,6 @@
 namespace ngtherm::equilibrium {
 namespace {
 
-constexpr int kModelH2O = 17;
-
 // tm of the water-rich stationary point at the context's (T, p), by plain
 // substitution from nearly pure water; W receives the point (mole numbers).
 struct WaterTrial {
@@ -55,6 +53,7 @@ public:
     // T where pure water is a vapour) counts as dry: tm is taken as 1.
     double tm(double T, double p) {
         ctx_.begin(set_, T, p, z_);
+        if (ctx_.water_without_liquid()) return std::nan("");  // no aqueous phase in the model
         const WaterTrial t = water_trial(ctx_, water_, W_, phase_);
         if (!t.ok) return std::nan("");
         double sum = 0.0;

@@ -190,9 +190,9 @@ TEST(Tpequil, KeepsTheRecordedVerdictsAHairEitherSideOfAChange) {
     const Gas sour_6{"sour_6", {{"CH4", 84}, {"H2S", 6}, {"CO2", 4}, {"N2", 2}, {"C2H6", 3}, {"C3H8", 1}}};
     const std::tuple<Gas, double, bool, double> changes[] = {
         {test::condensate_gas(), 260.0, true, 12.067933313809766}, {test::sour_gas(), 236.0, true, 8.4616501405076345},
-        {test::sour_gas(), 244.0, true, 8.9410096461292365},       {test::published_mixture(), 148.0, true, 11.908110916388789},
-        {sour_6, 215.5736848511151, true, 6.6230903917386543},     {test::lean_gas_11(), 150.0, true, 1.196810927362318},
-        {test::co2_rich_gas(), 175.0, true, 18.384448967882761},   {test::methane_decane(), 375.0, false, 0.21301490675608867}};
+        {test::sour_gas(), 244.0, true, 8.9410096461292365},       {sour_6, 215.5736848511151, true, 6.6230903917386543},
+        {test::lean_gas_11(), 150.0, true, 1.196810927362318},     {test::co2_rich_gas(), 175.0, true, 18.384448967882761},
+        {test::methane_decane(), 375.0, false, 0.21301490675608867}};
     for (const auto& [gas, T, below, p] : changes) {
         const Feed feed(gas);
         for (const double hair : {-1e-7, -1e-12, 1e-12, 1e-7}) {
