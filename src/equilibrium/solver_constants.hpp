@@ -134,6 +134,10 @@ inline constexpr double kLiquidWaterCovolumeShare = 0.9;
 inline constexpr double kWaterDewTolerance = 1e-12;
 // Regula-falsi steps at most.
 inline constexpr int kWaterDewIterations = 100;
+// Golden-section steps at most in the search of a sampled minimum of tm for a
+// wet point, and the bracket width (relative) at which it stops.
+inline constexpr int kWaterDewMinimumIterations = 60;
+inline constexpr double kWaterDewMinimumWidth = 1e-10;
 // Search range and scan steps: K, and MPa with steps in ln p.
 inline constexpr double kWaterDewMaxT = 500.0;
 inline constexpr double kWaterDewMinT = 200.0;

@@ -1,6 +1,7 @@
 #include "equilibrium/water_dew.hpp"
 
 #include <cmath>
+#include <utility>
 
 #include "equilibrium/solver_constants.hpp"
 
@@ -111,20 +112,57 @@ bool illinois(Tm tm, double u_dry, double tm_dry, double u_wet, double tm_wet) {
     return false;
 }
 
+// Smallest tm on [a, b] by golden-section search, from the sampled minimum
+// (u, t) inside it; stops at the first wet point. NaN where tm was not found.
+template <class Tm>
+std::pair<double, double> lowest_tm(Tm tm, double a, double b, double u, double t) {
+    constexpr double kGolden = 0.6180339887498949;
+    for (int it = 0; it < kWaterDewMinimumIterations && t > 0.0; ++it) {
+        // Probe inside the larger part of the bracket.
+        const bool right = b - u > u - a;
+        const double v = right ? u + (1.0 - kGolden) * (b - u) : u - (1.0 - kGolden) * (u - a);
+        const double tv = tm(v);
+        if (std::isnan(tv)) return {v, tv};
+        if (tv < t) {
+            (right ? a : b) = u;
+            u = v;
+            t = tv;
+        } else {
+            (right ? b : a) = v;
+        }
+        if (b - a < kWaterDewMinimumWidth * (1.0 + std::fabs(u))) break;
+    }
+    return {u, t};
+}
+
 // Scans u from `from` towards `to` in steps of `step` for the first change of
-// sign of tm from dry to wet, then solves for the root.
+// sign of tm from dry to wet, then solves for the root. Near the highest dew
+// temperature over p the wet range at one T can be narrower than a step: a
+// sampled minimum of tm between two dry samples is searched for a wet point.
 template <class Tm>
 WaterDewStatus solve(Tm tm, double from, double to, double step) {
+    double u_before = from, tm_before = std::nan("");
     double u_prev = from, tm_prev = tm(from);
     const int steps = static_cast<int>(std::fabs((to - from) / step));
     for (int k = 1; k <= steps; ++k) {
-        const double u = from + k * step;
-        const double t = tm(u);
+        double u = from + k * step;
+        double t = tm(u);
+        if (tm_prev > 0.0 && t > 0.0 && tm_prev < tm_before && tm_prev < t) {
+            const auto [u_low, t_low] = lowest_tm(tm, u_before, u, u_prev, tm_prev);
+            if (t_low <= 0.0) {
+                u_prev = u_before;
+                tm_prev = tm_before;
+                u = u_low;
+                t = t_low;
+            }
+        }
         if (tm_prev > 0.0 && t <= 0.0) {
             if (t == 0.0) return WaterDewStatus::converged;
             return illinois(tm, u_prev, tm_prev, u, t) ? WaterDewStatus::converged
                                                        : WaterDewStatus::not_converged;
         }
+        u_before = u_prev;
+        tm_before = tm_prev;
         u_prev = u;
         tm_prev = t;
     }

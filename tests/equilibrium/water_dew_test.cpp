@@ -27,9 +27,8 @@ TEST(WaterDew, IsWhereTheFlashFirstSplitsOffAnAqueousPhaseAndBothSolversAgree) {
             EXPECT_FALSE(tpequil(solver, d.T + kSide, p, feed.n(), feed.ids.data(), feed.x.data()).two_phase());
             const EquilibriumResult& wet = tpequil(solver, d.T - kSide, p, feed.n(), feed.ids.data(), feed.x.data());
             EXPECT_TRUE(wet.error == EquilibriumError::none && wet.two_phase()) << gas.name << " " << p;
-            // Near 7 MPa the dew temperature passes its maximum over p, where the two
-            // dew pressures at one T close in on each other: the round trip is made below.
-            if (p > 5.0) continue;
+            // Near 7 MPa the dew temperature passes its highest over p: the wet range
+            // at that T is far narrower than a step of the pressure scan.
             const WaterDewPoint back = water_dew_pressure(feed.set, feed.x.data(), d.T);
             ASSERT_EQ(back.status, WaterDewStatus::converged);
             EXPECT_NEAR(back.p, p, 1e-8 * p);
