@@ -46,7 +46,11 @@ for log in "$logs"/fuzz-*.log; do
 done
 echo "executions: $executions in $seconds s, $((executions / seconds)) per second"
 echo "corpus: $(ls "$scratch" | wc -l) new entries in $scratch"
-if [ "$status" -ne 0 ]; then
+# libFuzzer exits with 72 when interrupted (Ctrl-C or SIGINT): a stop, not a failure.
+if [ "$status" -eq 72 ]; then
+  echo "fuzzer interrupted; the counts above are up to then"
+  status=0
+elif [ "$status" -ne 0 ]; then
   echo "fuzzer found a failure (exit $status); inputs in $artifacts:" >&2
   ls "$artifacts" >&2
   grep -h -A3 "ngtherm exports fuzzer:\|ERROR: \|runtime error" "$logs"/fuzz-*.log >&2 || true
