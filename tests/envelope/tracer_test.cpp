@@ -341,15 +341,25 @@ INSTANTIATE_TEST_SUITE_P(Gases, ReferenceSaturation,
 // Model evaluations of the dew lines of three gases with the fixed tabulation.
 // A change that makes the trace or the convergence of its points work harder
 // (or skip work) shows here even where every point still converges; a
-// deliberate change records its new count.
-TEST(TracerWork, TheDewLinesOfThreeGasesTakeTheRecordedEvaluations) {
+// deliberate change records its new count. A tracer that traced a wider gas
+// before (as a thread's workspace does) traces each line as a fresh one.
+TEST(TracerWork, TheDewLinesOfThreeGasesTakeTheRecordedEvaluationsWhateverWasTracedBefore) {
     constexpr long kRecordedEvaluations = 3492;
     long evaluations = 0;
+    const Feed wide(test::published_mixture());
+    EnvelopeTracer reused;
     for (const Gas& gas : {test::lean_gas_11(), test::rich_gas_7(), test::condensate_gas()}) {
         const Feed feed(gas);
         EnvelopeTracer tracer;
         tracer.trace(feed.set, feed.x.data(), settings(1.0));
         evaluations += tracer.evaluations();
+        reused.trace(wide.set, wide.x.data(), settings(1.0));
+        reused.trace(feed.set, feed.x.data(), settings(1.0));
+        ASSERT_EQ(reused.points().size(), tracer.points().size()) << gas.name;
+        for (std::size_t i = 0; i < tracer.points().size(); ++i) {
+            EXPECT_TRUE(reused.points()[i].T == tracer.points()[i].T && reused.points()[i].p == tracer.points()[i].p)
+                << gas.name << " point " << i;
+        }
     }
     EXPECT_EQ(evaluations, kRecordedEvaluations);
 }
