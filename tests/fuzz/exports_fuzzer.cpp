@@ -37,9 +37,9 @@ constexpr int kFlash = 12, kPhase = 13, kFunctionCount = 14;
 constexpr int kSlotK = 1, kRatioFunction = 2;
 
 // Wall-clock bound per equilibrium evaluation under the sanitizers and coverage, and the evaluations
-// an export makes. The slowest measured end in status 206: the 21-component gas at 165 K and 31.6 MPa
-// runs the second-order split to its cap (178 model evaluations with derivative matrices, 8 ms in
-// Release, up to 200 ms here; regressions/slow-flash-21-components). A failed evaluation is cached
+// an export makes. A second-order split run to its cap (178 model evaluations with derivative
+// matrices) took up to 200 ms here (regressions/slow-flash-21-components: a wet gas at 165 K, which
+// now fails at once, as the model has no liquid water there). A failed evaluation is cached
 // like any other, so the property slots after the first do not repeat it. An envelope whose crossings
 // need the continuation fallback to converge takes up to 0.9 s (0.13 s in Release; regressions/
 // slow-phase-crossing-refinement). A call over its bound (room for busy cores) is timed again and
