@@ -1,7 +1,6 @@
 #include "equilibrium/water_dew.hpp"
 
 #include <cmath>
-#include <utility>
 
 #include "equilibrium/solver_constants.hpp"
 
@@ -114,8 +113,8 @@ bool illinois(Tm tm, double u_dry, double tm_dry, double u_wet, double tm_wet) {
 
 // Smallest tm on [a, b] by golden-section search, from the sampled minimum
 // (u, t) inside it; stops at the first wet point. NaN where tm was not found.
-template <class Tm>
-std::pair<double, double> lowest_tm(Tm tm, double a, double b, double u, double t) {
+struct Lowest { double u, tm; };  // where the smallest tm found lies, and that tm
+template <class Tm> Lowest lowest_tm(Tm tm, double a, double b, double u, double t) {
     constexpr double kGolden = 0.6180339887498949;
     for (int it = 0; it < kWaterDewMinimumIterations && t > 0.0; ++it) {
         // Probe inside the larger part of the bracket.
@@ -148,12 +147,12 @@ WaterDewStatus solve(Tm tm, double from, double to, double step) {
         double u = from + k * step;
         double t = tm(u);
         if (tm_prev > 0.0 && t > 0.0 && tm_prev < tm_before && tm_prev < t) {
-            const auto [u_low, t_low] = lowest_tm(tm, u_before, u, u_prev, tm_prev);
-            if (t_low <= 0.0) {
+            const Lowest low = lowest_tm(tm, u_before, u, u_prev, tm_prev);
+            if (low.tm <= 0.0) {
                 u_prev = u_before;
                 tm_prev = tm_before;
-                u = u_low;
-                t = t_low;
+                u = low.u;
+                t = low.tm;
             }
         }
         if (tm_prev > 0.0 && t <= 0.0) {
