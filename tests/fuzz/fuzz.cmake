@@ -20,6 +20,17 @@ target_compile_options(ngtherm_fuzz_library PRIVATE ${NGTHERM_WARNINGS}
   -fsanitize=fuzzer-no-link,${NGTHERM_FUZZ_SANITIZERS}
   -fno-sanitize-recover=all -fno-omit-frame-pointer -g)
 
+# Comparison tracing (trace-cmp) calls a hook at every integer comparison, and
+# the numerical code compares loop counters in its innermost loops: under it a
+# traced envelope took 4.5 times as long. Its guidance is worth that only where
+# the inputs are parsed and checked (the C entry points), so the solvers go
+# without it and the fuzzer runs about four times as many inputs.
+foreach(source IN LISTS NGTHERM_FUZZ_LIBRARY_SOURCES)
+  if(NOT source MATCHES "/src/api/")
+    set_property(SOURCE ${source} APPEND PROPERTY COMPILE_OPTIONS -fno-sanitize-coverage=trace-cmp)
+  endif()
+endforeach()
+
 add_executable(ngtherm_exports_fuzzer ${CMAKE_CURRENT_LIST_DIR}/exports_fuzzer.cpp)
 target_link_libraries(ngtherm_exports_fuzzer PRIVATE ngtherm_fuzz_library)
 # The list of the exports (api/export_list.h).
