@@ -30,6 +30,7 @@ rm -f "$logs"/fuzz-*.log
 options=(-max_total_time="$seconds" -timeout=60 -print_final_stats=1
          -dict=tests/fuzz/exports.dict -artifact_prefix="$artifacts/")
 status=0
+started=$SECONDS
 if [ "$jobs" -gt 1 ]; then
   (cd "$logs" && "$fuzzer" "${options[@]}" -jobs="$jobs" -workers="$jobs" \
      "$scratch" tests/fuzz/corpus) || status=$?
@@ -44,7 +45,9 @@ for log in "$logs"/fuzz-*.log; do
   executions=$((executions + ${n:-0}))
   echo "$(basename "$log"): $(grep -E '^#[0-9]+' "$log" | tail -1)"
 done
-echo "executions: $executions in $seconds s, $((executions / seconds)) per second"
+# The time actually run: an interrupted run stops before its time is up.
+elapsed=$((SECONDS - started > 0 ? SECONDS - started : 1))
+echo "executions: $executions in $elapsed s, $((executions / elapsed)) per second"
 echo "corpus: $(ls "$scratch" | wc -l) new entries in $scratch"
 # libFuzzer exits with 72 when interrupted (Ctrl-C or SIGINT): a stop, not a failure.
 if [ "$status" -eq 72 ]; then
