@@ -28,14 +28,15 @@ rm -f "$logs"/fuzz-*.log
 # libFuzzer's own limit only has to catch a hang. At 10 s a run starved of its
 # core by other work on the machine stopped on a call that takes 0.35 s.
 options=(-max_total_time="$seconds" -timeout=60 -print_final_stats=1
-         -dict=tests/fuzz/exports.dict -artifact_prefix="$artifacts/")
+         -dict="$PWD/tests/fuzz/exports.dict" -artifact_prefix="$artifacts/")
+seeds="$PWD/tests/fuzz/corpus"
 status=0
 started=$SECONDS
 if [ "$jobs" -gt 1 ]; then
   (cd "$logs" && "$fuzzer" "${options[@]}" -jobs="$jobs" -workers="$jobs" \
-     "$scratch" tests/fuzz/corpus) || status=$?
+     "$scratch" "$seeds") || status=$?
 else
-  "$fuzzer" "${options[@]}" "$scratch" tests/fuzz/corpus 2>"$logs/fuzz-0.log" || status=$?
+  "$fuzzer" "${options[@]}" "$scratch" "$seeds" 2>"$logs/fuzz-0.log" || status=$?
 fi
 
 # Executions summed over the jobs; coverage from the last report of each.
