@@ -158,7 +158,7 @@ constexpr long kGridEvaluations = 24360;
 
 // Every split of the walk, in its order, as recorded: beta, sum_i (i + 1) x_i
 // and sum_i (i + 1) y_i. A split found by another path differs from these by
-// up to a few 1e-10 near a critical point even where it passes its check, so
+// up to about 1e-9 near a critical point even where it passes its check, so
 // a change of path shows here. With NGTHERM_RECORD_GRID_SPLITS set to a file
 // name, the walk writes its splits there in this form.
 struct SplitRecord {
