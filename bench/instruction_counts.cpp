@@ -6,6 +6,7 @@
 // built everything a composition needs once, with p moved so no cache answers.
 //
 // Usage: ngtherm_instruction_counts single_phase|gerg2008|gerg2008_z 11|21
+// Prints the number of states of the counted pass.
 #include <cstdio>
 #include <cstring>
 
@@ -46,5 +47,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "unknown call %s\n", call);
         return 2;
     }
+    std::printf("%d\n", ngtherm::bench::kGridStates);
     return 0;
 }

@@ -17,15 +17,15 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DNGTHERM_BENCH=ON -DNGTHERM_T
   -DNGTHERM_PYTHON=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target ngtherm_instruction_counts >/dev/null
 program="$build/ngtherm_instruction_counts"
-states=132
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
-# Instructions per state of one call over the grid.
+# Instructions per state of one call over the grid (the program prints the
+# number of states it counted).
 count() {
-  valgrind --tool=callgrind --callgrind-out-file="$out/$1-$2" --collect-atstart=no \
-    --toggle-collect='*counted_pass*' "$program" "$1" "$2" >/dev/null 2>&1
-  local total
+  local states total
+  states="$(valgrind --tool=callgrind --callgrind-out-file="$out/$1-$2" --collect-atstart=no \
+    --toggle-collect='*counted_pass*' "$program" "$1" "$2" 2>/dev/null)"
   total="$(awk '/^(summary|totals):/ {print $2; exit}' "$out/$1-$2")"
   echo $((total / states))
 }
