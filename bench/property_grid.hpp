@@ -42,8 +42,10 @@ public:
         return all_[0];
     }
 
-    double gerg2008_z(double T, double p) {
-        api::single_property_export(api::Property::Z, percentages_.data(), &p, &T, &kSelector, &range_, &z_,
+    double gerg2008_z(double T, double p) { return property(api::Property::Z, T, p); }
+    // Any single-property export (gerg2008_z, gerg2008_rho, ...).
+    double property(api::Property which, double T, double p) {
+        api::single_property_export(which, percentages_.data(), &p, &T, &kSelector, &range_, &z_,
                                     echo_.data(), &z_status_);
         return z_;
     }

@@ -56,9 +56,9 @@
  *
  * Threads
  *   Calls may overlap when they come from different threads: each thread has
- *   its own working storage and its own one-entry cache of the last
- *   equilibrium, so a repeated request on the same thread is answered without
- *   computing again.
+ *   its own working storage and its own cache of its last 256 equilibria,
+ *   so a repeated request on the same thread is answered without computing
+ *   again.
  *
  * Status codes:
  *   -1   success; range set 0, only the general limits were checked

@@ -12,7 +12,7 @@
 namespace ngtherm::api {
 
 struct Workspace {
-    // Equilibrium solver with its one-entry result cache.
+    // Equilibrium solver with its cache of recent results.
     equilibrium::EquilibriumSolver solver;
     // Model-order mole fractions of the current call.
     Composition x{};

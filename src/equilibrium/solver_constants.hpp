@@ -8,9 +8,10 @@
 namespace ngtherm::equilibrium {
 
 // ---- result cache ----------------------------------------------------------
-// Key of an empty cache: no real request can match it.
-inline constexpr double kCacheEmptyT = -1e9;
-inline constexpr double kCacheEmptyP = -1.0;
+// Results a solver keeps: enough for a table of 256 states whose properties
+// are asked column by column (each state comes back after all the others).
+// About 1.3 kB each (320 kB in all), allocated as the first result is stored.
+inline constexpr int kCacheEntries = 256;
 
 // ---- tpsplit ---------------------------------------------------------------
 enum class SplitStatus {

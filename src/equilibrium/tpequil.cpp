@@ -1,5 +1,6 @@
 #include "equilibrium/tpequil.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -8,33 +9,59 @@
 
 namespace ngtherm::equilibrium {
 
-EquilibriumSolver::EquilibriumSolver() {
-    key_.T = kCacheEmptyT;
-    key_.p = kCacheEmptyP;
+const EquilibriumResult* ResultCache::find(const model::ActiveSet& set, double T, double p,
+                                           const double* x) {
+    for (std::size_t k = 0; k < states_.size(); ++k) {
+        if (states_[k][0] != T || states_[k][1] != p) continue;
+        const Key& key = keys_[k];
+        if (key.n != set.n) continue;
+        bool same = true;
+        for (int i = 0; same && i < set.n; ++i) {
+            // The components themselves are part of the key: equal fractions of
+            // different components are a different mixture.
+            same = key.ids[i] == set.id[i] && key.x[i] == x[i];
+        }
+        if (!same) continue;
+        last_used_[k] = ++clock_;
+        return &results_[k];
+    }
+    return nullptr;
 }
 
-// Only the very same request hits: a nearby state answered from the cache would
-// make a call's answer depend on the call before it.
-bool EquilibriumSolver::cache_hit(const model::ActiveSet& set, double T, double p,
-                                  const double* x) const {
-    if (T != key_.T || p != key_.p || key_.n != set.n) return false;
-    for (int i = 0; i < set.n; ++i) {
-        // The components themselves are part of the key: equal fractions of
-        // different components are a different mixture.
-        if (key_.ids[i] != set.id[i] || x[i] != key_.x[i]) return false;
+void ResultCache::store(const model::ActiveSet& set, double T, double p, const double* x,
+                        const EquilibriumResult& result) {
+    std::size_t k = states_.size();
+    if (k < static_cast<std::size_t>(kCacheEntries)) {
+        if (k == 0) {
+            states_.reserve(kCacheEntries);
+            keys_.reserve(kCacheEntries);
+            results_.reserve(kCacheEntries);
+            last_used_.reserve(kCacheEntries);
+        }
+        states_.emplace_back();
+        keys_.emplace_back();
+        results_.emplace_back();
+        last_used_.emplace_back();
+    } else {
+        k = static_cast<std::size_t>(
+            std::min_element(last_used_.begin(), last_used_.end()) - last_used_.begin());
     }
-    return true;
+    states_[k] = {T, p};
+    Key& key = keys_[k];
+    key.n = set.n;
+    for (int i = 0; i < set.n; ++i) {
+        key.ids[i] = set.id[i];
+        key.x[i] = x[i];
+    }
+    results_[k] = result;
+    last_used_[k] = ++clock_;
 }
 
-void EquilibriumSolver::cache_store(const model::ActiveSet& set, const double* x) {
-    key_.T = result_.T;
-    key_.p = result_.p;
-    key_.n = set.n;
-    for (int i = 0; i < set.n; ++i) {
-        key_.ids[i] = set.id[i];
-        key_.x[i] = x[i];
-    }
-    stored_ = result_;
+void ResultCache::clear() {
+    states_.clear();
+    keys_.clear();
+    results_.clear();
+    last_used_.clear();
 }
 
 const model::ActiveSet& EquilibriumSolver::active_set(int n, const int* ids) {
@@ -167,8 +194,8 @@ void EquilibriumSolver::mixture_state(const model::ActiveSet& set, double T, dou
 
 const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, double T, double p,
                                                   const double* x) {
-    if (cache_hit(set, T, p, x)) {
-        result_ = stored_;
+    if (const EquilibriumResult* stored = cache_.find(set, T, p, x)) {
+        result_ = *stored;
         result_.from_cache = true;
         return result_;
     }
@@ -182,7 +209,7 @@ const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, d
     }
     // A failure is kept too: the same request fails the same way, and the
     // property functions ask for one state once per value they return.
-    cache_store(set, x);
+    cache_.store(set, T, p, x, result_);
     return result_;
 }
 

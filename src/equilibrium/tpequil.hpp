@@ -1,8 +1,11 @@
 // The phase-equilibrium driver: the equilibrium state of a mixture at given T
-// and p (one phase, or a liquid-like and a vapour-like phase), with a one-entry
-// result cache. All working storage lives in an EquilibriumSolver; use one
+// and p (one phase, or a liquid-like and a vapour-like phase), with a cache of
+// the most recent results. All working storage lives in an EquilibriumSolver; use one
 // solver per thread.
 #pragma once
+
+#include <cstdint>
+#include <vector>
 
 #include "equilibrium/solver_context.hpp"
 #include "equilibrium/split_check.hpp"
@@ -56,26 +59,46 @@ const EquilibriumResult& tpequil(EquilibriumSolver& solver, double T, double p, 
 const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveSet& set, double T,
                                  double p, const double* x);
 
+// The results of the last kCacheEntries distinct requests of a solver. Only
+// the very same request is answered: the same components, fractions, T and p
+// to the bit. A nearby state answered from the cache would make a call's
+// answer depend on the calls before it; an identical one gets the bits it
+// would get computed afresh. When full, the entry used longest ago gives way.
+class ResultCache {
+public:
+    // The result stored for this request, or null.
+    const EquilibriumResult* find(const model::ActiveSet& set, double T, double p, const double* x);
+    // Keeps the result of a request that find did not answer.
+    void store(const model::ActiveSet& set, double T, double p, const double* x,
+               const EquilibriumResult& result);
+    void clear();
+
+private:
+    struct Key {
+        int n = 0;
+        std::array<int, kComponentCount> ids{};
+        Vector x{};
+    };
+    // (T, p) of every entry apart from the rest of its key, so that a miss
+    // reads little memory.
+    std::vector<std::array<double, 2>> states_;
+    std::vector<Key> keys_;
+    std::vector<EquilibriumResult> results_;
+    std::vector<std::uint64_t> last_used_;
+    std::uint64_t clock_ = 0;
+};
+
 class EquilibriumSolver {
 public:
-    EquilibriumSolver();
-
     // Model evaluations made by this solver so far (cache hits make none).
     long evaluations() const { return ctx_.evaluations(); }
     // The split of the last computed (not cached) request.
     const SplitResult& last_split() const { return split_; }
     const EquilibriumResult& result() const { return result_; }
+    // Forgets every stored result: each request is computed again.
+    void clear_cache() { cache_.clear(); }
 
 private:
-    struct CacheKey {
-        double T = 0.0, p = 0.0;
-        int n = 0;
-        std::array<int, kComponentCount> ids{};
-        Vector x{};
-    };
-
-    bool cache_hit(const model::ActiveSet& set, double T, double p, const double* x) const;
-    void cache_store(const model::ActiveSet& set, const double* x);
     const EquilibriumResult& solve(const model::ActiveSet& set, double T, double p,
                                    const double* x);
     void purestate(const model::ActiveSet& set, double T, double p);
@@ -85,8 +108,7 @@ private:
     SplitCheck check_two_phase() const;
     const model::ActiveSet& active_set(int n, const int* ids);
 
-    CacheKey key_;
-    EquilibriumResult stored_;
+    ResultCache cache_;
     EquilibriumResult result_;
     SolverContext ctx_;
     SplitWork work_;

@@ -1,7 +1,7 @@
 // The property routines: engineering values of a mixture at given T and p,
 // of the equilibrium state as a whole or of one of its phases.
 //
-// Every routine takes the solver whose one-entry cache it may answer from,
+// Every routine takes the solver whose result cache it may answer from,
 // T in K, p in MPa, the 21 mole fractions in model order, a phase selector
 // and, where the value depends on it, a basis. It returns the value, or
 // a sentinel (model/sentinels.hpp) in its place:

@@ -296,8 +296,8 @@ bool same_bits(const EquilibriumResult& a, const EquilibriumResult& b) {
 }
 
 // The cache answers only the very same request (components, fractions, T and
-// p to the bit) and keeps its entry through a failure; a solver's answer does
-// not depend on what it solved before.
+// p to the bit), keeps failures too and the last kCacheEntries states used; a
+// solver's answer does not depend on what it solved before.
 TEST(Tpequil, CacheAnswersOnlyAnIdenticalRequestAndTheAnswerDoesNotDependOnEarlierCalls) {
     const Feed rich(test::rich_gas_7());
     EquilibriumSolver solver;
@@ -330,6 +330,19 @@ TEST(Tpequil, CacheAnswersOnlyAnIdenticalRequestAndTheAnswerDoesNotDependOnEarli
     EquilibriumSolver fresh;
     EXPECT_TRUE(same_bits(co2, solve(fresh, Feed(test::methane_co2()), 220.0, 4.0)))
         << "nothing of an earlier, larger feed is left in the result";
+
+    // Cleared, the cache answers nothing; full, it drops the entry used longest ago.
+    solver.clear_cache();
+    EXPECT_FALSE(solve(solver, rich, 240.0, 4.0).from_cache);
+    EXPECT_TRUE(same_bits(first, solver.result()));
+    const Feed lean(test::pipeline_gas());
+    const auto lean_at = [&](int k) { return solve(solver, lean, 300.0, 0.01 * k).from_cache; };
+    for (int k = 1; k < kCacheEntries; ++k) ASSERT_FALSE(lean_at(k));
+    EXPECT_TRUE(solve(solver, rich, 240.0, 4.0).from_cache);
+    EXPECT_FALSE(lean_at(kCacheEntries));
+    EXPECT_TRUE(lean_at(2));
+    EXPECT_FALSE(lean_at(1)) << "the state used longest ago made room";
+    EXPECT_TRUE(solve(solver, rich, 240.0, 4.0).from_cache) << "the first state stored, used since";
 }
 
 }  // namespace
