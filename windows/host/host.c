@@ -13,8 +13,9 @@
  *   ... one line per argument ...
  *   end
  * Values are whitespace-separated numbers; "N*v" stands for N copies of v.
- * Exits 0 only when every export resolves consistently and every case
- * matches: status codes, counts, inputs and the composition echo exactly,
+ * Last, threads call the DLL and end, one of them after FreeLibrary
+ * (check_threads). Exits 0 only when every export resolves consistently,
+ * the threads agree and every case matches: status codes, counts, inputs and the composition echo exactly,
  * computed values to a relative 1e-9, and the critical point of an envelope
  * (its table row and characteristic values 7 and 8) to a relative 1e-6: it is
  * interpolated from points converged next to a singular Jacobian, where the
@@ -362,6 +363,80 @@ static int run_table(FILE* in, FARPROC table[EXPORT_COUNT][RESOLUTION_COUNT], st
     return ok;
 }
 
+/*
+ * Threads. Each thread that calls the DLL gets its own working storage, which
+ * the DLL frees when the thread ends. THREAD_COUNT threads call gerg2008_z at
+ * THREAD_STATES states and end; one more makes the same calls and ends only
+ * after FreeLibrary, as a host's worker thread may. Every thread must get the
+ * main thread's bits, and no thread's end may fail.
+ */
+#define THREAD_COUNT 4
+#define THREAD_STATES 8
+
+struct ThreadJob {
+    PropertyFn z;
+    HANDLE called; /* set once the calls are made (the lingering thread only) */
+    HANDLE go;     /* the lingering thread ends once this is set */
+    double results[THREAD_STATES];
+};
+
+static void z_at_states(PropertyFn z, double results[THREAD_STATES]) {
+    double composition[21] = {90.0, 4.0, 1.0, 5.0}; /* mol-%: CH4, N2, CO2, C2H6 */
+    for (int k = 0; k < THREAD_STATES; ++k) {
+        const double p = 1.0 + 1.5 * k, T = 250.0 + 10.0 * k;
+        const int16_t selector = 0;
+        int16_t range_set = 0, status = 0;
+        double echo[21];
+        z(composition, &p, &T, &selector, &range_set, &results[k], echo, &status);
+    }
+}
+
+static DWORD WINAPI thread_job(LPVOID arg) {
+    struct ThreadJob* job = (struct ThreadJob*)arg;
+    z_at_states(job->z, job->results);
+    if (job->called != NULL) {
+        SetEvent(job->called);
+        WaitForSingleObject(job->go, INFINITE);
+    }
+    return 0;
+}
+
+/* Starts the threads; the lingering one is the last. Calls FreeLibrary between. */
+static int check_threads(HMODULE dll, FARPROC fn) {
+    struct ThreadJob jobs[THREAD_COUNT + 1];
+    HANDLE threads[THREAD_COUNT + 1];
+    double want[THREAD_STATES];
+    const PropertyFn z = (PropertyFn)(void (*)(void))fn;
+    z_at_states(z, want);
+    HANDLE called = CreateEventA(NULL, TRUE, FALSE, NULL), go = CreateEventA(NULL, TRUE, FALSE, NULL);
+    int started = 0;
+    for (int k = 0; k <= THREAD_COUNT; ++k) {
+        jobs[k].z = z;
+        jobs[k].called = k == THREAD_COUNT ? called : NULL;
+        jobs[k].go = go;
+        threads[k] = CreateThread(NULL, 0, thread_job, &jobs[k], 0, NULL);
+        if (threads[k] != NULL) ++started;
+    }
+    if (started != THREAD_COUNT + 1) {
+        printf("FAIL threads: started %d of %d\n", started, THREAD_COUNT + 1);
+        return 0;
+    }
+    WaitForMultipleObjects(THREAD_COUNT, threads, TRUE, INFINITE);
+    WaitForSingleObject(called, INFINITE);
+    FreeLibrary(dll);
+    SetEvent(go);
+    WaitForSingleObject(threads[THREAD_COUNT], INFINITE);
+    int same = 1;
+    for (int k = 0; k <= THREAD_COUNT; ++k) {
+        same = same && memcmp(jobs[k].results, want, sizeof want) == 0;
+        CloseHandle(threads[k]);
+    }
+    CloseHandle(called);
+    CloseHandle(go);
+    if (!same) printf("FAIL threads: a thread's Z differs from the main thread's\n");
+    return same;
+}
+
 int main(int argc, char** argv) {
     if (argc != 3) {
         fprintf(stderr, "usage: %s ngtherm.dll expectations.txt\n", argv[0]);
@@ -380,14 +455,21 @@ int main(int argc, char** argv) {
     }
     FARPROC table[EXPORT_COUNT][RESOLUTION_COUNT];
     struct Totals totals = {0, 0, 0.0};
-    if (check_resolution(dll, table)) {
+    int z_index = 0;
+    if (check_resolution(dll, table) && find_export("gerg2008_z", &z_index) != NULL) {
         ++totals.passed;
         if (!run_table(in, table, &totals)) ++totals.failed;
+        /* Frees the DLL on the way. */
+        if (check_threads(dll, table[z_index][BY_NAME])) {
+            ++totals.passed;
+        } else {
+            ++totals.failed;
+        }
     } else {
         ++totals.failed;
+        FreeLibrary(dll);
     }
     fclose(in);
-    FreeLibrary(dll);
     printf("largest relative difference from the native results: %.3g\n", totals.largest_difference);
     printf("host: %d passed, %d failed\n", totals.passed, totals.failed);
     return totals.failed == 0 ? 0 : 1;
