@@ -44,8 +44,9 @@ void gerg2008_z(benchmark::State& state, const Gas& gas) {
 // computes; the time reported is per call.
 void table_by_columns(benchmark::State& state, const Gas& gas) {
     using ngtherm::api::Property;
-    constexpr Property kColumns[] = {Property::Z,  Property::rho, Property::u, Property::h,     Property::s,
-                                     Property::cv, Property::cp,  Property::w, Property::kappa, Property::jt};
+    constexpr Property kColumns[] = {Property::Z,  Property::rho, Property::u, Property::h,
+                                     Property::s,  Property::cv,  Property::cp, Property::w,
+                                     Property::kappa, Property::jt};
     GridCalls calls(gas);
     int repetition = 0;
     for (auto _ : state) {

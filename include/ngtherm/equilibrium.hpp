@@ -43,8 +43,8 @@ struct EquilibriumState {
 
 // The equilibrium state at (T, p). Each thread keeps its own solver with a
 // cache of its last 256 equilibria, so a request identical to one of them is
-// answered without computing. Throws InputError for T or p outside the limits named at
-// InputError (ngtherm/state.hpp).
+// answered without computing. Throws InputError for T or p outside the limits
+// named at InputError (ngtherm/state.hpp).
 EquilibriumState equilibrium_state(const Mixture& mixture, double T, double p);
 
 }  // namespace ngtherm

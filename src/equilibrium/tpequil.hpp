@@ -1,7 +1,7 @@
 // The phase-equilibrium driver: the equilibrium state of a mixture at given T
 // and p (one phase, or a liquid-like and a vapour-like phase), with a cache of
-// the most recent results. All working storage lives in an EquilibriumSolver; use one
-// solver per thread.
+// the most recent results. All working storage lives in an EquilibriumSolver;
+// use one solver per thread.
 #pragma once
 
 #include <cstdint>

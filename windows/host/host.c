@@ -15,11 +15,12 @@
  * Values are whitespace-separated numbers; "N*v" stands for N copies of v.
  * Last, threads call the DLL and end, one of them after FreeLibrary
  * (check_threads). Exits 0 only when every export resolves consistently,
- * the threads agree and every case matches: status codes, counts, inputs and the composition echo exactly,
- * computed values to a relative 1e-9, and the critical point of an envelope
- * (its table row and characteristic values 7 and 8) to a relative 1e-6: it is
- * interpolated from points converged next to a singular Jacobian, where the
- * last bits of another C library's exp and log move it by more than rounding.
+ * the threads agree and every case matches: status codes, counts, inputs
+ * and the composition echo exactly, computed values to a relative 1e-9, and
+ * the critical point of an envelope (its table row and characteristic values
+ * 7 and 8) to a relative 1e-6: it is interpolated from points converged
+ * next to a singular Jacobian, where the last bits of another C library's exp
+ * and log move it by more than rounding.
  */
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -408,7 +409,8 @@ static int check_threads(HMODULE dll, FARPROC fn) {
     double want[THREAD_STATES];
     const PropertyFn z = (PropertyFn)(void (*)(void))fn;
     z_at_states(z, want);
-    HANDLE called = CreateEventA(NULL, TRUE, FALSE, NULL), go = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE called = CreateEventA(NULL, TRUE, FALSE, NULL);
+    HANDLE go = CreateEventA(NULL, TRUE, FALSE, NULL);
     int started = 0;
     for (int k = 0; k <= THREAD_COUNT; ++k) {
         jobs[k].z = z;
