@@ -37,6 +37,7 @@ void SolverContext::begin(const model::ActiveSet& set, double T, double p, const
     model::prepare_composition(set, z_.data(), feed_comp_);
     feed_evaluated_ = false;
     feed_failed_ = false;
+    ++calculations_;
 }
 
 namespace {
@@ -84,9 +85,16 @@ bool SolverContext::evaluate(const double* x, RootPreference root, MixRequest re
         out.res = feed_.res;
         for (int i = 0; i < n_; ++i) out.fug.lnphi[i] = feed_.fug.lnphi[i];
         out.rec = feed_.rec;
+        out.calculation = calculations_;
         return !feed_failed_;
     }
-    out.res = model::mixstate(*set_, trial_comp_, request, root, T_, p_, x, &out.fug, out.rec);
+    model::DensityHint hint;
+    const bool warm = out.calculation == calculations_ && out.res.ok() &&
+                      request.derivatives == model::TpDerivatives::none;
+    if (warm) hint = {out.res.rho, out.res.single_root_start};
+    out.res = model::mixstate(*set_, trial_comp_, request, root, T_, p_, x, &out.fug, out.rec,
+                              warm ? &hint : nullptr);
+    out.calculation = calculations_;
     ++evaluations_;
     return usable(n_, out.res, out.fug);
 }

@@ -23,11 +23,13 @@ inline constexpr MixRequest kLnPhiRequest{model::Fugacity::ln_phi, model::TpDeri
 inline constexpr MixRequest kMatrixRequest{model::Fugacity::ln_phi_and_matrix,
                                            model::TpDerivatives::none};
 
-// One evaluated phase: its fugacity set, record and density-search result.
+// One evaluated phase: its fugacity set, record and density-search result,
+// and the calculation it belongs to.
 struct PhaseEvaluation {
     FugacitySet fug;
     ResidualProperties rec;
     MixResult res;
+    long calculation = -1;  // SolverContext::begin's count when evaluated
 };
 
 inline constexpr int kModelH2O = 17;  // model number of water
@@ -52,7 +54,11 @@ public:
     const PhaseEvaluation& evaluate_feed();
 
     // Evaluates composition x (need not sum to 1). An evaluation of the feed
-    // composition itself with the stable root reuses the feed's result.
+    // composition itself with the stable root reuses the feed's result. Where
+    // `out` holds an earlier evaluation of this calculation (the same phase of a
+    // split, the same trial phase, one step before), its density starts the
+    // density search; only ln phi requests take one, so the phases whose
+    // properties are reported are found by the search alone.
     // Returns false when the model found no density or gave a non-finite ln phi.
     bool evaluate(const double* x, RootPreference root, MixRequest request, PhaseEvaluation& out);
 
@@ -84,6 +90,7 @@ private:
     bool feed_failed_ = false;
     bool liquid_water_ = true;  // the feed holds no water, or the model has liquid water at (T, p)
     long evaluations_ = 0;
+    long calculations_ = 0;  // calls of begin
 };
 
 }  // namespace ngtherm::equilibrium

@@ -69,6 +69,16 @@ struct DensitySearchResult {
 DensitySearchResult density_search(const DensityFunctions& F, double p, RootPreference preference,
                                    const PengRobinsonRoots& roots);
 
+// Newton from `start`, a density found for a nearby composition of the same
+// phase scaled by the move of the Peng-Robinson root, where the guided search
+// would seek a single root (one Peng-Robinson root, p at least kLowPressure).
+// Taken only where it ends within kWarmStartSteps steps, with the pressure
+// rising at every step, inside the first bracket the search sets around the
+// Peng-Robinson root: where the pressure rises through that bracket, the root
+// there is the one the search converges to. Returns 0 otherwise, and the
+// guided search decides.
+double warm_density(const DensityFunctions& F, double p, const PengRobinsonRoots& roots, double start);
+
 // The spinodal fallback, taken when the search failed. `current` is the
 // search's result (a liquid-like root it found, or 0). Returns 0 when no
 // density can be found.

@@ -291,7 +291,7 @@ bool same_state(const EvaluatedState& last, const ActiveSet& set, const double* 
 
 MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixRequest req,
                    RootPreference root, double T, double p, FugacitySet* fug,
-                   ResidualProperties& rec) {
+                   ResidualProperties& rec, const DensityHint* hint) {
     MixResult result;
     if (!(T > 0.0) || !(p > 0.0) || !std::isfinite(T) || !std::isfinite(p)) {
         result.status = DensityStatus::bad_input;
@@ -301,6 +301,18 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     tau_coefficients(set, comp.series, comp.T_r / T, tc);
     const DensityFunctions F(set, comp, tc, T);
     const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
+    // A single root sought, for either preference: the search's one candidate.
+    const double single_root_start = roots.count == 1 ? roots.rho_max : 0.0;
+    if (hint != nullptr && single_root_start > 0.0 && hint->single_root_start > 0.0) {
+        const double start = hint->rho * (single_root_start / hint->single_root_start);
+        const double rho = warm_density(F, p, roots, start);
+        if (rho > kNoDensity && std::isfinite(rho)) {
+            MixResult result = state_at_density(set, comp, tc, F, req, T, p, rho, fug, rec);
+            result.root_gap = std::numeric_limits<double>::infinity();
+            result.single_root_start = single_root_start;
+            return result;
+        }
+    }
     const DensitySearchResult search = density_search(F, p, root, roots);
     double rho = search.rho;
     double root_gap = 0.0;
@@ -315,12 +327,13 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     }
     result = state_at_density(set, comp, tc, F, req, T, p, rho, fug, rec);
     result.root_gap = root_gap;
+    if (search.status == DensityStatus::found && search.rho == rho) result.single_root_start = single_root_start;
     return result;
 }
 
 MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest req,
                    RootPreference root, double T, double p, const double* x, FugacitySet* fug,
-                   ResidualProperties& rec) {
+                   ResidualProperties& rec, const DensityHint* hint) {
     EvaluatedState& last = scratch.last;
     if (same_state(last, set, x, T, p, root)) {
         TauCoefficients tc;
@@ -328,10 +341,11 @@ MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest r
         const DensityFunctions F(set, scratch, tc, T);
         MixResult result = state_at_density(set, scratch, tc, F, req, T, p, last.rho, fug, rec);
         result.root_gap = last.root_gap;
+        result.single_root_start = last.single_root_start;
         return result;
     }
     prepare_composition(set, x, scratch);
-    const MixResult result = mixstate(set, scratch, req, root, T, p, fug, rec);
+    const MixResult result = mixstate(set, scratch, req, root, T, p, fug, rec, hint);
     if (result.ok()) {
         last.set = &set;
         for (int k = 0; k < set.n; ++k) {
@@ -342,6 +356,7 @@ MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest r
         last.p = p;
         last.rho = result.rho;
         last.root_gap = result.root_gap;
+        last.single_root_start = result.single_root_start;
         last.root = root;
     }
     return result;

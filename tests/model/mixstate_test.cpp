@@ -220,6 +220,27 @@ TEST(DensitySearch, TakesTheRecordedNumberOfEvaluationsOverTheGrid) {
     EXPECT_EQ(evaluations, kRecordedEvaluations);
 }
 
+// From the density of a nearby composition, Newton lands on the guided search's
+// root in one evaluation for a start within its tolerance, a few for one 1e-3
+// off; it declines (0) where the search seeks two roots, and at the lowest
+// pressures, where the search takes another bracket.
+TEST(DensitySearch, WarmStartLandsOnTheSearchsRootOrDeclines) {
+    const Search s(test::lean_gas_11(), 280.0);
+    const double p = 7.0;
+    ASSERT_EQ(s.roots(p).count, 1);
+    const double rho = s.search(p, RootPreference::stable).rho;
+    for (const auto& [shift, most] : {std::pair{1e-9, 1}, std::pair{1e-5, 2}, std::pair{1e-3, 3}}) {
+        const DensityFunctions F = s.functions();
+        EXPECT_NEAR(warm_density(F, p, s.roots(p), rho * (1.0 + shift)), rho, 1e-14 * rho) << shift;
+        EXPECT_LE(F.evaluations(), most) << shift;
+    }
+    EXPECT_EQ(warm_density(s.functions(), 1e-6, s.roots(1e-6), 1e-6 / (kR * 280.0)), 0.0);
+    const Search co2(kCo2, 270.0);
+    ASSERT_EQ(co2.roots(2.0).count, 2);
+    // The liquid root, though the vapour is the stable one there.
+    EXPECT_EQ(warm_density(co2.functions(), 2.0, co2.roots(2.0), co2.search(2.0, RootPreference::liquid).rho), 0.0);
+}
+
 // Pure CO2 at 270 K: 2 MPa lies below the saturation pressure (about 3.2 MPa),
 // so the vapour is stable and a metastable liquid root exists; at 3.5 MPa the
 // liquid is stable.
