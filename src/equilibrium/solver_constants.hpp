@@ -94,6 +94,10 @@ inline constexpr int kTrialFirstCycleSteps = 3;
 inline constexpr int kTrialLaterCycleSteps = 2;
 // An extrapolated trial phase is kept when tm rose by less than this.
 inline constexpr double kTrialExtrapolationSlack = 1e-10;
+// An extrapolation that would move some ln W_i by more than this is not tried:
+// the steps are then far from shrinking geometrically, and such a trial phase
+// (amounts up to e^10 times as large) raised tm wherever it was evaluated.
+inline constexpr double kTrialExtrapolationMaxMove = 10.0;
 // Second-order stage of the stability test.
 inline constexpr int kTrialNewtonIterations = 20;
 inline constexpr double kTrialTrustRadius = 0.25;     // initial trust radius in alpha = 2 sqrt(W)

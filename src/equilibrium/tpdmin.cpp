@@ -202,6 +202,12 @@ bool SubstitutionStage::run(TrialResult& out) {
         }
         // Extrapolate along the last step, as if the steps shrank geometrically.
         const double lambda = extrapolation_ratio(S_previous_, S_last_);
+        double largest_move = 0.0;
+        for (int i = 0; i < ctx_.n(); ++i) {
+            largest_move = std::fmax(largest_move, std::fabs(w_.e[i] * lambda / (1.0 - lambda)));
+        }
+        // Not worth an evaluation: the second-order stage starts from here.
+        if (!(largest_move <= kTrialExtrapolationMaxMove)) return false;
         w_.lnW_saved = w_.lnW;
         for (int i = 0; i < ctx_.n(); ++i) w_.lnW[i] += w_.e[i] * lambda / (1.0 - lambda);
         set_from_log(ctx_, w_.lnW, W_);
