@@ -37,6 +37,7 @@ constexpr int kScanSteps = 50;                 // steps of the bracket scan
 constexpr int kMaxScanRoots = 3;
 constexpr int kMaxRefineIterations = 200;      // bisection/secant refinement of one sign change
 constexpr int kWarmStartSteps = 4;             // Newton steps from a warm start before the search takes over
+constexpr double kWarmStartDrift = 0.02;       // relative move from a warm start that needs no bracket
 constexpr double kRejectLow = 1.08;            // a chosen root strictly between 1.08 rho_min(PR)
 constexpr double kRejectHigh = 0.85;           // and 0.85 rho_max(PR) is rejected
 
@@ -378,12 +379,13 @@ DensitySearchResult density_search(const DensityFunctions& F, double p, RootPref
 double warm_density(const DensityFunctions& F, double p, const PengRobinsonRoots& roots, double start) {
     if (roots.count != 1 || p < kLowPressure || !(start > 0.0)) return 0.0;
     const double lo = kLiquidBelow * roots.rho_max, hi = kLiquidAbove * roots.rho_max;
+    const double near_lo = start / (1.0 + kWarmStartDrift), near_hi = start * (1.0 + kWarmStartDrift);
     double x = start;
     for (int step = 0; step < kWarmStartSteps; ++step) {
         const DensityFunctions::Point pt = F.at(x);
         if (!(pt.dpdrho > 0.0)) return 0.0;
         const double next = x - (pt.p - p) / pt.dpdrho;
-        if (!(next > lo && next < hi)) return 0.0;
+        if (!((next > lo && next < hi) || (next > near_lo && next < near_hi))) return 0.0;
         if (change_converged(next, x)) return next;
         x = next;
     }

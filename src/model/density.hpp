@@ -74,9 +74,12 @@ DensitySearchResult density_search(const DensityFunctions& F, double p, RootPref
 // would seek a single root (one Peng-Robinson root, p at least kLowPressure).
 // Taken only where it ends within kWarmStartSteps steps, with the pressure
 // rising at every step, inside the first bracket the search sets around the
-// Peng-Robinson root: where the pressure rises through that bracket, the root
-// there is the one the search converges to. Returns 0 otherwise, and the
-// guided search decides.
+// Peng-Robinson root (where the pressure rises through that bracket, the root
+// there is the one the search converges to) or within 2 % of the start (the
+// same branch as the root it came from: for water-rich phases, whose liquid
+// root the Peng-Robinson cubic puts 20 % too low, the search first climbs out
+// of the spinodal region in 1 % steps). Returns 0 otherwise, and the guided
+// search decides.
 double warm_density(const DensityFunctions& F, double p, const PengRobinsonRoots& roots, double start);
 
 // The spinodal fallback, taken when the search failed. `current` is the
