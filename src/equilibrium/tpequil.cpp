@@ -9,23 +9,30 @@
 
 namespace ngtherm::equilibrium {
 
+bool ResultCache::holds(std::size_t k, const model::ActiveSet& set, double T, double p,
+                        const double* x) const {
+    if (states_[k][0] != T || states_[k][1] != p) return false;
+    const Key& key = keys_[k];
+    if (key.n != set.n) return false;
+    for (int i = 0; i < set.n; ++i) {
+        // The components themselves are part of the key: equal fractions of
+        // different components are a different mixture.
+        if (key.ids[i] != set.id[i] || key.x[i] != x[i]) return false;
+    }
+    return true;
+}
+
 const EquilibriumResult* ResultCache::find(const model::ActiveSet& set, double T, double p,
                                            const double* x) {
-    for (std::size_t k = 0; k < states_.size(); ++k) {
-        if (states_[k][0] != T || states_[k][1] != p) continue;
-        const Key& key = keys_[k];
-        if (key.n != set.n) continue;
-        bool same = true;
-        for (int i = 0; same && i < set.n; ++i) {
-            // The components themselves are part of the key: equal fractions of
-            // different components are a different mixture.
-            same = key.ids[i] == set.id[i] && key.x[i] == x[i];
+    std::size_t k = latest_;
+    if (!(k < states_.size() && holds(k, set, T, p, x))) {
+        for (k = 0; k < states_.size() && !holds(k, set, T, p, x); ++k) {
         }
-        if (!same) continue;
-        last_used_[k] = ++clock_;
-        return &results_[k];
+        if (k == states_.size()) return nullptr;
     }
-    return nullptr;
+    latest_ = k;
+    last_used_[k] = ++clock_;
+    return &results_[k];
 }
 
 void ResultCache::store(const model::ActiveSet& set, double T, double p, const double* x,
@@ -55,6 +62,7 @@ void ResultCache::store(const model::ActiveSet& set, double T, double p, const d
     }
     results_[k] = result;
     last_used_[k] = ++clock_;
+    latest_ = k;
 }
 
 void ResultCache::clear() {

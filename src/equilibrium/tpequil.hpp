@@ -74,6 +74,8 @@ public:
     void clear();
 
 private:
+    bool holds(std::size_t k, const model::ActiveSet& set, double T, double p, const double* x) const;
+
     struct Key {
         int n = 0;
         std::array<int, kComponentCount> ids{};
@@ -86,6 +88,9 @@ private:
     std::vector<EquilibriumResult> results_;
     std::vector<std::uint64_t> last_used_;
     std::uint64_t clock_ = 0;
+    // The entry found or stored last, tried first: the property functions ask
+    // for one state once per value they return.
+    std::size_t latest_ = 0;
 };
 
 class EquilibriumSolver {
