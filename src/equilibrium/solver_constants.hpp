@@ -10,7 +10,7 @@ namespace ngtherm::equilibrium {
 // ---- result cache ----------------------------------------------------------
 // Results a solver keeps: enough for a table of 256 states whose properties
 // are asked column by column (each state comes back after all the others).
-// About 1.3 kB each (320 kB in all), allocated as the first result is stored.
+// About 1.3 kB each (320 kB when full); the storage grows with the entries.
 inline constexpr int kCacheEntries = 256;
 
 // ---- tpsplit ---------------------------------------------------------------

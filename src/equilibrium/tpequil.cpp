@@ -39,12 +39,7 @@ void ResultCache::store(const model::ActiveSet& set, double T, double p, const d
                         const EquilibriumResult& result) {
     std::size_t k = states_.size();
     if (k < static_cast<std::size_t>(kCacheEntries)) {
-        if (k == 0) {
-            states_.reserve(kCacheEntries);
-            keys_.reserve(kCacheEntries);
-            results_.reserve(kCacheEntries);
-            last_used_.reserve(kCacheEntries);
-        }
+        // Grown as needed: a solver of one envelope trace keeps a few states.
         states_.emplace_back();
         keys_.emplace_back();
         results_.emplace_back();
