@@ -38,6 +38,9 @@ void SolverContext::begin(const model::ActiveSet& set, double T, double p, const
     feed_evaluated_ = false;
     feed_failed_ = false;
     ++calculations_;
+    // The scratch's last density may come from a warm start of the calculation
+    // before: no calculation reuses another's.
+    trial_comp_.last.set = nullptr;
 }
 
 namespace {
