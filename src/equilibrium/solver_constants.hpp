@@ -13,6 +13,14 @@ namespace ngtherm::equilibrium {
 // About 1.3 kB each (320 kB when full); the storage grows with the entries.
 inline constexpr int kCacheEntries = 256;
 
+// ---- model evaluations -----------------------------------------------------
+// An evaluation whose |ln phi_i| exceeds this is no phase of the model: e^700 is
+// near the largest double, and real phases stay far inside it (|ln phi| of a
+// few tens for the heaviest traces at the lowest temperatures). Far inside the
+// two-phase region of water, p(rho) of a water-rich mixture swings by 10^8 MPa
+// between its loops; the equation's roots there give ln phi of 10^8 and more.
+inline constexpr double kMaxLnPhi = 700.0;
+
 // ---- tpsplit ---------------------------------------------------------------
 enum class SplitStatus {
     // One phase, max |Delta ln K| < kSubstitutionTolerance or max gap < kSplitGradientTolerance
@@ -23,7 +31,7 @@ enum class SplitStatus {
     not_converged,
     // A trial phase ended with neither tm < kUnstableTm nor a stationary point.
     no_verdict,
-    // The model found no density, or a non-finite ln phi, for the feed or a phase.
+    // The model found no density, or an ln phi beyond kMaxLnPhi, for the feed or a phase.
     model_failed,
     // The converged split failed its final check (fugacities, balance or Gibbs energy).
     check_failed,

@@ -48,7 +48,7 @@ namespace {
 bool usable(int n, const MixResult& res, const FugacitySet& fug) {
     if (!res.ok() || !std::isfinite(res.Z)) return false;
     for (int i = 0; i < n; ++i) {
-        if (!std::isfinite(fug.lnphi[i])) return false;
+        if (!(std::fabs(fug.lnphi[i]) <= kMaxLnPhi)) return false;  // NaN fails too
     }
     return true;
 }

@@ -59,7 +59,7 @@ public:
     // split, the same trial phase, one step before), its density starts the
     // density search; only ln phi requests take one, so the phases whose
     // properties are reported are found by the search alone.
-    // Returns false when the model found no density or gave a non-finite ln phi.
+    // Returns false when the model found no density or gave an ln phi beyond kMaxLnPhi.
     bool evaluate(const double* x, RootPreference root, MixRequest request, PhaseEvaluation& out);
 
     const model::ActiveSet& set() const { return *set_; }
@@ -73,7 +73,7 @@ public:
 
     // Model evaluations since construction (a reused feed result counts none).
     long evaluations() const { return evaluations_; }
-    // Set when the feed evaluation found no density or a non-finite ln phi.
+    // Set when the feed evaluation found no density or an ln phi beyond kMaxLnPhi.
     bool feed_failed() const { return feed_failed_; }
     // Set when the feed holds water and the model has no liquid water at (T, p).
     bool water_without_liquid() const { return !liquid_water_; }
