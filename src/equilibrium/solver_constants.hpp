@@ -123,6 +123,18 @@ inline constexpr double kPureTrialTrace = 1e-6;
 // One substitution step from the pure start gives sum W ~ 1 - tm of the stationary
 // point nearby; below this no phase is near forming and the trial stops there.
 inline constexpr double kPureTrialScreen = 0.5;
+// The trial from pure water looks for an aqueous phase. Its one step gives
+// W_w = f_w(feed) / f_w(pure water), in effect the feed's water saturation. An
+// aqueous phase (more than kAqueousWaterShare water) lowers tm below zero only
+// with W_w = x_w (1 - tm) above a half at its stationary point, and the first
+// step's W_w is that times the activity coefficient of water in the phase: near
+// 1 for the wet gases of the tests, 0.69 where the 21-component test mixture's
+// aqueous phase holds 38 % dissolved gas (290 K, 11 MPa). Below this screen,
+// half the W_w at which a phase of half water could form were that coefficient
+// 0.6, the feed's water is far from forming a phase; the trial would only
+// wander off to a hydrocarbon liquid, which is the Wilson liquid-like trial's
+// to find.
+inline constexpr double kAqueousTrialScreen = 0.15;
 // Light gases (He, H2, N2) form a phase of their own only below this temperature, K.
 inline constexpr double kLightTrialMaxT = 200.0;
 // CO2 and H2S form a phase of their own only below this share of their critical temperature.

@@ -108,7 +108,8 @@ bool pure_trial_candidate(const SolverContext& ctx, int i, int heaviest) {
 }
 
 // Trial phase started from nearly pure component i. One evaluation there gives
-// the first substitution step; its sum of W screens out phases far from forming.
+// the first substitution step; its sum of W screens out phases far from forming,
+// and for water so does the W of water alone (kAqueousTrialScreen).
 TrialResult pure_trial(SolverContext& ctx, SplitWork& w, int i) {
     const int n = ctx.n();
     for (int j = 0; j < n; ++j) w.W[j] = j == i ? 1.0 : kPureTrialTrace * ctx.z()[j];
@@ -123,6 +124,7 @@ TrialResult pure_trial(SolverContext& ctx, SplitWork& w, int i) {
         sum += w.W[j];
     }
     if (!(sum >= kPureTrialScreen) || !std::isfinite(sum)) return screened;
+    if (ctx.set().id[i] == kModelH2O && !(w.W[i] >= kAqueousTrialScreen)) return screened;
     return tpdmin(ctx, w.trial, w.W, true);
 }
 
