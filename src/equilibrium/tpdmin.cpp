@@ -24,10 +24,18 @@ struct SubstitutionStep {
 
 enum class StepVerdict { go_on, unstable, converged, trivial, settled, failed };
 
-// Evaluates the model at W and forms the substitution values ln W_new = d - ln phi(W).
-SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vector& W) {
+// Evaluates the model at W, or takes `known`, an evaluation there made before,
+// and forms the substitution values ln W_new = d - ln phi(W).
+SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vector& W,
+                                   const PhaseEvaluation* known) {
     SubstitutionStep st;
-    st.ok = ctx.evaluate(W.data(), RootPreference::stable, kLnPhiRequest, w.phase);
+    if (known != nullptr) {
+        w.phase.res = known->res;
+        w.phase.fug.lnphi = known->fug.lnphi;
+        w.phase.calculation = known->calculation;
+    } else {
+        st.ok = ctx.evaluate(W.data(), RootPreference::stable, kLnPhiRequest, w.phase);
+    }
     if (!st.ok) return st;
     const Vector& z = ctx.z();
     const Vector& d = ctx.d();
@@ -155,15 +163,17 @@ bool settled_above(SolverContext& ctx, TrialWork& w, const Vector& W, double tm)
 // verdict; false hands the current W over to the second-order stage.
 class SubstitutionStage {
 public:
-    SubstitutionStage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdict_only)
-        : ctx_(ctx), w_(w), W_(W), verdict_only_(verdict_only) {}
+    SubstitutionStage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdict_only,
+                      const PhaseEvaluation* start)
+        : ctx_(ctx), w_(w), W_(W), verdict_only_(verdict_only), start_(start) {}
 
     bool run(TrialResult& out);
 
 private:
     // Evaluates at W; true with `out` set when that gives the verdict.
     bool step(SubstitutionStep& st, TrialResult& out) {
-        st = substitution_step(ctx_, w_, W_);
+        st = substitution_step(ctx_, w_, W_, start_);
+        start_ = nullptr;
         StepVerdict v = judge(st, verdict_only_);
         if (v == StepVerdict::go_on && verdict_only_ && settle_checks_ > 0 &&
             settling(st, S_last_)) {
@@ -188,6 +198,7 @@ private:
     TrialWork& w_;
     Vector& W_;
     const bool verdict_only_;
+    const PhaseEvaluation* start_;  // an evaluation at the first W, or null
     int settle_checks_ = kTrialSettleChecks;
     double S_previous_ = 0.0, S_last_ = 0.0, tm_last_ = 0.0;
 };
@@ -351,12 +362,13 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdi
 
 }  // namespace
 
-TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_only) {
+TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_only,
+                   const PhaseEvaluation* start) {
     for (int i = 0; i < ctx.n(); ++i) {
         work.lnW[i] = ctx.z()[i] != 0.0 ? std::log(W[i]) : 0.0;
     }
     TrialResult out;
-    if (SubstitutionStage(ctx, work, W, verdict_only).run(out)) return out;
+    if (SubstitutionStage(ctx, work, W, verdict_only, start).run(out)) return out;
     return newton_stage(ctx, work, W, verdict_only);
 }
 

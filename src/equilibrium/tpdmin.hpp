@@ -38,7 +38,10 @@ struct TrialWork {
 // With verdict_only the test returns as soon as the verdict is certain: tm
 // below kUnstableTm in the substitution stage, or settled far above it in
 // either stage (the split needs the verdict, not the stationary point). Needs
-// ctx.evaluate_feed() first (the feed reference d).
-TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_only);
+// ctx.evaluate_feed() first (the feed reference d). `start`, when given, is an
+// evaluation of this calculation at W's composition (up to the rounding of its
+// normalisation), which the first step takes instead of evaluating again.
+TrialResult tpdmin(SolverContext& ctx, TrialWork& work, Vector& W, bool verdict_only,
+                   const PhaseEvaluation* start = nullptr);
 
 }  // namespace ngtherm::equilibrium

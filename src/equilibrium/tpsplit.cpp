@@ -150,8 +150,12 @@ Stability pure_component_trials(SolverContext& ctx, SplitWork& w, double& beta, 
 
 // Tangent-plane test of the Wilson trial phases; the one on the side of the
 // current beta goes first. Where both find the feed stable, the trials from
-// pure components follow. An unstable verdict re-seeds the K-factors.
-Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
+// pure components follow. An unstable verdict re-seeds the K-factors. With
+// `wilson_bound`, the first substitution step, at the Wilson K-factors, ended
+// with beta at 0 or 1: its phase other than the feed is the start of the
+// Wilson trial on that side, whose first step takes that evaluation.
+Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out,
+                         bool wilson_bound) {
     const int n = ctx.n();
     out.stability_tested = true;
     const Seed order[2] = {beta > kStartBeta ? Seed::liquid : Seed::vapour,
@@ -162,7 +166,10 @@ Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitRe
             const double K = std::exp(w.wilson_lnK[i]);
             w.W[i] = trial == Seed::vapour ? ctx.z()[i] * K : ctx.z()[i] / K;
         }
-        const TrialResult r = tpdmin(ctx, w.trial, w.W, true);
+        const PhaseEvaluation* start = nullptr;
+        if (wilson_bound && trial == Seed::liquid && beta == 1.0) start = &w.liquid;
+        if (wilson_bound && trial == Seed::vapour && beta == 0.0) start = &w.vapour;
+        const TrialResult r = tpdmin(ctx, w.trial, w.W, true, start);
         if (r.outcome == TrialOutcome::unstable) out.two_phase = true;
         if (r.outcome == TrialOutcome::no_verdict) return Stability::no_verdict;
         (trial == Seed::liquid ? w.x : w.y) = w.W;
@@ -317,13 +324,14 @@ SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
     double beta = kStartBeta;
     const Substitution first = ssstep(ctx, w, beta, out.substitution_steps);
     w.lnK = w.lnK_new;
+    const bool wilson_bound = beta == 0.0 || beta == 1.0;  // no probing step follows
     Probe probed = first.ok ? probe(ctx, w, beta, out) : Probe::failed;
     if (probed == Probe::failed) {
         out.status = SplitStatus::model_failed;
         return out;
     }
     if (probed == Probe::undecided) {
-        const Stability s = stability_test(ctx, w, beta, out);
+        const Stability s = stability_test(ctx, w, beta, out, wilson_bound);
         if (s == Stability::no_verdict) out.status = SplitStatus::no_verdict;
         if (s != Stability::unstable) {
             out.beta = beta;
