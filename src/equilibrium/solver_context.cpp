@@ -92,9 +92,13 @@ bool SolverContext::evaluate(const double* x, RootPreference root, MixRequest re
         return !feed_failed_;
     }
     model::DensityHint hint;
-    const bool warm = out.calculation == calculations_ && out.res.ok() &&
-                      request.derivatives == model::TpDerivatives::none;
-    if (warm) hint = {out.res.rho, out.res.single_root_start};
+    const bool own = out.calculation == calculations_ && out.res.ok();
+    const bool warm = request.derivatives == model::TpDerivatives::none &&
+                      (own || (feed_evaluated_ && !feed_failed_));
+    if (warm) {
+        const MixResult& from = own ? out.res : feed_.res;
+        hint = {from.rho, from.single_root_start};
+    }
     out.res = model::mixstate(*set_, trial_comp_, request, root, T_, p_, x, &out.fug, out.rec,
                               warm ? &hint : nullptr);
     out.calculation = calculations_;

@@ -57,8 +57,9 @@ public:
     // composition itself with the stable root reuses the feed's result. Where
     // `out` holds an earlier evaluation of this calculation (the same phase of a
     // split, the same trial phase, one step before), its density starts the
-    // density search; only ln phi requests take one, so the phases whose
-    // properties are reported are found by the search alone.
+    // density search, and the feed's density where it holds none; only ln phi
+    // requests take one, so the phases whose properties are reported are found
+    // by the search alone.
     // Returns false when the model found no density or gave an ln phi beyond kMaxLnPhi.
     bool evaluate(const double* x, RootPreference root, MixRequest request, PhaseEvaluation& out);
 
