@@ -1,26 +1,49 @@
 #include "equilibrium/solver_context.hpp"
 
 #include <cmath>
+#include <limits>
 
 #include "equilibrium/solver_constants.hpp"
 
 namespace ngtherm::equilibrium {
 
-bool model_has_liquid_water(double T, double p) {
-    if (!(T < kWaterTriplePointT)) return true;
-    static const model::ActiveSet water = [] {
-        model::ActiveSet set;
+namespace {
+
+// Pure water, prepared once.
+struct PureWater {
+    model::ActiveSet set;
+    model::CompositionState comp;
+    PureWater() {
         const int id = kModelH2O;
         model::make_active_set(std::span<const int>(&id, 1), set);
-        return set;
-    }();
-    const double one = 1.0;
-    model::CompositionState comp;
-    model::prepare_composition(water, &one, comp);
+        const double one = 1.0;
+        model::prepare_composition(set, &one, comp);
+    }
+};
+
+const PureWater& pure_water() {
+    static const PureWater water;
+    return water;
+}
+
+}  // namespace
+
+bool model_has_liquid_water(double T, double p) {
+    if (!(T < kWaterTriplePointT)) return true;
+    const PureWater& water = pure_water();
     model::ResidualProperties rec;
-    const MixResult r = model::mixstate(water, comp, {model::Fugacity::none, model::TpDerivatives::none},
+    const MixResult r = model::mixstate(water.set, water.comp, {model::Fugacity::none, model::TpDerivatives::none},
                                         RootPreference::liquid, T, p, nullptr, rec);
-    return r.ok() && r.rho * comp.pr_b > kLiquidWaterCovolumeShare;
+    return r.ok() && r.rho * water.comp.pr_b > kLiquidWaterCovolumeShare;
+}
+
+double pure_water_lnphi(double T, double p) {
+    const PureWater& water = pure_water();
+    model::ResidualProperties rec;
+    model::FugacitySet fug;
+    const MixResult r = model::mixstate(water.set, water.comp, {model::Fugacity::ln_phi, model::TpDerivatives::none},
+                                        RootPreference::stable, T, p, &fug, rec);
+    return r.ok() ? fug.lnphi[0] : std::numeric_limits<double>::quiet_NaN();
 }
 
 void SolverContext::begin(const model::ActiveSet& set, double T, double p, const double* z) {

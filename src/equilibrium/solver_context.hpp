@@ -43,6 +43,10 @@ inline constexpr int kModelH2O = 17;  // model number of water
 // model: whether and how much of it forms, the model cannot tell.
 bool model_has_liquid_water(double T, double p);
 
+// ln phi of pure water at (T, p) on its stable root; NaN where the model finds
+// no density.
+double pure_water_lnphi(double T, double p);
+
 class SolverContext {
 public:
     // Starts a calculation at (T, p) for the feed z (n fractions summing to 1):

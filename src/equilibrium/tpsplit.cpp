@@ -112,9 +112,17 @@ bool pure_trial_candidate(const SolverContext& ctx, int i, int heaviest) {
 // and for water so does the W of water alone (kAqueousTrialScreen).
 TrialResult pure_trial(SolverContext& ctx, SplitWork& w, int i) {
     const int n = ctx.n();
-    for (int j = 0; j < n; ++j) w.W[j] = j == i ? 1.0 : kPureTrialTrace * ctx.z()[j];
     TrialResult screened;
     screened.outcome = TrialOutcome::finished;
+    const bool water = ctx.set().id[i] == kModelH2O;
+    if (water) {
+        // The screen of W of water, from pure water itself: the start's traces
+        // move its ln phi by parts per million, and pure water costs a fraction
+        // of an evaluation of the mixture.
+        const double lnphi = pure_water_lnphi(ctx.T(), ctx.p());
+        if (std::isfinite(lnphi) && !(std::exp(ctx.d()[i] - lnphi) >= kAqueousTrialScreen)) return screened;
+    }
+    for (int j = 0; j < n; ++j) w.W[j] = j == i ? 1.0 : kPureTrialTrace * ctx.z()[j];
     if (!ctx.evaluate(w.W.data(), RootPreference::stable, kLnPhiRequest, w.trial.phase)) {
         return screened;
     }
@@ -124,7 +132,7 @@ TrialResult pure_trial(SolverContext& ctx, SplitWork& w, int i) {
         sum += w.W[j];
     }
     if (!(sum >= kPureTrialScreen) || !std::isfinite(sum)) return screened;
-    if (ctx.set().id[i] == kModelH2O && !(w.W[i] >= kAqueousTrialScreen)) return screened;
+    if (water && !(w.W[i] >= kAqueousTrialScreen)) return screened;
     return tpdmin(ctx, w.trial, w.W, true);
 }
 
