@@ -145,8 +145,15 @@ Stability pure_component_trials(SolverContext& ctx, SplitWork& w, double& beta, 
     for (int i = 1; i < n; ++i) {
         if (ctx.set().molar_mass[i] > ctx.set().molar_mass[heaviest]) heaviest = i;
     }
+    // Water goes first: an aqueous phase is the one a wet gas forms most often
+    // that no Wilson trial reaches, and its trial is screened from pure water.
+    int water = -1;
     for (int i = 0; i < n; ++i) {
-        if (!pure_trial_candidate(ctx, i, heaviest)) continue;
+        if (ctx.set().id[i] == kModelH2O) water = i;
+    }
+    for (int k = -1; k < n; ++k) {
+        const int i = k < 0 ? water : k;
+        if (i < 0 || (k >= 0 && i == water) || !pure_trial_candidate(ctx, i, heaviest)) continue;
         if (pure_trial(ctx, w, i).outcome != TrialOutcome::unstable) continue;
         out.two_phase = true;
         w.x = w.W;
