@@ -61,9 +61,6 @@ void SolverContext::begin(const model::ActiveSet& set, double T, double p, const
     feed_evaluated_ = false;
     feed_failed_ = false;
     ++calculations_;
-    // The scratch's last density may come from a warm start of the calculation
-    // before: no calculation reuses another's.
-    trial_comp_.last.set = nullptr;
 }
 
 namespace {
@@ -104,6 +101,9 @@ bool same_composition(int n, const double* a, const Vector& b) {
 
 bool SolverContext::evaluate(const double* x, RootPreference root, MixRequest request,
                              PhaseEvaluation& out) {
+    // The density `out` keeps may come from a warm start of an earlier
+    // calculation: no calculation reuses another's.
+    if (out.calculation != calculations_) out.composition.last.set = nullptr;
     if (feed_evaluated_ && root == RootPreference::stable &&
         request.fugacity != model::Fugacity::ln_phi_and_matrix &&
         request.derivatives == model::TpDerivatives::none && same_composition(n_, x, z_)) {
@@ -122,7 +122,7 @@ bool SolverContext::evaluate(const double* x, RootPreference root, MixRequest re
         const MixResult& from = own ? out.res : feed_.res;
         hint = {from.rho, from.single_root_start};
     }
-    out.res = model::mixstate(*set_, trial_comp_, request, root, T_, p_, x, &out.fug, out.rec,
+    out.res = model::mixstate(*set_, out.composition, request, root, T_, p_, x, &out.fug, out.rec,
                               warm ? &hint : nullptr);
     out.calculation = calculations_;
     ++evaluations_;

@@ -24,12 +24,16 @@ inline constexpr MixRequest kMatrixRequest{model::Fugacity::ln_phi_and_matrix,
                                            model::TpDerivatives::none};
 
 // One evaluated phase: its fugacity set, record and density-search result,
-// and the calculation it belongs to.
+// the calculation it belongs to, and its prepared composition, which an
+// evaluation at the same composition in the same calculation (the matrix after
+// an accepted step) takes with its density instead of preparing and searching
+// again.
 struct PhaseEvaluation {
     FugacitySet fug;
     ResidualProperties rec;
     MixResult res;
     long calculation = -1;  // SolverContext::begin's count when evaluated
+    model::CompositionState composition;
 };
 
 inline constexpr int kModelH2O = 17;  // model number of water
@@ -89,7 +93,6 @@ private:
     double T_ = 0.0, p_ = 0.0;
     Vector z_{}, d_{};
     model::CompositionState feed_comp_;
-    model::CompositionState trial_comp_;
     PhaseEvaluation feed_;
     bool feed_evaluated_ = false;
     bool feed_failed_ = false;
