@@ -158,6 +158,14 @@ void composition_matrix(const ActiveSet& set, const CompositionState& comp, cons
     }
 }
 
+// Whether a request reads alpha_tt: the caloric second derivatives, the
+// fugacities' temperature derivatives and the matrix do; ln phi alone does not.
+bool reads_a_tt(MixRequest req) {
+    if (req.derivatives >= TpDerivatives::second) return true;
+    if (req.fugacity == Fugacity::ln_phi_and_matrix) return true;
+    return req.fugacity == Fugacity::ln_phi && req.derivatives != TpDerivatives::none;
+}
+
 // ln phi alone needs the values of the per-component series, not their derivatives.
 ComponentParts component_parts(MixRequest req) {
     const bool ln_phi_only = req.fugacity == Fugacity::ln_phi && req.derivatives == TpDerivatives::none;
@@ -298,7 +306,7 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
         return result;
     }
     TauCoefficients tc;
-    tau_coefficients(set, comp.series, comp.T_r / T, tc);
+    tau_coefficients(set, comp.series, comp.T_r / T, tc, reads_a_tt(req));
     const DensityFunctions F(set, comp, tc, T);
     const PengRobinsonRoots roots = peng_robinson_roots(set, comp, T, p);
     // A single root sought, for either preference: the search's one candidate.
@@ -337,7 +345,7 @@ MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest r
     EvaluatedState& last = scratch.last;
     if (same_state(last, set, x, T, p, root)) {
         TauCoefficients tc;
-        tau_coefficients(set, scratch.series, scratch.T_r / T, tc);
+        tau_coefficients(set, scratch.series, scratch.T_r / T, tc, reads_a_tt(req));
         const DensityFunctions F(set, scratch, tc, T);
         MixResult result = state_at_density(set, scratch, tc, F, req, T, p, last.rho, fug, rec);
         result.root_gap = last.root_gap;

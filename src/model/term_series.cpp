@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ngtherm::model {
 namespace {
@@ -140,7 +141,7 @@ constexpr auto kDepShapePower = power_indices<DepPowers>(kDepShapes);
 
 // The three tau coefficients of one delta group, whose shapes [first, last)
 // are stored together, summed in registers; the shapes' tau powers are kept.
-template <class Powers>
+template <bool Second, class Powers>
 void sum_group(int first, int last, const typename Powers::Index* index, const double* t_exp, const double* N,
                const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0;
@@ -150,44 +151,54 @@ void sum_group(int first, int last, const typename Powers::Index* index, const d
         tau_power[s] = tp;
         s0 += v;
         s1 += v * t_exp[s];
-        s2 += v * t_exp[s] * (t_exp[s] - 1.0);
+        if constexpr (Second) s2 += v * t_exp[s] * (t_exp[s] - 1.0);
     }
     p0 = s0;
     p1 = s1;
-    p2 = s2;
+    if constexpr (Second) p2 = s2;
 }
 
-}  // namespace
-
-void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
-                      TauCoefficients& t) {
-    t.tau = tau;
-    for (int k = 0; k < kPureExponentialClasses; ++k) {
-        if (!set.pure_exp_used[k]) continue;
-        t.pure0[k].fill(0.0);
-        t.pure1[k].fill(0.0);
-        t.pure2[k].fill(0.0);
-    }
-    for (int e : set.dep_exponentials) {
-        t.dep0[e].fill(0.0);
-        t.dep1[e].fill(0.0);
-        t.dep2[e].fill(0.0);
-    }
+template <bool Second>
+void sum_groups(const ActiveSet& set, const SeriesCoefficients& c, double tau, TauCoefficients& t) {
     static_assert(kPureTauDivisor == 8.0, "the eighth root below assumes the divisor 8");
     const PurePowers pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
-        sum_group(kPureGroupShapes[g], kPureGroupShapes[g + 1], kPureShapePower.data(), kPureShapeT.data(),
-                  c.pure.data(), pure_power, t.pure_tau_power.data(), t.pure0[grp.c][grp.d],
-                  t.pure1[grp.c][grp.d], t.pure2[grp.c][grp.d]);
+        sum_group<Second>(kPureGroupShapes[g], kPureGroupShapes[g + 1], kPureShapePower.data(), kPureShapeT.data(),
+                          c.pure.data(), pure_power, t.pure_tau_power.data(), t.pure0[grp.c][grp.d],
+                          t.pure1[grp.c][grp.d], t.pure2[grp.c][grp.d]);
     }
     if (set.dep_groups.size == 0) return;
     const DepPowers dep_power(std::pow(tau, 1.0 / kDepTauDivisor));
     for (int g : set.dep_groups) {
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
-        sum_group(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapePower.data(), kDepShapeT.data(),
-                  c.dep.data(), dep_power, t.dep_tau_power.data(), t.dep0[grp.exponential][grp.d],
-                  t.dep1[grp.exponential][grp.d], t.dep2[grp.exponential][grp.d]);
+        sum_group<Second>(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapePower.data(), kDepShapeT.data(),
+                          c.dep.data(), dep_power, t.dep_tau_power.data(), t.dep0[grp.exponential][grp.d],
+                          t.dep1[grp.exponential][grp.d], t.dep2[grp.exponential][grp.d]);
+    }
+}
+
+}  // namespace
+
+void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
+                      TauCoefficients& t, bool second) {
+    t.tau = tau;
+    t.second = second;
+    for (int k = 0; k < kPureExponentialClasses; ++k) {
+        if (!set.pure_exp_used[k]) continue;
+        t.pure0[k].fill(0.0);
+        t.pure1[k].fill(0.0);
+        if (second) t.pure2[k].fill(0.0);
+    }
+    for (int e : set.dep_exponentials) {
+        t.dep0[e].fill(0.0);
+        t.dep1[e].fill(0.0);
+        if (second) t.dep2[e].fill(0.0);
+    }
+    if (second) {
+        sum_groups<true>(set, c, tau, t);
+    } else {
+        sum_groups<false>(set, c, tau, t);
     }
 }
 
@@ -280,8 +291,9 @@ struct ClassSums {
 };
 
 // P E with E = exp(g): (P E)' = E (P' + g' P), (P E)'' = E (P'' + 2 g' P' + (g'^2 + g'') P).
-void add_class(ClassSums& s, double E, double g1, double g2, const Poly& p0, bool all) {
-    if (all) s.a += E * p0.v;
+template <bool All>
+void add_class(ClassSums& s, double E, double g1, double g2, const Poly& p0) {
+    if constexpr (All) s.a += E * p0.v;
     s.a_d += E * (p0.d + g1 * p0.v);
     s.a_dd += E * (p0.dd + 2.0 * g1 * p0.d + (g1 * g1 + g2) * p0.v);
 }
@@ -292,24 +304,23 @@ void add_tau_class(ClassSums& s, double E, double g1, const Poly& p1, double p2)
     s.c += E * p2;
 }
 
-HelmholtzDerivs finish(const ClassSums& s, double tau, bool all) {
+// All: the tau derivatives too; Second: alpha_tt among them (NaN without).
+template <bool All, bool Second>
+HelmholtzDerivs finish(const ClassSums& s, double tau) {
     HelmholtzDerivs r;
     r.a = s.a;
     r.a_d = s.a_d;
     r.a_dd = s.a_dd;
-    if (all) {
+    if constexpr (All) {
         r.a_t = s.b / tau;
-        r.a_tt = s.c / (tau * tau);
+        r.a_tt = Second ? s.c / (tau * tau) : std::numeric_limits<double>::quiet_NaN();
         r.a_dt = s.b_d / tau;
     }
     return r;
 }
 
-}  // namespace
-
-HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
-                               Derivatives which) {
-    const bool all = which == Derivatives::all;
+template <bool All, bool Second>
+HelmholtzDerivs series_sums(const ActiveSet& set, const TauCoefficients& t, double delta) {
     // delta^k as ipow forms it (a square, or delta times a lower power), once for all classes.
     static_assert(kPureExponentialClasses <= 7, "the table below holds delta^0 to delta^5");
     const double d2 = delta * delta, d4 = d2 * d2;
@@ -325,18 +336,30 @@ HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, d
             E = std::exp(-dc1 * delta);
         }
         const int deg = set.pure_degree[c];
-        add_class(s, E, g1, g2, horner(t.pure0[c], deg, delta), all);
-        if (all) add_tau_class(s, E, g1, horner(t.pure1[c], deg, delta), horner(t.pure2[c], deg, delta).v);
+        add_class<All>(s, E, g1, g2, horner(t.pure0[c], deg, delta));
+        if constexpr (All) {
+            add_tau_class(s, E, g1, horner(t.pure1[c], deg, delta), Second ? horner(t.pure2[c], deg, delta).v : 0.0);
+        }
     }
-    if (set.dep_exponentials.size == 0) return finish(s, t.tau, all);
+    if (set.dep_exponentials.size == 0) return finish<All, Second>(s, t.tau);
     const DepBases bases = dep_bases(delta);
     for (int e : set.dep_exponentials) {
         const DepExponent x = dep_exponent(e, delta, bases);
         const int deg = set.dep_degree[e];
-        add_class(s, x.E, x.q1, x.q2, horner(t.dep0[e], deg, delta), all);
-        if (all) add_tau_class(s, x.E, x.q1, horner(t.dep1[e], deg, delta), horner(t.dep2[e], deg, delta).v);
+        add_class<All>(s, x.E, x.q1, x.q2, horner(t.dep0[e], deg, delta));
+        if constexpr (All) {
+            add_tau_class(s, x.E, x.q1, horner(t.dep1[e], deg, delta), Second ? horner(t.dep2[e], deg, delta).v : 0.0);
+        }
     }
-    return finish(s, t.tau, all);
+    return finish<All, Second>(s, t.tau);
+}
+
+}  // namespace
+
+HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
+                               Derivatives which) {
+    if (which != Derivatives::all) return series_sums<false, false>(set, t, delta);
+    return t.second ? series_sums<true, true>(set, t, delta) : series_sums<true, false>(set, t, delta);
 }
 
 namespace {

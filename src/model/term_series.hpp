@@ -60,8 +60,10 @@ inline constexpr int kMaxDepD = max_term_d(true);
 //   p0 = sum N tau^t, p1 = sum N t tau^t, p2 = sum N t (t - 1) tau^t.
 // At fixed tau the whole mixture is then a handful of polynomials times
 // exponentials, which is what the density search evaluates over and over.
+// Without `second` the p2 sums are not formed, and alpha_tt comes out NaN.
 struct TauCoefficients {
     double tau = 0;
+    bool second = true;  // the p2 sums are formed
     using PurePoly = std::array<double, kMaxPureD + 1>;
     using DepPoly = std::array<double, kMaxDepD + 1>;
     // Only the classes and shapes of the active set are written and read, so
@@ -73,8 +75,10 @@ struct TauCoefficients {
     std::array<double, kDepShapeCount> dep_tau_power;
 };
 
+// With second = false only p0 and p1 are formed: enough for p, its density
+// derivatives and ln phi, which need no alpha_tt.
 void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double tau,
-                      TauCoefficients& t);
+                      TauCoefficients& t, bool second = true);
 
 // Which derivatives a mixture evaluation needs.
 enum class Derivatives {
