@@ -128,6 +128,11 @@ void make_active_set(std::span<const int> ids, ActiveSet& set) {
             const double c = std::pow(kComponents[i].rhoc, kMinusOneThird) +
                              std::pow(kComponents[j].rhoc, kMinusOneThird);
             set.factor[k][l] = {T_factor, 2.0 * b.beta_v * b.gamma_v * (c * c * c / 8.0)};
+            if (set.beta2[k][l][0] == 1.0 && set.beta2[k][l][1] == 1.0) {
+                set.plain_l[k][set.plain_count[k]++] = static_cast<std::uint8_t>(l);
+            } else {
+                set.general_l[k][set.general_count[k]++] = static_cast<std::uint8_t>(l);
+            }
             p.function = departure_function(i, j, p.F);
             if (p.function >= 0) set.dep_pair[set.dep_pair_count++] = {k, l};
         }

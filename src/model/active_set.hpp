@@ -4,6 +4,8 @@
 // list and shared by every evaluation of that list; it holds no fractions.
 #pragma once
 
+#include <cstdint>
+
 #include <array>
 #include <span>
 
@@ -40,6 +42,11 @@ struct ActiveSet {
     // lanes of a vector: beta^2 = {beta_T^2, beta_v^2} and the factors
     // {2 beta_T gamma_T sqrt(Tc_k Tc_l), 2 beta_v gamma_v (rhoc_k^-1/3 + rhoc_l^-1/3)^3 / 8}.
     std::array<std::array<std::array<double, 2>, kComponentCount>, kComponentCount> beta2{}, factor{};
+    // The partners l > k of each row k, those with a beta other than 1 (`general`)
+    // and those with both betas 1 (`plain`, whose quotient needs no division by
+    // beta^2 x_k + x_l), each in ascending order.
+    std::array<std::array<std::uint8_t, kComponentCount>, kComponentCount> general_l{}, plain_l{};
+    std::array<std::uint8_t, kComponentCount> general_count{}, plain_count{};
 
     Vector Tc{}, inv_rhoc{}, molar_mass{};  // GERG-2008 reducing values, kg/mol
 
