@@ -109,19 +109,23 @@ double trial_derivatives(const SolverContext& ctx, TrialWork& w, const Vector& W
     const int n = ctx.n();
     const Vector& z = ctx.z();
     double sumW = 0.0, gmax = 0.0;
-    for (int i = 0; i < n; ++i) sumW += z[i] != 0.0 ? W[i] : 0.0;
+    Vector root{};  // sqrt(W_i), formed once for the whole matrix
+    for (int i = 0; i < n; ++i) {
+        sumW += z[i] != 0.0 ? W[i] : 0.0;
+        root[i] = std::sqrt(W[i]);
+    }
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) w.H[i][j] = i == j ? 1.0 : 0.0;
         if (z[i] == 0.0) {
             w.g[i] = 0.0;
             continue;
         }
-        const double root_i = std::sqrt(W[i]);
+        const double root_i = root[i];
         w.g[i] = root_i * (std::log(W[i]) + w.phase.fug.lnphi[i] - ctx.d()[i]);
         gmax = std::fmax(gmax, std::fabs(w.g[i]));
         for (int j = 0; j < n; ++j) {
             if (z[j] == 0.0) continue;
-            w.H[i][j] += root_i * std::sqrt(W[j]) * w.phase.fug.dlnphidn[i][j] / sumW;
+            w.H[i][j] += root_i * root[j] * w.phase.fug.dlnphidn[i][j] / sumW;
         }
     }
     return gmax;
