@@ -54,6 +54,7 @@ void SolverContext::begin(const model::ActiveSet& set, double T, double p, const
     bool water = false;
     for (int i = 0; i < n_; ++i) {
         z_[i] = z[i];
+        sqrt_z_[i] = std::sqrt(z[i]);
         water = water || (set.id[i] == kModelH2O && z[i] > 0.0);
     }
     liquid_water_ = !water || model_has_liquid_water(T, p);

@@ -76,6 +76,7 @@ public:
     double T() const { return T_; }
     double p() const { return p_; }
     const Vector& z() const { return z_; }
+    const Vector& sqrt_z() const { return sqrt_z_; }  // sqrt(z_i), for the trials' distances
     const Vector& d() const { return d_; }
     const PhaseEvaluation& feed() const { return feed_; }
     PhaseEvaluation& feed() { return feed_; }
@@ -91,7 +92,7 @@ private:
     const model::ActiveSet* set_ = nullptr;
     int n_ = 0;
     double T_ = 0.0, p_ = 0.0;
-    Vector z_{}, d_{};
+    Vector z_{}, sqrt_z_{}, d_{};
     model::CompositionState feed_comp_;
     PhaseEvaluation feed_;
     bool feed_evaluated_ = false;

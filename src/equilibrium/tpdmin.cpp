@@ -52,7 +52,7 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
         sum_we += W[i] * (w.e[i] + 1.0);
         sum_w += W[i];
         st.max_e = std::fmax(st.max_e, std::fabs(w.e[i]));
-        const double gap = std::sqrt(z[i]) - std::sqrt(W[i]);
+        const double gap = ctx.sqrt_z()[i] - std::sqrt(W[i]);
         dist2 += gap * gap;
         predicted += (std::sqrt(z[i] * W[i]) - W[i]) * w.e[i];
     }
@@ -319,7 +319,7 @@ bool converging_on_feed(const SolverContext& ctx, TrialWork& w, const Vector& W)
     const int n = ctx.n();
     double dist2 = 0.0;
     for (int i = 0; i < n; ++i) {
-        const double gap = ctx.z()[i] != 0.0 ? std::sqrt(ctx.z()[i]) - std::sqrt(W[i]) : 0.0;
+        const double gap = ctx.z()[i] != 0.0 ? ctx.sqrt_z()[i] - std::sqrt(W[i]) : 0.0;
         dist2 += gap * gap;
     }
     if (!(dist2 < kTrivialNewtonDistance * kTrivialNewtonDistance)) return false;
@@ -328,7 +328,7 @@ bool converging_on_feed(const SolverContext& ctx, TrialWork& w, const Vector& W)
     numerics::ldl_solve(n, w.factors, w.g, w.r);
     double next2 = 0.0;  // the step is -H^-1 g in alpha = 2 sqrt(W)
     for (int i = 0; i < n; ++i) {
-        const double gap = ctx.z()[i] != 0.0 ? std::sqrt(ctx.z()[i]) - std::sqrt(W[i]) + 0.5 * w.r[i] : 0.0;
+        const double gap = ctx.z()[i] != 0.0 ? ctx.sqrt_z()[i] - std::sqrt(W[i]) + 0.5 * w.r[i] : 0.0;
         next2 += gap * gap;
     }
     return next2 < kTrivialNewtonContraction * kTrivialNewtonContraction * dist2;
