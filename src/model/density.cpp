@@ -370,8 +370,11 @@ DensitySearchResult density_search(const DensityFunctions& F, double p, RootPref
     }
     const double dg = (F.gibbs(found[1]) - F.gibbs(found[0])) / (1000.0 * kR * F.T());
     result.rho = dg < 0.0 ? found[1] : found[0];
-    result.other = dg < 0.0 ? found[0] : found[1];
-    result.dg = std::fabs(dg);
+    // Both candidates may end on the same root: then there is no other.
+    if (!change_converged(found[1], found[0])) {
+        result.other = dg < 0.0 ? found[0] : found[1];
+        result.dg = std::fabs(dg);
+    }
     if (result.rho > kRejectLow * roots.rho_min && result.rho < kRejectHigh * roots.rho_max) result.rho = 0.0;
     return result;
 }

@@ -96,7 +96,11 @@ struct TableState { Gas gas; double T, p, beta; };
 
 std::vector<TableState> table() {
     const Gas methane{"methane", {{"CH4", 100}}}, c1_in_c10{"c1_in_c10", {{"CH4", 5}, {"nC10", 95}}};
+    // Its liquid-like trial phase settles where both density searches end on
+    // the same root, which must not count as two roots of equal Gibbs energy.
+    const Gas wet_21 = test::with_water("published_21_wet", test::published_mixture().percent, 0.1);
     return {{test::lean_gas_11(), 300.0, 5.0, 1.0}, {test::lean_gas_11(), 275.0, 1.0, 1.0}, {test::dry_gas(), 283.15, 10.0, 1.0},
+            {wet_21, 281.0, 0.135, 1.0},
             {test::high_nitrogen_gas(), 290.0, 6.0, 1.0}, {test::hydrogen_blend(), 288.15, 4.0, 1.0},
             {test::helium_gas(), 300.0, 8.0, 1.0}, {c1_in_c10, 300.0, 5.0, 0.0}, {methane, 150.0, 2.0, 0.0},
             {methane, 120.0, 5.0, 0.0}, {methane, 150.0, 0.5, 1.0}, {methane, 300.0, 5.0, 1.0},
@@ -154,7 +158,7 @@ const char* const kGridVerdicts[] = {
 // Model evaluations of the whole walk. A change that makes the solver work
 // harder, or skip work (a trial cut short), shows here even where every verdict
 // holds; a deliberate change records its new count.
-constexpr long kGridEvaluations = 22816;
+constexpr long kGridEvaluations = 22788;
 
 // Every split of the walk, in its order, as recorded: beta, sum_i (i + 1) x_i
 // and sum_i (i + 1) y_i. A split found by another path differs from these by
