@@ -58,7 +58,7 @@ void SolverContext::begin(const model::ActiveSet& set, double T, double p, const
         water = water || (set.id[i] == kModelH2O && z[i] > 0.0);
     }
     liquid_water_ = !water || model_has_liquid_water(T, p);
-    model::prepare_composition(set, z_.data(), feed_comp_);
+    model::prepare_composition(set, z_.data(), feed_.composition);
     feed_evaluated_ = false;
     feed_failed_ = false;
     ++calculations_;
@@ -77,7 +77,7 @@ bool usable(int n, const MixResult& res, const FugacitySet& fug) {
 }  // namespace
 
 const PhaseEvaluation& SolverContext::evaluate_feed() {
-    feed_.res = model::mixstate(*set_, feed_comp_, kFeedRequest, RootPreference::stable, T_, p_,
+    feed_.res = model::mixstate(*set_, feed_.composition, kFeedRequest, RootPreference::stable, T_, p_,
                                 &feed_.fug, feed_.rec);
     ++evaluations_;
     feed_failed_ = !usable(n_, feed_.res, feed_.fug);

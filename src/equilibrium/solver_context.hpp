@@ -93,7 +93,6 @@ private:
     int n_ = 0;
     double T_ = 0.0, p_ = 0.0;
     Vector z_{}, sqrt_z_{}, d_{};
-    model::CompositionState feed_comp_;
     PhaseEvaluation feed_;
     bool feed_evaluated_ = false;
     bool feed_failed_ = false;
