@@ -100,11 +100,26 @@ bool same_composition(int n, const double* a, const Vector& b) {
 
 }  // namespace
 
+namespace {
+
+// The density a phase keeps may come from a warm start of an earlier
+// calculation: no calculation reuses another's.
+void forget_earlier_calculation(PhaseEvaluation& out, long calculation) {
+    if (out.calculation != calculation) out.composition.last.set = nullptr;
+}
+
+}  // namespace
+
+void SolverContext::reuse(const PhaseEvaluation& from, PhaseEvaluation& out) {
+    forget_earlier_calculation(out, calculations_);
+    out.res = from.res;
+    out.fug.lnphi = from.fug.lnphi;
+    out.calculation = calculations_;
+}
+
 bool SolverContext::evaluate(const double* x, RootPreference root, MixRequest request,
                              PhaseEvaluation& out) {
-    // The density `out` keeps may come from a warm start of an earlier
-    // calculation: no calculation reuses another's.
-    if (out.calculation != calculations_) out.composition.last.set = nullptr;
+    forget_earlier_calculation(out, calculations_);
     if (feed_evaluated_ && root == RootPreference::stable &&
         request.fugacity != model::Fugacity::ln_phi_and_matrix &&
         request.derivatives == model::TpDerivatives::none && same_composition(n_, x, z_)) {

@@ -71,6 +71,10 @@ public:
     // Returns false when the model found no density or gave an ln phi beyond kMaxLnPhi.
     bool evaluate(const double* x, RootPreference root, MixRequest request, PhaseEvaluation& out);
 
+    // Gives `out` the result of `from`, an evaluation of this calculation at the
+    // composition `out` is to be evaluated at, instead of evaluating again.
+    void reuse(const PhaseEvaluation& from, PhaseEvaluation& out);
+
     const model::ActiveSet& set() const { return *set_; }
     int n() const { return n_; }
     double T() const { return T_; }

@@ -30,9 +30,7 @@ SubstitutionStep substitution_step(SolverContext& ctx, TrialWork& w, const Vecto
                                    const PhaseEvaluation* known) {
     SubstitutionStep st;
     if (known != nullptr) {
-        w.phase.res = known->res;
-        w.phase.fug.lnphi = known->fug.lnphi;
-        w.phase.calculation = known->calculation;
+        ctx.reuse(*known, w.phase);
     } else {
         st.ok = ctx.evaluate(W.data(), RootPreference::stable, kLnPhiRequest, w.phase);
     }
