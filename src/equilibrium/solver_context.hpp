@@ -15,8 +15,8 @@ using model::RootPreference;
 using model::Vector;
 
 // Requests of the model evaluations made by the solver.
-// ln phi, caloric and volumetric derivatives
-inline constexpr MixRequest kFeedRequest{model::Fugacity::ln_phi, model::TpDerivatives::second};
+// ln phi, caloric and volumetric derivatives (none of ln phi: the solver takes no T or p step)
+inline constexpr MixRequest kFeedRequest{model::Fugacity::ln_phi, model::TpDerivatives::second, false};
 // ln phi only
 inline constexpr MixRequest kLnPhiRequest{model::Fugacity::ln_phi, model::TpDerivatives::none};
 // ln phi and n d ln phi_i / d n_j

@@ -43,7 +43,7 @@ void fill_record(const StatePoint& s, MixRequest req, double molar_mass, Residua
 void pure_fugacity(const StatePoint& s, MixRequest req, FugacitySet& fug) {
     const HelmholtzDerivs& d = s.ar;
     fug.lnphi[0] = d.a + s.delta * d.a_d - s.lnZ;
-    if (req.derivatives >= TpDerivatives::first) {
+    if (req.derivatives >= TpDerivatives::first && req.ln_phi_derivatives) {
         fug.dlnphidT[0] = -(s.delta * d.a_d + s.tau * d.a_t) / s.T;
         fug.dlnphidp[0] = 1.0 / (kR * s.rho) / s.T - 1.0 / s.p;
     }
@@ -163,12 +163,13 @@ void composition_matrix(const ActiveSet& set, const CompositionState& comp, cons
 bool reads_a_tt(MixRequest req) {
     if (req.derivatives >= TpDerivatives::second) return true;
     if (req.fugacity == Fugacity::ln_phi_and_matrix) return true;
-    return req.fugacity == Fugacity::ln_phi && req.derivatives != TpDerivatives::none;
+    return req.fugacity == Fugacity::ln_phi && req.derivatives != TpDerivatives::none && req.ln_phi_derivatives;
 }
 
 // ln phi alone needs the values of the per-component series, not their derivatives.
 ComponentParts component_parts(MixRequest req) {
-    const bool ln_phi_only = req.fugacity == Fugacity::ln_phi && req.derivatives == TpDerivatives::none;
+    const bool ln_phi_only = req.fugacity == Fugacity::ln_phi &&
+                             (req.derivatives == TpDerivatives::none || !req.ln_phi_derivatives);
     return ln_phi_only ? ComponentParts::values : ComponentParts::all;
 }
 

@@ -45,6 +45,9 @@ enum class TpDerivatives {
 struct MixRequest {
     Fugacity fugacity = Fugacity::none;
     TpDerivatives derivatives = TpDerivatives::none;
+    // With fugacities and derivatives first or second: also the T and p
+    // derivatives of ln phi. Without, the derivatives go to the record alone.
+    bool ln_phi_derivatives = true;
 };
 
 // Fugacity set of one phase, by active position.
