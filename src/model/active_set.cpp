@@ -66,6 +66,15 @@ void collect_shapes(ActiveSet& set) {
         set.dep_shapes.add(s);
         dep_groups[kDepShapes[s].delta_group] = true;
     }
+    // The used shapes come in group order, so each group's are one run.
+    for (int g = 0, j = 0; g <= kPureGroupCount; ++g) {
+        while (j < set.pure_shapes.size && kPureShapes[set.pure_shapes.index[j]].delta_group < g) ++j;
+        set.pure_group_first[g] = static_cast<std::uint8_t>(j);
+    }
+    for (int g = 0, j = 0; g <= kDepGroupCount; ++g) {
+        while (j < set.dep_shapes.size && kDepShapes[set.dep_shapes.index[j]].delta_group < g) ++j;
+        set.dep_group_first[g] = static_cast<std::uint8_t>(j);
+    }
     for (int g = 0; g < kPureGroupCount; ++g) {
         if (!pure_groups[g]) continue;
         set.pure_groups.add(g);

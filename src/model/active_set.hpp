@@ -62,8 +62,14 @@ struct ActiveSet {
     int dep_pair_count = 0;
     std::array<std::array<int, 2>, kDeparturePairs.size()> dep_pair{};
 
+    // The shapes the active equations use, ascending, and so group by group: the
+    // used shapes of group g are pure_shapes.index[pure_group_first[g] ..
+    // pure_group_first[g + 1]) (dep_ likewise). A group's other shapes have no
+    // coefficient in this set and are never formed.
     IndexList<kPureShapeCount> pure_shapes;
     IndexList<kDepShapeCount> dep_shapes;
+    std::array<std::uint8_t, kPureGroupCount + 1> pure_group_first{};
+    std::array<std::uint8_t, kDepGroupCount + 1> dep_group_first{};
     IndexList<kPureGroupCount> pure_groups;
     IndexList<kDepGroupCount> dep_groups;
     IndexList<kDepExponentialCount> dep_exponentials;

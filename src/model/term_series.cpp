@@ -80,11 +80,25 @@ constexpr int max_shape_exponent(bool departure) {
     return m;
 }
 
+constexpr bool has_negative_exponent(bool departure) {
+    if (departure) {
+        for (const TermShape& s : kDepShapes) {
+            if (s.e < 0) return true;
+        }
+    } else {
+        for (const TermShape& s : kPureShapes) {
+            if (s.e < 0) return true;
+        }
+    }
+    return false;
+}
+
 // sigma^e for every exponent of a term table: sigma^e = low[e % 16] high[e / 16].
 // Each table entry is a square or a product of earlier ones (as in binary
 // exponentiation), so the tables are built in a few rounds of independent
-// products rather than one long chain.
-template <int MaxE>
+// products rather than one long chain. Without negative exponents (Inverts
+// false) no entry is ever inverted.
+template <int MaxE, bool Inverts>
 class SigmaPowers {
 public:
     explicit SigmaPowers(double sigma) {
@@ -102,7 +116,8 @@ public:
     }
     double operator()(const Index& i) const {
         const double v = low_[i.low] * high_[i.high];
-        return i.invert ? 1.0 / v : v;
+        if constexpr (Inverts) return i.invert ? 1.0 / v : v;
+        return v;
     }
 
 private:
@@ -126,8 +141,8 @@ constexpr std::array<double, N> shape_exponents(const std::array<TermShape, N>& 
 constexpr auto kPureShapeT = shape_exponents(kPureShapes, kPureTauDivisor);
 constexpr auto kDepShapeT = shape_exponents(kDepShapes, kDepTauDivisor);
 
-using PurePowers = SigmaPowers<max_shape_exponent(false)>;
-using DepPowers = SigmaPowers<max_shape_exponent(true)>;
+using PurePowers = SigmaPowers<max_shape_exponent(false), has_negative_exponent(false)>;
+using DepPowers = SigmaPowers<max_shape_exponent(true), has_negative_exponent(true)>;
 
 // The table places of every shape's power, worked out at compile time.
 template <class Powers, size_t N>
@@ -139,13 +154,14 @@ constexpr std::array<typename Powers::Index, N> power_indices(const std::array<T
 constexpr auto kPureShapePower = power_indices<PurePowers>(kPureShapes);
 constexpr auto kDepShapePower = power_indices<DepPowers>(kDepShapes);
 
-// The three tau coefficients of one delta group, whose shapes [first, last)
-// are stored together, summed in registers; the shapes' tau powers are kept.
+// The three tau coefficients of one delta group over its used shapes
+// shapes[first .. last), summed in registers; the shapes' tau powers are kept.
 template <bool Second, class Powers>
-void sum_group(int first, int last, const typename Powers::Index* index, const double* t_exp, const double* N,
-               const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
+void sum_group(const int* shapes, int first, int last, const typename Powers::Index* index, const double* t_exp,
+               const double* N, const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0;
-    for (int s = first; s < last; ++s) {
+    for (int j = first; j < last; ++j) {
+        const int s = shapes[j];
         const double tp = power(index[s]);
         const double v = N[s] * tp;
         tau_power[s] = tp;
@@ -164,16 +180,18 @@ void sum_groups(const ActiveSet& set, const SeriesCoefficients& c, double tau, T
     const PurePowers pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
-        sum_group<Second>(kPureGroupShapes[g], kPureGroupShapes[g + 1], kPureShapePower.data(), kPureShapeT.data(),
-                          c.pure.data(), pure_power, t.pure_tau_power.data(), t.pure0[grp.c][grp.d],
+        sum_group<Second>(set.pure_shapes.begin(), set.pure_group_first[g], set.pure_group_first[g + 1],
+                          kPureShapePower.data(), kPureShapeT.data(), c.pure.data(), pure_power,
+                          t.pure_tau_power.data(), t.pure0[grp.c][grp.d],
                           t.pure1[grp.c][grp.d], t.pure2[grp.c][grp.d]);
     }
     if (set.dep_groups.size == 0) return;
     const DepPowers dep_power(std::pow(tau, 1.0 / kDepTauDivisor));
     for (int g : set.dep_groups) {
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
-        sum_group<Second>(kDepGroupShapes[g], kDepGroupShapes[g + 1], kDepShapePower.data(), kDepShapeT.data(),
-                          c.dep.data(), dep_power, t.dep_tau_power.data(), t.dep0[grp.exponential][grp.d],
+        sum_group<Second>(set.dep_shapes.begin(), set.dep_group_first[g], set.dep_group_first[g + 1],
+                          kDepShapePower.data(), kDepShapeT.data(), c.dep.data(), dep_power,
+                          t.dep_tau_power.data(), t.dep0[grp.exponential][grp.d],
                           t.dep1[grp.exponential][grp.d], t.dep2[grp.exponential][grp.d]);
     }
 }
@@ -412,7 +430,10 @@ void component_values(const ActiveSet& set, const TauCoefficients& t, const Delt
                       ComponentSeries& out) {
     std::array<double, kPureShapeCount> pure;
     for (int g : set.pure_groups) {
-        for (int s = kPureGroupShapes[g]; s < kPureGroupShapes[g + 1]; ++s) pure[s] = t.pure_tau_power[s] * f.pf[g];
+        for (int j = set.pure_group_first[g]; j < set.pure_group_first[g + 1]; ++j) {
+            const int s = set.pure_shapes.index[j];
+            pure[s] = t.pure_tau_power[s] * f.pf[g];
+        }
     }
     for (int k = 0; k < set.n; ++k) {
         out.a[k] = equation_value(kPureSeries[set.id[k]], kPureTermN.data(), kPureTermShape.data(), pure.data());
@@ -420,7 +441,10 @@ void component_values(const ActiveSet& set, const TauCoefficients& t, const Delt
     if (set.dep_pair_count == 0) return;
     std::array<double, kDepShapeCount> dep;
     for (int g : set.dep_groups) {
-        for (int s = kDepGroupShapes[g]; s < kDepGroupShapes[g + 1]; ++s) dep[s] = t.dep_tau_power[s] * f.df[g];
+        for (int j = set.dep_group_first[g]; j < set.dep_group_first[g + 1]; ++j) {
+            const int s = set.dep_shapes.index[j];
+            dep[s] = t.dep_tau_power[s] * f.df[g];
+        }
     }
     std::array<double, kDepartureFunctionCount> function;
     std::array<bool, kDepartureFunctionCount> done{};
@@ -446,7 +470,8 @@ void component_series(const ActiveSet& set, const TauCoefficients& t, const Delt
     // a departure function shared by several pairs is summed once.
     std::array<ShapeBasis, kPureShapeCount> pure;
     for (int g : set.pure_groups) {
-        for (int s = kPureGroupShapes[g]; s < kPureGroupShapes[g + 1]; ++s) {
+        for (int j = set.pure_group_first[g]; j < set.pure_group_first[g + 1]; ++j) {
+            const int s = set.pure_shapes.index[j];
             const double tp = t.pure_tau_power[s];
             pure[s] = {tp * f.pf[g], tp * f.pf_d[g], kPureShapeT[s] * tp * f.pf[g]};
         }
@@ -461,7 +486,8 @@ void component_series(const ActiveSet& set, const TauCoefficients& t, const Delt
     if (set.dep_pair_count == 0) return;
     std::array<ShapeBasis, kDepShapeCount> dep;
     for (int g : set.dep_groups) {
-        for (int s = kDepGroupShapes[g]; s < kDepGroupShapes[g + 1]; ++s) {
+        for (int j = set.dep_group_first[g]; j < set.dep_group_first[g + 1]; ++j) {
+            const int s = set.dep_shapes.index[j];
             const double tp = t.dep_tau_power[s];
             dep[s] = {tp * f.df[g], tp * f.df_d[g], kDepShapeT[s] * tp * f.df[g]};
         }
