@@ -181,6 +181,23 @@ TEST(MixState, ScratchAnswersAsAFreshOneWhateverWentThroughItBefore) {
     check_against_fresh(other, y, "after a direct prepare");
 }
 
+// A request that leaves out the T and p derivatives of ln phi forms ln phi from
+// the value parts of the per-component series alone: it and the record are the
+// full request's to the bit, for mixtures and a pure fluid alike.
+TEST(MixState, LnPhiWithoutItsDerivativesIsTheFullRequestsToTheBit) {
+    constexpr MixRequest kFull{Fugacity::ln_phi, TpDerivatives::second};
+    constexpr MixRequest kRecordOnly{Fugacity::ln_phi, TpDerivatives::second, false};
+    for (const FugacityCase& c : fugacity_cases()) {
+        const ModelFeed m(c.gas);
+        const Evaluation full = evaluate(m, m.x, c.T, c.p, c.root, kFull);
+        const Evaluation lean = evaluate(m, m.x, c.T, c.p, c.root, kRecordOnly);
+        ASSERT_TRUE(full.result.ok()) << c.gas.name;
+        EXPECT_EQ(lean.rec.cp_r, full.rec.cp_r) << c.gas.name;
+        EXPECT_EQ(lean.rec.h_r, full.rec.h_r) << c.gas.name;
+        for (int i = 0; i < m.n(); ++i) EXPECT_EQ(lean.fug.lnphi[i], full.fug.lnphi[i]) << c.gas.name << " " << i;
+    }
+}
+
 const Gas kCo2{"co2", {{"CO2", 100}}};
 
 struct Search {
