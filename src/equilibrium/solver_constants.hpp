@@ -78,21 +78,31 @@ inline constexpr double kTrivialDistance = 0.1;
 // ... whose tm falls in this ratio to the first-order prediction is heading for the feed.
 inline constexpr double kTrivialRatio = 0.8;
 // A trial only asked for a verdict stops as stable once it has settled far
-// above kUnstableTm. Worth a check of the Hessian only when tm exceeds
-// kTrialSettledTm and sum W_i e_i^2 is below kTrialSettledShare times tm and
-// below kTrialSettledRatio times that of the step before (each later step lowers
-// tm by about that sum, shrinking by the ratio: all of them by under 6 % of tm).
-// In the second-order stage the quadratic model's descent takes that sum's place.
+// above kUnstableTm. A substitution trial is worth a check of the Hessian once
+// tm exceeds kTrialSettledTm and sum W_i e_i^2 (about what the next step lowers
+// tm by) is below kTrialSettledShare times tm and below kTrialSettledRatio times
+// that of the step before. The check passes where the Hessian is positive
+// definite and the quadratic model lowers tm by less than kTrialSettledModelShare
+// times tm: the model would have to be four times wrong to hide a negative tm.
+// Where it was allowed to lower tm by all of it, a check as early as 7 % of tm
+// in the sum already missed splits a hair inside the boundary (the sour gases
+// near their cricondenbar), as did a check passing at half of tm.
+// In the second-order stage the model's descent takes that sum's place, and
+// below kTrialNewtonSettledShare times tm it has settled.
 inline constexpr double kTrialSettledTm = 1e-5;
-inline constexpr double kTrialSettledShare = 1e-2;
+inline constexpr double kTrialSettledShare = 0.2;
 inline constexpr double kTrialSettledRatio = 0.81;
+inline constexpr double kTrialSettledModelShare = 0.25;
+inline constexpr double kTrialNewtonSettledShare = 1e-2;
 // ... and where tm at W on the other density root, if there is one, lies higher
 // by more than this (sum W times the gap of the molar residual Gibbs energies / RT).
 inline constexpr double kTrialSettledRootGap = 1e-2;
 // The second-order stage, asked only for a verdict, stops as stable where it
 // converges on the feed: within this sqrt-fraction distance of it ...
-inline constexpr double kTrivialNewtonDistance = 1e-2;
-// ... with a Newton step that ends nearer by this factor.
+inline constexpr double kTrivialNewtonDistance = 3e-2;
+// ... with a Newton step that ends nearer by this factor. The factor is the
+// guard (at 0.2 a split a hair inside a sour gas's boundary was missed); the
+// distance only bounds where the quadratic model is asked (up to 1 missed none).
 inline constexpr double kTrivialNewtonContraction = 0.1;
 // Checks of the Hessian per trial at most (each costs an evaluation with the matrix).
 inline constexpr int kTrialSettleChecks = 1;

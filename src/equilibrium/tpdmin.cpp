@@ -158,7 +158,7 @@ bool model_minimum_above(const SolverContext& ctx, TrialWork& w, double tm, doub
 bool settled_above(SolverContext& ctx, TrialWork& w, const Vector& W, double tm) {
     if (!ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) return false;
     trial_derivatives(ctx, w, W);
-    return model_minimum_above(ctx, w, tm, 1.0);
+    return model_minimum_above(ctx, w, tm, kTrialSettledModelShare);
 }
 
 // The substitution stage. Returns true with `out` set when it reaches a
@@ -305,7 +305,7 @@ bool settled_here(const SolverContext& ctx, TrialWork& w, const Vector& W, doubl
     double sum_w = 0.0;
     for (int i = 0; i < ctx.n(); ++i) sum_w += ctx.z()[i] != 0.0 ? W[i] : 0.0;
     return sum_w * w.phase.res.root_gap > kTrialSettledRootGap &&
-           model_minimum_above(ctx, w, tm, kTrialSettledShare);
+           model_minimum_above(ctx, w, tm, kTrialNewtonSettledShare);
 }
 
 // Whether the second-order stage converges on the feed itself (tm = 0 there):
