@@ -123,7 +123,9 @@ void EquilibriumSolver::tpprops_one_phase(const PhaseEvaluation& feed, model::Si
 bool EquilibriumSolver::tpprops_two_phase() {
     const int n = ctx_.n();
     const double T = ctx_.T(), p = ctx_.p();
-    const model::IdealMix ig = model::idealmix(ctx_.set(), ctx_.z().data(), T);
+    model::IdealComponents components;  // the correlations once for the feed and both phases
+    model::ideal_components(ctx_.set(), T, components);
+    const model::IdealMix ig = model::idealmix(ctx_.set(), components, ctx_.z().data());
     result_.beta = split_.beta;
     result_.one_minus_beta = 1.0 - split_.beta;
     for (int i = 0; i < n; ++i) {
@@ -151,7 +153,7 @@ bool EquilibriumSolver::tpprops_two_phase() {
         result_.v += ph.weight * phase_.res.Z * T / p;
         result_.h += ph.weight * phase_.rec.h_r;
         result_.s += ph.weight * (phase_.rec.s_r - model::mixing_term(n, ph.c->data()));
-        out.record = {phase_.rec, model::ideal_part(ctx_.set(), ph.c->data(), T, p)};
+        out.record = {phase_.rec, model::ideal_part(ctx_.set(), components, ph.c->data(), p)};
     }
     result_.u = result_.h - p * result_.v;
     // The denser phase (by mass: M / Z at the same T and p) is the liquid-like

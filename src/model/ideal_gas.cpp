@@ -96,16 +96,28 @@ IdealComponentValues fnullp(const IdealGasTerms& r, double T, double lnT) {
 
 const IdealGasTerms& ideal_terms(int i) { return kTerms[i]; }
 
-IdealMix idealmix(const ActiveSet& set, const double* x, double T) {
+void ideal_components(const ActiveSet& set, double T, IdealComponents& out) {
+    out.T = T;
+    out.lnT = std::log(T);
+    for (int k = 0; k < set.n; ++k) out.values[k] = fnullp(kTerms[set.id[k]], T, out.lnT);
+}
+
+IdealMix idealmix(const ActiveSet& set, const IdealComponents& components, const double* x) {
     double s_cp = 0, s_h = 0, s_G = 0;
-    const double lnT = std::log(T);
     for (int k = 0; k < set.n; ++k) {
-        const IdealComponentValues v = fnullp(kTerms[set.id[k]], T, lnT);
+        const IdealComponentValues& v = components.values[k];
         s_cp += x[k] * v.cp;
         s_h += x[k] * v.h;
         s_G += x[k] * v.G;
     }
-    return {T + s_h, 1.0 + lnT - s_G + s_h / T, 1.0 + s_cp};
+    const double T = components.T;
+    return {T + s_h, 1.0 + components.lnT - s_G + s_h / T, 1.0 + s_cp};
+}
+
+IdealMix idealmix(const ActiveSet& set, const double* x, double T) {
+    IdealComponents components;
+    ideal_components(set, T, components);
+    return idealmix(set, components, x);
 }
 
 double mixing_term(int n, const double* x) {
@@ -116,9 +128,15 @@ double mixing_term(int n, const double* x) {
     return sum;
 }
 
-IdealGasPart ideal_part(const ActiveSet& set, const double* x, double T, double p) {
-    const IdealMix ig = idealmix(set, x, T);
+IdealGasPart ideal_part(const ActiveSet& set, const IdealComponents& components, const double* x, double p) {
+    const IdealMix ig = idealmix(set, components, x);
     return {ig.h, ig.s - std::log(p) - mixing_term(set.n, x), ig.cp};
+}
+
+IdealGasPart ideal_part(const ActiveSet& set, const double* x, double T, double p) {
+    IdealComponents components;
+    ideal_components(set, T, components);
+    return ideal_part(set, components, x, p);
 }
 
 }  // namespace ngtherm::model

@@ -51,6 +51,18 @@ struct IdealMix {
 };
 IdealMix idealmix(const ActiveSet& set, const double* x, double T);
 
+// The active components' values at one temperature, for several compositions
+// at that temperature (the phases of a split and their feed): the correlations
+// are summed once.
+struct IdealComponents {
+    double T = 0, lnT = 0;
+    std::array<IdealComponentValues, kComponentCount> values{};
+};
+void ideal_components(const ActiveSet& set, double T, IdealComponents& out);
+// idealmix and ideal_part from those values, to the same bits.
+IdealMix idealmix(const ActiveSet& set, const IdealComponents& components, const double* x);
+IdealGasPart ideal_part(const ActiveSet& set, const IdealComponents& components, const double* x, double p);
+
 // The mixing term sum x_i ln x_i over the n fractions x (zero fractions add nothing).
 double mixing_term(int n, const double* x);
 
