@@ -73,6 +73,9 @@ Probe probe(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
     for (int k = 0; k < kProbingSteps && beta > 0.0 && beta < 1.0; ++k) {
         const Substitution st = ssstep(ctx, w, beta, out.substitution_steps);
         if (!st.ok) return Probe::failed;
+        w.probed = true;
+        w.probed_x = w.x;
+        w.probed_y = w.y;
         w.lnK = w.lnK_new;
         if (st.dG < kSplitRevealed) return Probe::split;
         if (st.gL < kSplitRevealed || st.gV < kSplitRevealed) {
@@ -168,7 +171,10 @@ Stability pure_component_trials(SolverContext& ctx, SplitWork& w, double& beta, 
 // pure components follow. An unstable verdict re-seeds the K-factors. With
 // `wilson_bound`, the first substitution step, at the Wilson K-factors, ended
 // with beta at 0 or 1: its phase other than the feed is the start of the
-// Wilson trial on that side, whose first step takes that evaluation.
+// Wilson trial on that side, whose first step takes that evaluation. Where
+// probing steps drove beta to 0 or 1 instead, the trial on that side starts
+// from the phase the last of them evaluated (its K-factors refined from
+// Wilson's by those steps) and takes that evaluation too.
 Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out,
                          bool wilson_bound) {
     const int n = ctx.n();
@@ -184,6 +190,13 @@ Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitRe
         const PhaseEvaluation* start = nullptr;
         if (wilson_bound && trial == Seed::liquid && beta == 1.0) start = &w.liquid;
         if (wilson_bound && trial == Seed::vapour && beta == 0.0) start = &w.vapour;
+        if (!wilson_bound && w.probed && trial == Seed::liquid && beta == 1.0) {
+            w.W = w.probed_x;
+            start = &w.liquid;
+        } else if (!wilson_bound && w.probed && trial == Seed::vapour && beta == 0.0) {
+            w.W = w.probed_y;
+            start = &w.vapour;
+        }
         const TrialResult r = tpdmin(ctx, w.trial, w.W, true, start);
         if (r.outcome == TrialOutcome::unstable) out.two_phase = true;
         if (r.outcome == TrialOutcome::no_verdict) return Stability::no_verdict;
@@ -336,6 +349,7 @@ SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
     }
     wilson_start(ctx, w.wilson_lnK);
     w.lnK = w.wilson_lnK;
+    w.probed = false;
     double beta = kStartBeta;
     const Substitution first = ssstep(ctx, w, beta, out.substitution_steps);
     w.lnK = w.lnK_new;

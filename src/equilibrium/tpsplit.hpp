@@ -16,6 +16,8 @@ namespace ngtherm::equilibrium {
 struct SplitWork {
     Vector wilson_lnK{}, lnK{}, lnK_new{}, lnK_saved{}, delta{};
     Vector x{}, y{};  // phase compositions of the last substitution step
+    Vector probed_x{}, probed_y{};  // the phases the last probing step evaluated
+    bool probed = false;            // a probing step was taken in this calculation
     Vector W{};       // trial phase of the stability test
     PhaseEvaluation liquid, vapour;
     TrialWork trial;
