@@ -273,6 +273,14 @@ HelmholtzDerivs DensityFunctions::derivatives(double rho) const {
     return d;
 }
 
+HelmholtzDerivs DensityFunctions::ln_phi_derivatives(double rho) const {
+    for (int k = 0; k < 2; ++k) {
+        if (full_rho_[k] == rho) return full_[k];
+    }
+    ++evaluations_;
+    return mixture_series(set_, tc_, rho / comp_.rho_r, Derivatives::ln_phi);
+}
+
 PengRobinsonRoots peng_robinson_roots(const ActiveSet& set, const CompositionState& comp, double T,
                                       double p) {
     PengRobinsonRoots roots;

@@ -262,7 +262,8 @@ MixResult state_at_density(const ActiveSet& set, const CompositionState& comp, c
                            FugacitySet* fug, ResidualProperties& rec) {
     MixResult result;
     StatePoint s{T, p, rho, rho / comp.rho_r, tc.tau, 0, 0, {}};
-    s.ar = F.derivatives(rho);
+    const bool ln_phi_alone = req.fugacity == Fugacity::ln_phi && req.derivatives == TpDerivatives::none;
+    s.ar = ln_phi_alone ? F.ln_phi_derivatives(rho) : F.derivatives(rho);
     s.Z = p / (rho * kR * T);
     s.lnZ = std::log(s.Z);
 

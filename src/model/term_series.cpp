@@ -322,8 +322,17 @@ void add_tau_class(ClassSums& s, double E, double g1, const Poly& p1, double p2)
     s.c += E * p2;
 }
 
-// All: the tau derivatives too; Second: alpha_tt among them (NaN without).
-template <bool All, bool Second>
+// A polynomial's value alone, by the same steps as horner's value.
+template <size_t N>
+double horner_value(const std::array<double, N>& a, int degree, double x) {
+    double v = 0.0;
+    for (int k = degree; k >= 0; --k) v = v * x + a[k];
+    return v;
+}
+
+// All: the tau derivatives too; Second: alpha_tt among them (NaN without);
+// Mixed: alpha_dt among them (NaN without).
+template <bool All, bool Second, bool Mixed = true>
 HelmholtzDerivs finish(const ClassSums& s, double tau) {
     HelmholtzDerivs r;
     r.a = s.a;
@@ -332,12 +341,12 @@ HelmholtzDerivs finish(const ClassSums& s, double tau) {
     if constexpr (All) {
         r.a_t = s.b / tau;
         r.a_tt = Second ? s.c / (tau * tau) : std::numeric_limits<double>::quiet_NaN();
-        r.a_dt = s.b_d / tau;
+        r.a_dt = Mixed ? s.b_d / tau : std::numeric_limits<double>::quiet_NaN();
     }
     return r;
 }
 
-template <bool All, bool Second>
+template <bool All, bool Second, bool Mixed = true>
 HelmholtzDerivs series_sums(const ActiveSet& set, const TauCoefficients& t, double delta) {
     // delta^k as ipow forms it (a square, or delta times a lower power), once for all classes.
     static_assert(kPureExponentialClasses <= 7, "the table below holds delta^0 to delta^5");
@@ -355,28 +364,33 @@ HelmholtzDerivs series_sums(const ActiveSet& set, const TauCoefficients& t, doub
         }
         const int deg = set.pure_degree[c];
         add_class<All>(s, E, g1, g2, horner(t.pure0[c], deg, delta));
-        if constexpr (All) {
+        if constexpr (All && !Mixed) {
+            s.b += E * horner_value(t.pure1[c], deg, delta);
+        } else if constexpr (All) {
             add_tau_class(s, E, g1, horner(t.pure1[c], deg, delta), Second ? horner(t.pure2[c], deg, delta).v : 0.0);
         }
     }
-    if (set.dep_exponentials.size == 0) return finish<All, Second>(s, t.tau);
+    if (set.dep_exponentials.size == 0) return finish<All, Second, Mixed>(s, t.tau);
     const DepBases bases = dep_bases(delta);
     for (int e : set.dep_exponentials) {
         const DepExponent x = dep_exponent(e, delta, bases);
         const int deg = set.dep_degree[e];
         add_class<All>(s, x.E, x.q1, x.q2, horner(t.dep0[e], deg, delta));
-        if constexpr (All) {
+        if constexpr (All && !Mixed) {
+            s.b += x.E * horner_value(t.dep1[e], deg, delta);
+        } else if constexpr (All) {
             add_tau_class(s, x.E, x.q1, horner(t.dep1[e], deg, delta), Second ? horner(t.dep2[e], deg, delta).v : 0.0);
         }
     }
-    return finish<All, Second>(s, t.tau);
+    return finish<All, Second, Mixed>(s, t.tau);
 }
 
 }  // namespace
 
 HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
                                Derivatives which) {
-    if (which != Derivatives::all) return series_sums<false, false>(set, t, delta);
+    if (which == Derivatives::pressure) return series_sums<false, false>(set, t, delta);
+    if (which == Derivatives::ln_phi) return series_sums<true, false, false>(set, t, delta);
     return t.second ? series_sums<true, true>(set, t, delta) : series_sums<true, false>(set, t, delta);
 }
 

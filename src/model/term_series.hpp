@@ -83,6 +83,7 @@ void tau_coefficients(const ActiveSet& set, const SeriesCoefficients& c, double 
 // Which derivatives a mixture evaluation needs.
 enum class Derivatives {
     pressure,  // a_d and a_dd only (a is left 0): enough for p and dp/drho
+    ln_phi,    // also a and a_t: enough for ln phi (a_dt and a_tt come out NaN)
     all,       // also a_t, a_tt and a_dt
 };
 
