@@ -257,7 +257,9 @@ void take_alpha_step(const SolverContext& ctx, TrialWork& w, const Vector& W,
 }
 
 // The trial phase's side of a restricted step in alpha; any evaluated point
-// below kTrialSurelyUnstable is remembered.
+// below kTrialSurelyUnstable is remembered. Each point is evaluated with the
+// matrix: nearly every step is accepted, and the next iteration then takes its
+// derivatives from that evaluation.
 class AlphaStep final : public numerics::StepTrial {
 public:
     AlphaStep(SolverContext& ctx, TrialWork& w, Vector& W, bool& surely_unstable, double& tm_out)
@@ -265,7 +267,7 @@ public:
 
     bool evaluate(const RestrictedStep& rs, Vector& taken, double& tm_new) override {
         take_alpha_step(ctx_, w_, W_, rs, taken);
-        if (!ctx_.evaluate(w_.W_new.data(), RootPreference::stable, kLnPhiRequest, w_.phase)) {
+        if (!ctx_.evaluate(w_.W_new.data(), RootPreference::stable, kMatrixRequest, w_.phase)) {
             return false;
         }
         tm_new = tm_new_ = tangent_plane(ctx_, w_, w_.W_new);
@@ -339,9 +341,11 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdi
     double radius = kTrialTrustRadius;
     bool surely_unstable = false;
     TrialResult out;
+    bool have_matrix = false;
     for (int it = 1; it <= kTrialNewtonIterations; ++it) {
         out.newton_iterations = it;
-        if (!ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) break;
+        // After an accepted step the phase holds the matrix at W already.
+        if (!have_matrix && !ctx.evaluate(W.data(), RootPreference::stable, kMatrixRequest, w.phase)) break;
         const double tm = tangent_plane(ctx, w, W);
         if (trial_derivatives(ctx, w, W) < kTrialGradientTolerance) {
             out.outcome = tm < kUnstableTm ? TrialOutcome::unstable : TrialOutcome::finished;
@@ -356,6 +360,7 @@ TrialResult newton_stage(SolverContext& ctx, TrialWork& w, Vector& W, bool verdi
             return out;
         }
         if (!newton_step(ctx, w, W, tm, radius, surely_unstable, out.tm)) break;
+        have_matrix = true;
     }
     // Out of iterations: only a clearly negative tm on the way gives a verdict.
     out.outcome = surely_unstable ? TrialOutcome::unstable : TrialOutcome::no_verdict;
