@@ -85,8 +85,9 @@ inline constexpr double kTrivialRatio = 0.8;
 // definite and the quadratic model lowers tm by less than kTrialSettledModelShare
 // times tm: the model would have to be four times wrong to hide a negative tm.
 // Where it was allowed to lower tm by all of it, a check as early as 7 % of tm
-// in the sum already missed splits a hair inside the boundary (the sour gases
-// near their cricondenbar), as did a check passing at half of tm.
+// in the sum already missed splits a hair inside the boundary (two sour gases
+// and a helium-bearing gas, 190 to 235 K, 5 to 11 MPa), as did a check passing
+// at half of tm.
 // In the second-order stage the model's descent takes that sum's place, and
 // below kTrialNewtonSettledShare times tm it has settled.
 inline constexpr double kTrialSettledTm = 1e-5;
@@ -102,7 +103,7 @@ inline constexpr double kTrialSettledRootGap = 1e-2;
 inline constexpr double kTrivialNewtonDistance = 3e-2;
 // ... with a Newton step that ends nearer by this factor. The factor is the
 // guard (at 0.2 a split a hair inside a sour gas's boundary was missed); the
-// distance only bounds where the quadratic model is asked (up to 1 missed none).
+// distance only bounds where the quadratic model is asked (any up to 1 missed none).
 inline constexpr double kTrivialNewtonContraction = 0.1;
 // Checks of the Hessian per trial at most (each costs an evaluation with the matrix).
 inline constexpr int kTrialSettleChecks = 1;
