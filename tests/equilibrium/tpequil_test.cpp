@@ -235,13 +235,14 @@ TEST(Tpequil, EveryStateOfTheGridIsAnEquilibriumWithTheVerdictAndSplitRecordedFo
 // would miss the split.
 TEST(Tpequil, KeepsTheRecordedVerdictsAHairEitherSideOfAChange) {
     const Gas sour_6{"sour_6", {{"CH4", 84}, {"H2S", 6}, {"CO2", 4}, {"N2", 2}, {"C2H6", 3}, {"C3H8", 1}}};
+    const Gas lean_no_co2{"lean_no_co2", {{"CH4", 96}, {"N2", 1}, {"C2H6", 2.5}, {"C3H8", 0.5}}};
     const std::tuple<Gas, double, bool, double> changes[] = {
         {test::condensate_gas(), 260.0, true, 12.067933313809766}, {test::sour_gas(), 236.0, true, 8.4616501405076345},
         {test::sour_gas(), 244.0, true, 8.9410096461292365},       {sour_6, 215.5736848511151, true, 6.6230903917386543},
         {test::lean_gas_11(), 150.0, true, 1.196810927362318},     {test::co2_rich_gas(), 175.0, true, 18.384448967882761},
         {test::methane_decane(), 375.0, false, 0.21301490675608867}, {test::sour_gas(), 235.0, true, 8.3788320987367566},
         {test::sour_gas(), 195.0, true, 10.513444780258833},       {sour_6, 215.0, true, 6.5817524531432721},
-        {test::helium_gas(), 190.0, true, 5.2177782168674494}};
+        {test::helium_gas(), 190.0, true, 5.2177782168674494},     {lean_no_co2, 195.0, true, 4.9420042090575009}};
     for (const auto& [gas, T, below, p] : changes) {
         const Feed feed(gas);
         for (const double hair : {-1e-7, -1e-12, 1e-12, 1e-7}) {
