@@ -47,6 +47,10 @@ double pure_water_lnphi(double T, double p) {
 }
 
 void SolverContext::begin(const model::ActiveSet& set, double T, double p, const double* z) {
+    // The prepared feed composition depends on the components and fractions
+    // alone: a calculation for the feed of the one before keeps it.
+    bool same_feed = feed_prepared_ && n_ == set.n;
+    for (int i = 0; same_feed && i < set.n; ++i) same_feed = feed_ids_[i] == set.id[i] && z_[i] == z[i];
     set_ = &set;
     n_ = set.n;
     T_ = T;
@@ -56,9 +60,11 @@ void SolverContext::begin(const model::ActiveSet& set, double T, double p, const
         z_[i] = z[i];
         sqrt_z_[i] = std::sqrt(z[i]);
         water = water || (set.id[i] == kModelH2O && z[i] > 0.0);
+        feed_ids_[i] = set.id[i];
     }
     liquid_water_ = !water || model_has_liquid_water(T, p);
-    model::prepare_composition(set, z_.data(), feed_.composition);
+    if (!same_feed) model::prepare_composition(set, z_.data(), feed_.composition);
+    feed_prepared_ = true;
     feed_evaluated_ = false;
     feed_failed_ = false;
     ++calculations_;

@@ -54,7 +54,8 @@ double pure_water_lnphi(double T, double p);
 class SolverContext {
 public:
     // Starts a calculation at (T, p) for the feed z (n fractions summing to 1):
-    // prepares the feed composition once for the whole call.
+    // prepares the feed composition once for the whole call, unless the
+    // calculation before had the same feed.
     void begin(const model::ActiveSet& set, double T, double p, const double* z);
 
     // Evaluates the feed with the stable root and full derivatives and forms
@@ -98,6 +99,8 @@ private:
     double T_ = 0.0, p_ = 0.0;
     Vector z_{}, sqrt_z_{}, d_{};
     PhaseEvaluation feed_;
+    std::array<int, kComponentCount> feed_ids_{};  // model numbers of the prepared feed composition
+    bool feed_prepared_ = false;
     bool feed_evaluated_ = false;
     bool feed_failed_ = false;
     bool liquid_water_ = true;  // the feed holds no water, or the model has liquid water at (T, p)
