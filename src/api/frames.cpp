@@ -188,8 +188,9 @@ void all_properties_export(const double* composition, const double* pressure,
     try {
         Workspace& ws = thread_workspace();
         // The reference state first, so that the equilibrium cache holds the
-        // caller's state for every slot that follows.
+        // caller's state, with everything the slots read, for every slot that follows.
         Zn = reference_z(ws, request);
+        if (selector_of(request.selector)) properties::solve_state(ws.solver, request.T, request.p, request.x);
         Z = state_z(ws, request);
         result[0] = Z;
         filled = 1;

@@ -104,7 +104,8 @@ bool on_stable_root(const model::ActiveSet& set, const model::Vector& c, model::
 // inside the two-phase region of another split (such as two liquids) is no
 // point of the stable line. A failed split gives no verdict.
 bool splits_otherwise(const Line& line, const TracePoint& point) {
-    const equilibrium::EquilibriumResult& r = equilibrium::tpequil(line.solver, line.set, point.T, point.p, line.z);
+    const equilibrium::EquilibriumResult& r = equilibrium::tpequil(line.solver, line.set, point.T, point.p, line.z,
+                                                                       equilibrium::Detail::volumetric);
     if (r.error != equilibrium::EquilibriumError::none) return false;
     if (line.beta == 0.0 || line.beta == 1.0) return std::min(r.beta, r.one_minus_beta) > kOtherSplit;
     return std::abs(r.beta - line.beta) > kOtherSplit;

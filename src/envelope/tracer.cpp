@@ -251,7 +251,8 @@ void EnvelopeTracer::mark_metastable_crossings() {
         if (point.type != EnvelopePointType::caller_temperature && point.type != EnvelopePointType::caller_pressure) {
             continue;
         }
-        const equilibrium::EquilibriumResult& r = equilibrium::tpequil(solver_, *set_, point.T, point.p, z_.data());
+        const equilibrium::EquilibriumResult& r = equilibrium::tpequil(solver_, *set_, point.T, point.p, z_.data(),
+                                                                           equilibrium::Detail::volumetric);
         if (r.error != equilibrium::EquilibriumError::none) continue;
         point.metastable = beta == 0.0 || beta == 1.0 ? std::min(r.beta, r.one_minus_beta) > kOtherSplit
                                                       : std::abs(r.beta - beta) > kOtherSplit;

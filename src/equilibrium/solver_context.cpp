@@ -46,7 +46,8 @@ double pure_water_lnphi(double T, double p) {
     return r.ok() ? fug.lnphi[0] : std::numeric_limits<double>::quiet_NaN();
 }
 
-void SolverContext::begin(const model::ActiveSet& set, double T, double p, const double* z) {
+void SolverContext::begin(const model::ActiveSet& set, double T, double p, const double* z,
+                          MixRequest feed_request) {
     // The prepared feed composition depends on the components and fractions
     // alone: a calculation for the feed of the one before keeps it.
     bool same_feed = feed_prepared_ && n_ == set.n;
@@ -55,6 +56,7 @@ void SolverContext::begin(const model::ActiveSet& set, double T, double p, const
     n_ = set.n;
     T_ = T;
     p_ = p;
+    feed_request_ = feed_request;
     bool water = false;
     for (int i = 0; i < n_; ++i) {
         z_[i] = z[i];
@@ -83,7 +85,7 @@ bool usable(int n, const MixResult& res, const FugacitySet& fug) {
 }  // namespace
 
 const PhaseEvaluation& SolverContext::evaluate_feed() {
-    feed_.res = model::mixstate(*set_, feed_.composition, kFeedRequest, RootPreference::stable, T_, p_,
+    feed_.res = model::mixstate(*set_, feed_.composition, feed_request_, RootPreference::stable, T_, p_,
                                 &feed_.fug, feed_.rec);
     ++evaluations_;
     feed_failed_ = !usable(n_, feed_.res, feed_.fug);
@@ -124,7 +126,7 @@ void SolverContext::reuse(const PhaseEvaluation& from, PhaseEvaluation& out) {
 }
 
 bool SolverContext::evaluate(const double* x, RootPreference root, MixRequest request,
-                             PhaseEvaluation& out) {
+                             PhaseEvaluation& out, Start start) {
     forget_earlier_calculation(out, calculations_);
     if (feed_evaluated_ && root == RootPreference::stable &&
         request.fugacity != model::Fugacity::ln_phi_and_matrix &&
@@ -138,7 +140,7 @@ bool SolverContext::evaluate(const double* x, RootPreference root, MixRequest re
     }
     model::DensityHint hint;
     const bool own = out.calculation == calculations_ && out.res.ok();
-    const bool warm = request.derivatives == model::TpDerivatives::none &&
+    const bool warm = start == Start::warm && request.derivatives == model::TpDerivatives::none &&
                       (own || (feed_evaluated_ && !feed_failed_));
     if (warm) {
         const MixResult& from = own ? out.res : feed_.res;

@@ -22,6 +22,13 @@ inline constexpr MixRequest kLnPhiRequest{model::Fugacity::ln_phi, model::TpDeri
 // ln phi and n d ln phi_i / d n_j
 inline constexpr MixRequest kMatrixRequest{model::Fugacity::ln_phi_and_matrix,
                                            model::TpDerivatives::none};
+// The caloric and volumetric derivatives alone, of a phase evaluated before
+inline constexpr MixRequest kRecordRequest{model::Fugacity::none, model::TpDerivatives::second, false};
+
+// Where the density search of an evaluation starts: from the density of the
+// phase's last evaluation (or the feed's) where there is one, or from nothing,
+// as for the phases whose properties are reported.
+enum class Start { warm, search };
 
 // One evaluated phase: its fugacity set, record and density-search result,
 // the calculation it belongs to, and its prepared composition, which an
@@ -55,22 +62,25 @@ class SolverContext {
 public:
     // Starts a calculation at (T, p) for the feed z (n fractions summing to 1):
     // prepares the feed composition once for the whole call, unless the
-    // calculation before had the same feed.
-    void begin(const model::ActiveSet& set, double T, double p, const double* z);
+    // calculation before had the same feed. The feed is evaluated with
+    // `feed_request` (ln phi at least).
+    void begin(const model::ActiveSet& set, double T, double p, const double* z,
+               MixRequest feed_request = kFeedRequest);
 
-    // Evaluates the feed with the stable root and full derivatives and forms
+    // Evaluates the feed with the stable root and the feed request and forms
     // the feed reference d_i = ln z_i + ln phi_i(z).
     const PhaseEvaluation& evaluate_feed();
 
     // Evaluates composition x (need not sum to 1). An evaluation of the feed
-    // composition itself with the stable root reuses the feed's result. Where
-    // `out` holds an earlier evaluation of this calculation (the same phase of a
-    // split, the same trial phase, one step before), its density starts the
-    // density search, and the feed's density where it holds none; only ln phi
-    // requests take one, so the phases whose properties are reported are found
-    // by the search alone.
+    // composition itself with the stable root reuses the feed's result. With
+    // Start::warm, where `out` holds an earlier evaluation of this calculation
+    // (the same phase of a split, the same trial phase, one step before), its
+    // density starts the density search, and the feed's density where it holds
+    // none; only ln phi requests take one, so the phases whose properties are
+    // reported are found by the search alone.
     // Returns false when the model found no density or gave an ln phi beyond kMaxLnPhi.
-    bool evaluate(const double* x, RootPreference root, MixRequest request, PhaseEvaluation& out);
+    bool evaluate(const double* x, RootPreference root, MixRequest request, PhaseEvaluation& out,
+                  Start start = Start::warm);
 
     // Gives `out` the result of `from`, an evaluation of this calculation at the
     // composition `out` is to be evaluated at, instead of evaluating again.
@@ -99,6 +109,7 @@ private:
     double T_ = 0.0, p_ = 0.0;
     Vector z_{}, sqrt_z_{}, d_{};
     PhaseEvaluation feed_;
+    MixRequest feed_request_ = kFeedRequest;
     std::array<int, kComponentCount> feed_ids_{};  // model numbers of the prepared feed composition
     bool feed_prepared_ = false;
     bool feed_evaluated_ = false;

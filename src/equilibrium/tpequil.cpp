@@ -1,6 +1,7 @@
 #include "equilibrium/tpequil.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -22,8 +23,7 @@ bool ResultCache::holds(std::size_t k, const model::ActiveSet& set, double T, do
     return true;
 }
 
-const EquilibriumResult* ResultCache::find(const model::ActiveSet& set, double T, double p,
-                                           const double* x) {
+EquilibriumResult* ResultCache::find(const model::ActiveSet& set, double T, double p, const double* x) {
     std::size_t k = latest_;
     if (!(k < states_.size() && holds(k, set, T, p, x))) {
         for (k = 0; k < states_.size() && !holds(k, set, T, p, x); ++k) {
@@ -79,10 +79,71 @@ const model::ActiveSet& EquilibriumSolver::active_set(int n, const int* ids) {
     return own_set_;
 }
 
+namespace {
+
+MixRequest feed_request(Detail detail) { return detail == Detail::all ? kFeedRequest : kLnPhiRequest; }
+
+// The feed as the solver takes it: the fractions normalised to sum 1.
+Vector normalised(const model::ActiveSet& set, const double* x) {
+    Vector z{};
+    double total = 0.0;
+    for (int i = 0; i < set.n; ++i) total += x[i];
+    for (int i = 0; i < set.n; ++i) z[i] = x[i] / total;
+    return z;
+}
+
+// The record and the overall h, s and u of a one-phase result of feed z
+// from the feed's residual record.
+void one_phase_records(const model::ActiveSet& set, const Vector& z, const model::ResidualProperties& rec,
+                       EquilibriumResult& r) {
+    PhaseResult& phase = r.liquid;
+    phase.record = {rec, model::ideal_part(set, z.data(), r.T, r.p)};
+    r.h = phase.record.ideal.h0 + phase.record.residual.h_r;
+    r.s = phase.record.ideal.s0 + phase.record.residual.s_r;
+    r.u = r.h - r.p * r.v;
+    r.vapour.record = phase.record;
+}
+
+// A phase of a two-phase result by the order the solver found them in: its
+// fraction, composition and result.
+struct SolverPhase {
+    double weight;
+    const Vector* c;
+    PhaseResult* result;
+};
+
+std::array<SolverPhase, 2> solver_phases(EquilibriumResult& r) {
+    const SolverPhase liquid{r.one_minus_beta, &r.x, &r.liquid}, vapour{r.beta, &r.y, &r.vapour};
+    if (r.swapped) return {vapour, liquid};
+    return {liquid, vapour};
+}
+
+// The records and the overall h and s of a two-phase result of feed z from
+// the residual records of its phases, in the solver's order: the ideal-gas
+// part once from the feed, the residual and mixing parts phase by phase.
+void two_phase_records(const model::ActiveSet& set, const Vector& z,
+                       const std::array<model::ResidualProperties, 2>& rec, EquilibriumResult& r) {
+    model::IdealComponents components;  // the correlations once for the feed and both phases
+    model::ideal_components(set, r.T, components);
+    const model::IdealMix ig = model::idealmix(set, components, z.data());
+    r.h = ig.h;
+    r.s = ig.s - std::log(r.p);
+    const std::array<SolverPhase, 2> phases = solver_phases(r);
+    for (int k = 0; k < 2; ++k) {
+        const SolverPhase& ph = phases[k];
+        r.h += ph.weight * rec[k].h_r;
+        r.s += ph.weight * (rec[k].s_r - model::mixing_term(set.n, ph.c->data()));
+        ph.result->record = {rec[k], model::ideal_part(set, components, ph.c->data(), r.p)};
+    }
+    r.u = r.h - r.p * r.v;
+}
+
+}  // namespace
+
 // One component: no split is possible; the state is the stable root.
-void EquilibriumSolver::purestate(const model::ActiveSet& set, double T, double p) {
+void EquilibriumSolver::purestate(const model::ActiveSet& set, double T, double p, Detail detail) {
     const double one = 1.0;
-    ctx_.begin(set, T, p, &one);
+    ctx_.begin(set, T, p, &one, feed_request(detail));
     if (ctx_.water_without_liquid()) {
         result_.error = EquilibriumError::split_failed;
         result_.split_status = SplitStatus::no_liquid_water;
@@ -110,52 +171,43 @@ void EquilibriumSolver::tpprops_one_phase(const PhaseEvaluation& feed, model::Si
         phase.lnphi[i] = feed.fug.lnphi[i];
     }
     phase.Z = feed.res.Z;
-    phase.record = {feed.rec, model::ideal_part(ctx_.set(), ctx_.z().data(), T, p)};
+    phase.rho = feed.res.rho;
+    phase.record.residual.molar_mass = feed.rec.molar_mass;
     result_.v = feed.res.Z * T / p;
-    result_.h = phase.record.ideal.h0 + phase.record.residual.h_r;
-    result_.s = phase.record.ideal.s0 + phase.record.residual.s_r;
-    result_.u = result_.h - p * result_.v;
     result_.vapour = phase;
+    if (result_.caloric) one_phase_records(ctx_.set(), ctx_.z(), feed.rec, result_);
 }
 
-// Two phases: the ideal-gas part once from the feed, the residual and mixing
-// parts phase by phase. False when a phase could not be evaluated.
-bool EquilibriumSolver::tpprops_two_phase() {
+// Two phases: each evaluated at its composition by the density search alone,
+// with the records where they are asked for. False when a phase could not be
+// evaluated.
+bool EquilibriumSolver::tpprops_two_phase(Detail detail) {
     const int n = ctx_.n();
     const double T = ctx_.T(), p = ctx_.p();
-    model::IdealComponents components;  // the correlations once for the feed and both phases
-    model::ideal_components(ctx_.set(), T, components);
-    const model::IdealMix ig = model::idealmix(ctx_.set(), components, ctx_.z().data());
     result_.beta = split_.beta;
     result_.one_minus_beta = 1.0 - split_.beta;
     for (int i = 0; i < n; ++i) {
         result_.x[i] = split_.x[i];
         result_.y[i] = split_.y[i];
     }
-    result_.h = ig.h;
-    result_.s = ig.s - std::log(p);
     result_.v = 0.0;
-    struct Phase {
-        model::RootPreference root;
-        double weight;
-        const Vector* c;
-        PhaseResult* result;
-    };
-    // Each phase at its stable root, as the split was solved; the names follow below.
-    const Phase phases[2] = {
-        {model::RootPreference::stable, result_.one_minus_beta, &result_.x, &result_.liquid},
-        {model::RootPreference::stable, result_.beta, &result_.y, &result_.vapour}};
-    for (const Phase& ph : phases) {
-        if (!ctx_.evaluate(ph.c->data(), ph.root, kFeedRequest, phase_)) return false;
+    std::array<model::ResidualProperties, 2> rec;
+    const std::array<SolverPhase, 2> phases = solver_phases(result_);
+    for (int k = 0; k < 2; ++k) {
+        const SolverPhase& ph = phases[k];
+        // Each phase at its stable root, as the split was solved.
+        if (!ctx_.evaluate(ph.c->data(), RootPreference::stable, feed_request(detail), phase_, Start::search)) {
+            return false;
+        }
         PhaseResult& out = *ph.result;
         out.Z = phase_.res.Z;
+        out.rho = phase_.res.rho;
         for (int i = 0; i < n; ++i) out.lnphi[i] = phase_.fug.lnphi[i];
+        out.record.residual.molar_mass = phase_.rec.molar_mass;
+        rec[k] = phase_.rec;
         result_.v += ph.weight * phase_.res.Z * T / p;
-        result_.h += ph.weight * phase_.rec.h_r;
-        result_.s += ph.weight * (phase_.rec.s_r - model::mixing_term(n, ph.c->data()));
-        out.record = {phase_.rec, model::ideal_part(ctx_.set(), components, ph.c->data(), p)};
     }
-    result_.u = result_.h - p * result_.v;
+    if (result_.caloric) two_phase_records(ctx_.set(), ctx_.z(), rec, result_);
     // The denser phase (by mass: M / Z at the same T and p) is the liquid-like
     // one; far below the critical region the solver's first phase can be the lighter.
     const auto mass_density = [](const PhaseResult& ph) { return ph.record.residual.molar_mass / ph.Z; };
@@ -163,8 +215,30 @@ bool EquilibriumSolver::tpprops_two_phase() {
         std::swap(result_.x, result_.y);
         std::swap(result_.liquid, result_.vapour);
         std::swap(result_.beta, result_.one_minus_beta);
+        result_.swapped = true;
     }
     return true;
+}
+
+// The records of a result solved without them, each phase at the density it
+// was found at: the numbers a solution with Detail::all gives.
+void EquilibriumSolver::complete_records(const model::ActiveSet& set, const double* x, EquilibriumResult& r) {
+    const Vector z = normalised(set, x);
+    const auto record_at = [&](const Vector& c, double rho) {
+        model::ResidualProperties rec;
+        model::prepare_composition(set, c.data(), record_composition_);
+        model::mixstate_at_density(set, record_composition_, kRecordRequest, r.T, r.p, rho, nullptr, rec);
+        return rec;
+    };
+    if (r.two_phase()) {
+        const std::array<SolverPhase, 2> phases = solver_phases(r);
+        const std::array<model::ResidualProperties, 2> rec{record_at(*phases[0].c, phases[0].result->rho),
+                                                           record_at(*phases[1].c, phases[1].result->rho)};
+        two_phase_records(set, z, rec, r);
+    } else {
+        one_phase_records(set, z, record_at(z, r.liquid.rho), r);
+    }
+    r.caloric = true;
 }
 
 SplitCheck EquilibriumSolver::check_two_phase() const {
@@ -173,12 +247,9 @@ SplitCheck EquilibriumSolver::check_two_phase() const {
 }
 
 void EquilibriumSolver::mixture_state(const model::ActiveSet& set, double T, double p,
-                                      const double* x) {
-    Vector z{};
-    double total = 0.0;
-    for (int i = 0; i < set.n; ++i) total += x[i];
-    for (int i = 0; i < set.n; ++i) z[i] = x[i] / total;
-    ctx_.begin(set, T, p, z.data());
+                                      const double* x, Detail detail) {
+    const Vector z = normalised(set, x);
+    ctx_.begin(set, T, p, z.data(), feed_request(detail));
     split_ = tpsplit(ctx_, work_);
     result_.split_status = split_.status;
     if (split_.status == SplitStatus::ok) {
@@ -186,7 +257,7 @@ void EquilibriumSolver::mixture_state(const model::ActiveSet& set, double T, dou
             tpprops_one_phase(ctx_.feed(), split_.feed_side);
             return;
         }
-        if (!tpprops_two_phase()) {
+        if (!tpprops_two_phase(detail)) {
             result_.split_status = SplitStatus::model_failed;
         } else if (check_two_phase().passed()) {
             return;
@@ -198,8 +269,11 @@ void EquilibriumSolver::mixture_state(const model::ActiveSet& set, double T, dou
 }
 
 const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, double T, double p,
-                                                  const double* x) {
-    if (const EquilibriumResult* stored = cache_.find(set, T, p, x)) {
+                                                  const double* x, Detail detail) {
+    if (EquilibriumResult* stored = cache_.find(set, T, p, x)) {
+        if (detail == Detail::all && !stored->caloric && stored->error == EquilibriumError::none) {
+            complete_records(set, x, *stored);
+        }
         result_ = *stored;
         result_.from_cache = true;
         return result_;
@@ -207,10 +281,11 @@ const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, d
     result_ = EquilibriumResult{};
     result_.T = T;
     result_.p = p;
+    result_.caloric = detail == Detail::all;
     if (set.n <= 1) {
-        purestate(set, T, p);
+        purestate(set, T, p, detail);
     } else {
-        mixture_state(set, T, p, x);
+        mixture_state(set, T, p, x, detail);
     }
     // A failure is kept too: the same request fails the same way, and the
     // property functions ask for one state once per value they return.
@@ -219,13 +294,13 @@ const EquilibriumResult& EquilibriumSolver::solve(const model::ActiveSet& set, d
 }
 
 const EquilibriumResult& tpequil(EquilibriumSolver& solver, double T, double p, int n,
-                                 const int* ids, const double* x) {
-    return solver.solve(solver.active_set(n, ids), T, p, x);
+                                 const int* ids, const double* x, Detail detail) {
+    return solver.solve(solver.active_set(n, ids), T, p, x, detail);
 }
 
 const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveSet& set, double T,
-                                 double p, const double* x) {
-    return solver.solve(set, T, p, x);
+                                 double p, const double* x, Detail detail) {
+    return solver.solve(set, T, p, x, detail);
 }
 
 }  // namespace ngtherm::equilibrium

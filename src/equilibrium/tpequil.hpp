@@ -20,10 +20,19 @@ enum class EquilibriumError {
     split_failed,  // the stability test or the split failed, or a phase had no density
 };
 
+// What a caller reads of an equilibrium state. The phase records and the
+// overall h, s and u cost the second derivatives and the ideal-gas part of
+// every phase; Z, the density and the composition of each phase come without.
+enum class Detail {
+    volumetric,  // the phases, their Z, ln phi and density, and the overall v
+    all,         // also the records and the overall h, s and u
+};
+
 // One phase of the equilibrium state.
 struct PhaseResult {
     double Z = 0.0;             // compressibility factor
-    model::PhaseRecord record;  // residual and ideal-gas parts
+    double rho = 0.0;           // mol/dm3, the root the phase was found at
+    model::PhaseRecord record;  // residual and ideal-gas parts (molar mass alone without Detail::all)
     Vector lnphi{};             // ln phi by active position
 };
 
@@ -37,6 +46,10 @@ struct EquilibriumResult {
     double h = 0.0, s = 0.0, u = 0.0;   // overall h/R [K], s/R, u/R = h/R - p v/R [K]
     double v = 0.0;                     // overall v/R = T Z / p [K/MPa]
     PhaseResult liquid, vapour;         // for one phase both hold the feed's state
+    bool caloric = false;               // the records, h, s and u are filled (Detail::all)
+    // Two phases: the solver found the vapour-like phase first (the phase sums
+    // of h and s go in the solver's order).
+    bool swapped = false;
     EquilibriumError error = EquilibriumError::none;
     // Diagnostics: status of the split and whether the cache answered.
     SplitStatus split_status = SplitStatus::ok;
@@ -50,14 +63,15 @@ class EquilibriumSolver;
 
 // The equilibrium at (T, p) of n active components with ascending 0-based
 // model numbers `ids` and fractions x (not necessarily normalised; components
-// must have fractions >= 1e-8). The result stays valid until the next call on
-// the same solver.
+// must have fractions >= 1e-8), with what `detail` asks for at least. The
+// result stays valid until the next call on the same solver. Its numbers do
+// not depend on `detail` nor on the calls before.
 const EquilibriumResult& tpequil(EquilibriumSolver& solver, double T, double p, int n,
-                                 const int* ids, const double* x);
+                                 const int* ids, const double* x, Detail detail = Detail::all);
 
 // The same for an active set built by the caller; `set` must outlive the call.
 const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveSet& set, double T,
-                                 double p, const double* x);
+                                 double p, const double* x, Detail detail = Detail::all);
 
 // The results of the last kCacheEntries distinct requests of a solver. Only
 // the very same request is answered: the same components, fractions, T and p
@@ -67,7 +81,7 @@ const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveS
 class ResultCache {
 public:
     // The result stored for this request, or null.
-    const EquilibriumResult* find(const model::ActiveSet& set, double T, double p, const double* x);
+    EquilibriumResult* find(const model::ActiveSet& set, double T, double p, const double* x);
     // Keeps the result of a request that find did not answer.
     void store(const model::ActiveSet& set, double T, double p, const double* x,
                const EquilibriumResult& result);
@@ -105,11 +119,12 @@ public:
 
 private:
     const EquilibriumResult& solve(const model::ActiveSet& set, double T, double p,
-                                   const double* x);
-    void purestate(const model::ActiveSet& set, double T, double p);
-    void mixture_state(const model::ActiveSet& set, double T, double p, const double* x);
+                                   const double* x, Detail detail);
+    void purestate(const model::ActiveSet& set, double T, double p, Detail detail);
+    void mixture_state(const model::ActiveSet& set, double T, double p, const double* x, Detail detail);
     void tpprops_one_phase(const PhaseEvaluation& feed, model::Side side);
-    bool tpprops_two_phase();
+    bool tpprops_two_phase(Detail detail);
+    void complete_records(const model::ActiveSet& set, const double* x, EquilibriumResult& r);
     SplitCheck check_two_phase() const;
     const model::ActiveSet& active_set(int n, const int* ids);
 
@@ -119,13 +134,14 @@ private:
     SplitWork work_;
     SplitResult split_;
     PhaseEvaluation phase_;
+    model::CompositionState record_composition_;  // scratch of complete_records
     model::ActiveSet own_set_;
     bool own_set_valid_ = false;
 
     friend const EquilibriumResult& tpequil(EquilibriumSolver&, double, double, int, const int*,
-                                            const double*);
+                                            const double*, Detail);
     friend const EquilibriumResult& tpequil(EquilibriumSolver&, const model::ActiveSet&, double,
-                                            double, const double*);
+                                            double, const double*, Detail);
 };
 
 }  // namespace ngtherm::equilibrium

@@ -341,15 +341,20 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
     return result;
 }
 
+MixResult mixstate_at_density(const ActiveSet& set, const CompositionState& comp, MixRequest req,
+                              double T, double p, double rho, FugacitySet* fug, ResidualProperties& rec) {
+    TauCoefficients tc;
+    tau_coefficients(set, comp.series, comp.T_r / T, tc, reads_a_tt(req));
+    const DensityFunctions F(set, comp, tc, T);
+    return state_at_density(set, comp, tc, F, req, T, p, rho, fug, rec);
+}
+
 MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest req,
                    RootPreference root, double T, double p, const double* x, FugacitySet* fug,
                    ResidualProperties& rec, const DensityHint* hint) {
     EvaluatedState& last = scratch.last;
     if (same_state(last, set, x, T, p, root)) {
-        TauCoefficients tc;
-        tau_coefficients(set, scratch.series, scratch.T_r / T, tc, reads_a_tt(req));
-        const DensityFunctions F(set, scratch, tc, T);
-        MixResult result = state_at_density(set, scratch, tc, F, req, T, p, last.rho, fug, rec);
+        MixResult result = mixstate_at_density(set, scratch, req, T, p, last.rho, fug, rec);
         result.root_gap = last.root_gap;
         result.single_root_start = last.single_root_start;
         return result;

@@ -138,6 +138,12 @@ MixResult mixstate(const ActiveSet& set, const CompositionState& comp, MixReques
                    RootPreference root, double T, double p, FugacitySet* fug,
                    ResidualProperties& rec, const DensityHint* hint = nullptr);
 
+// Evaluates a prepared composition at a density an earlier mixstate call found
+// for it at the same T and p: the numbers of that call, with what `request`
+// asks for (the records a call for ln phi alone left out, say).
+MixResult mixstate_at_density(const ActiveSet& set, const CompositionState& comp, MixRequest request,
+                              double T, double p, double rho, FugacitySet* fug, ResidualProperties& rec);
+
 // Prepares `x` into `scratch` and evaluates it; a repeat of scratch.last
 // reuses its density and prepares nothing.
 MixResult mixstate(const ActiveSet& set, CompositionState& scratch, MixRequest request,

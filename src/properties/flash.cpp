@@ -34,7 +34,8 @@ FlashValues flash_tp(equilibrium::EquilibriumSolver& solver, const Composition& 
         fail(setup.sentinel, v);
     } else {
         const equilibrium::EquilibriumResult& r =
-            equilibrium::tpequil(solver, T, p, setup.n, setup.list.data(), setup.x.data());
+            equilibrium::tpequil(solver, T, p, setup.n, setup.list.data(), setup.x.data(),
+                                 equilibrium::Detail::volumetric);
         if (r.error != equilibrium::EquilibriumError::none) {
             fail(equilibrium_sentinel(r.error), v);
         } else {

@@ -9,6 +9,9 @@ namespace {
 // J per kJ: R / 1000 turns v/R in K/MPa into a volume in the basis unit.
 constexpr double kPerKilo = 1000.0;
 
+// Density in the basis unit from the basis gas constant R and v/R = V.
+double density(double R, double V) { return 1.0 / ((R / kPerKilo) * V); }
+
 // cp and cv of the whole of a two-phase state, weighted by the molar or mass
 // fraction of each phase.
 void mix_phases(const equilibrium::EquilibriumResult& eq, Basis basis, PhaseProperties& whole) {
@@ -38,7 +41,7 @@ PhaseProperties phase_properties(const model::PhaseRecord& rec, double Z, double
     const double cv_R = ig.cp0 - 1.0 + r.cv_r;
     PhaseProperties out;
     out.Z = Z;
-    out.rho = 1.0 / ((R / kPerKilo) * V);
+    out.rho = density(R, V);
     out.u = R * (r.h_r + ig.h0 - T * Z);
     out.h = R * (r.h_r + ig.h0);
     out.s = R * (r.s_r + ig.s0);
@@ -57,6 +60,21 @@ PhaseProperties phase_properties(const equilibrium::EquilibriumResult& eq,
     return phase_properties(phase.record, phase.Z, eq.T * phase.Z / eq.p, eq.T, eq.p, basis);
 }
 
+PhaseProperties phase_volumetric(const equilibrium::EquilibriumResult& eq,
+                                 const equilibrium::PhaseResult& phase, Basis basis) {
+    PhaseProperties out;
+    out.Z = phase.Z;
+    out.rho = density(gas_constant(basis, phase.record.residual.molar_mass), eq.T * phase.Z / eq.p);
+    return out;
+}
+
+PhaseProperties overall_volumetric(const equilibrium::EquilibriumResult& eq, double M, Basis basis) {
+    PhaseProperties out;
+    out.Z = eq.p * eq.v / eq.T;
+    out.rho = density(gas_constant(basis, M), eq.v);
+    return out;
+}
+
 PhaseProperties overall_properties(const equilibrium::EquilibriumResult& eq, double M, Basis basis) {
     const double Z = eq.p * eq.v / eq.T;
     PhaseProperties whole;
@@ -65,9 +83,10 @@ PhaseProperties overall_properties(const equilibrium::EquilibriumResult& eq, dou
     } else {
         whole = phase_properties(eq.liquid.record, Z, eq.v, eq.T, eq.p, basis);
     }
+    const PhaseProperties volumetric = overall_volumetric(eq, M, basis);
     const double R = gas_constant(basis, M);
-    whole.Z = Z;
-    whole.rho = 1.0 / ((R / kPerKilo) * eq.v);
+    whole.Z = volumetric.Z;
+    whole.rho = volumetric.rho;
     whole.u = R * eq.u;
     whole.h = R * eq.h;
     whole.s = R * eq.s;

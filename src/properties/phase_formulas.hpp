@@ -28,6 +28,12 @@ PhaseProperties phase_properties(const model::PhaseRecord& rec, double Z, double
 PhaseProperties phase_properties(const equilibrium::EquilibriumResult& eq,
                                  const equilibrium::PhaseResult& phase, Basis basis);
 
+// Z and rho of one phase, and of the whole, alone (the other fields 0): all a
+// state solved with equilibrium::Detail::volumetric gives, to the same bits.
+PhaseProperties phase_volumetric(const equilibrium::EquilibriumResult& eq,
+                                 const equilibrium::PhaseResult& phase, Basis basis);
+PhaseProperties overall_volumetric(const equilibrium::EquilibriumResult& eq, double M, Basis basis);
+
 // The whole of an equilibrium state of mixture molar mass M (kg/mol): Z, rho,
 // u, h and s from the overall sums; cp and cv of one phase from its record, of
 // two phases weighted by the molar or mass fraction of each phase; w, kappa

@@ -19,7 +19,8 @@ struct Frame {
     double M = 0.0;  // mixture molar mass of set_mixture, kg/mol
 };
 
-Frame run_frame(EquilibriumSolver& solver, double T, double p, const Composition& x) {
+Frame run_frame(EquilibriumSolver& solver, double T, double p, const Composition& x,
+                equilibrium::Detail detail) {
     Frame frame;
     const MixtureSetup setup = set_mixture(T, p, x);
     if (setup.error != MixtureError::none) {
@@ -27,7 +28,7 @@ Frame run_frame(EquilibriumSolver& solver, double T, double p, const Composition
         return frame;
     }
     const EquilibriumResult& eq =
-        equilibrium::tpequil(solver, T, p, setup.n, setup.list.data(), setup.x.data());
+        equilibrium::tpequil(solver, T, p, setup.n, setup.list.data(), setup.x.data(), detail);
     if (eq.error != equilibrium::EquilibriumError::none) {
         frame.sentinel = equilibrium_sentinel(eq.error);
         return frame;
@@ -54,24 +55,34 @@ double pick(Quantity q, const PhaseProperties& v) {
 }
 
 // w, kappa and jt of a two-phase whole are not defined; a speed of sound
-// without a real value has its own sentinel.
+// without a real value has its own sentinel. Z and rho need no phase records.
 double property_tp(Quantity q, EquilibriumSolver& solver, double T, double p,
                    const Composition& x, Selector selector, Basis basis) {
-    const Frame frame = run_frame(solver, T, p, x);
+    const bool volumetric = q == Quantity::Z || q == Quantity::rho;
+    const Frame frame =
+        run_frame(solver, T, p, x, volumetric ? equilibrium::Detail::volumetric : equilibrium::Detail::all);
     if (frame.eq == nullptr) return frame.sentinel;
     const EquilibriumResult& eq = *frame.eq;
     const bool whole = !eq.two_phase() || selector == Selector::overall;
     const bool mixed = q == Quantity::w || q == Quantity::kappa || q == Quantity::jt;
     if (whole && eq.two_phase() && mixed) return kSentinelOverallUndefined;
-    const PhaseProperties values =
-        whole ? overall_properties(eq, frame.M, basis)
-              : phase_properties(eq, selector == Selector::liquid ? eq.liquid : eq.vapour, basis);
+    const equilibrium::PhaseResult& phase = selector == Selector::liquid ? eq.liquid : eq.vapour;
+    PhaseProperties values;
+    if (volumetric) {
+        values = whole ? overall_volumetric(eq, frame.M, basis) : phase_volumetric(eq, phase, basis);
+    } else {
+        values = whole ? overall_properties(eq, frame.M, basis) : phase_properties(eq, phase, basis);
+    }
     const double value = pick(q, values);
     if (q == Quantity::w && std::isnan(value)) return kSentinelNegativeSoundSquare;
     return value;
 }
 
 }  // namespace
+
+void solve_state(EquilibriumSolver& solver, double T, double p, const Composition& x) {
+    run_frame(solver, T, p, x, equilibrium::Detail::all);
+}
 
 double equilibrium_sentinel(equilibrium::EquilibriumError error) {
     return error == equilibrium::EquilibriumError::none ? 0.0 : kSentinelSplitFailed;

@@ -53,6 +53,10 @@ double kappa_tp(EquilibriumSolver& solver, double T, double p, const Composition
                 Selector selector);
 double jt_tp(EquilibriumSolver& solver, double T, double p, const Composition& x, Selector selector);
 
+// Solves the state for every routine at once, so that a caller asking for its
+// caloric values after Z (which needs no phase records) solves it once.
+void solve_state(EquilibriumSolver& solver, double T, double p, const Composition& x);
+
 // The sentinel that stands for a failed equilibrium calculation.
 double equilibrium_sentinel(equilibrium::EquilibriumError error);
 

@@ -302,6 +302,21 @@ bool same_bits(const EquilibriumResult& a, const EquilibriumResult& b) {
            a.vapour.lnphi == b.vapour.lnphi && a.liquid.record == b.liquid.record && a.vapour.record == b.vapour.record;
 }
 
+// A state solved without the phase records (for Z, or a flash) gets them when
+// asked for later, the bits of a solution with them: one phase, two, two whose
+// first phase found is the lighter, and a pure fluid.
+TEST(Tpequil, RecordsAskedForLaterAreThoseOfASolutionWithThem) {
+    for (const TableState& s : table()) {
+        SCOPED_TRACE(s.gas.name + " " + std::to_string(s.T) + " K");
+        const Feed feed(s.gas);
+        EquilibriumSolver lazy, eager;
+        EXPECT_FALSE(tpequil(lazy, s.T, s.p, feed.n(), feed.ids.data(), feed.x.data(), Detail::volumetric).caloric);
+        const EquilibriumResult& completed = solve(lazy, feed, s.T, s.p);
+        EXPECT_TRUE(completed.from_cache && completed.caloric);
+        EXPECT_TRUE(same_bits(completed, solve(eager, feed, s.T, s.p)));
+    }
+}
+
 // The cache answers only the very same request (components, fractions, T and
 // p to the bit), keeps failures too and the last kCacheEntries states used; a
 // solver's answer does not depend on what it solved before.

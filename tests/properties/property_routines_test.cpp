@@ -70,7 +70,7 @@ std::vector<GasState> states() {
 TEST(PropertyRoutines, EveryValueIsThatOfThePhaseItSelectsOnBothBases) {
     EquilibriumSolver solver;
     for (const GasState& g : states()) {
-        z_tp(solver, g.T, g.p, g.x, Selector::overall);
+        solve_state(solver, g.T, g.p, g.x);
         const EquilibriumResult eq = solver.result();
         for (Selector selector : kSelectors) {
             PhaseState want = single_phase_state(Mixture(g.x), g.T, g.p);
