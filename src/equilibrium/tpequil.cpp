@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -10,8 +11,7 @@
 
 namespace ngtherm::equilibrium {
 
-bool ResultCache::holds(std::size_t k, const model::ActiveSet& set, double T, double p,
-                        const double* x) const {
+bool ResultCache::holds(Entry k, const model::ActiveSet& set, double T, double p, const double* x) const {
     if (states_[k][0] != T || states_[k][1] != p) return false;
     const Key& key = keys_[k];
     if (key.n != set.n) return false;
@@ -23,30 +23,86 @@ bool ResultCache::holds(std::size_t k, const model::ActiveSet& set, double T, do
     return true;
 }
 
-EquilibriumResult* ResultCache::find(const model::ActiveSet& set, double T, double p, const double* x) {
-    std::size_t k = latest_;
-    if (!(k < states_.size() && holds(k, set, T, p, x))) {
-        for (k = 0; k < states_.size() && !holds(k, set, T, p, x); ++k) {
-        }
-        if (k == states_.size()) return nullptr;
+std::uint32_t ResultCache::slot_of(double T, double p) {
+    // The bits of T and p, mixed (a 64-bit multiplicative hash), top bits kept.
+    const std::uint64_t h = (std::bit_cast<std::uint64_t>(T) * 0x9E3779B97F4A7C15ull) ^
+                            std::bit_cast<std::uint64_t>(p);
+    return static_cast<std::uint32_t>((h * 0xC2B2AE3D27D4EB4Full) >> 40) & (kSlots - 1);
+}
+
+ResultCache::Entry ResultCache::lookup(const model::ActiveSet& set, double T, double p, const double* x) const {
+    for (std::uint32_t i = slot_of(T, p), probes = 0; probes < kSlots; i = (i + 1) & (kSlots - 1), ++probes) {
+        const Entry k = slots_[i];
+        if (k == kNone) return kNone;
+        if (k >= 0 && holds(k, set, T, p, x)) return k;
     }
+    return kNone;
+}
+
+void ResultCache::insert(Entry k) {
+    std::uint32_t i = slot_of(states_[k][0], states_[k][1]);
+    while (slots_[i] >= 0) i = (i + 1) & (kSlots - 1);  // fewer entries than slots: ends
+    if (slots_[i] == kRemoved) --removed_;
+    slots_[i] = k;
+}
+
+void ResultCache::remove(Entry k) {
+    std::uint32_t i = slot_of(states_[k][0], states_[k][1]);
+    while (slots_[i] != k) i = (i + 1) & (kSlots - 1);  // k is in the table
+    slots_[i] = kRemoved;
+    // Removed slots lengthen every probe that passes them: past a quarter of
+    // the table, it is built again from the entries.
+    if (++removed_ > kSlots / 4) {
+        slots_.fill(kNone);
+        removed_ = 0;
+        for (Entry e = newest_; e != kNone; e = older_[e]) {
+            if (e != k) insert(e);
+        }
+    }
+}
+
+void ResultCache::unlink(Entry k) {
+    (newer_[k] == kNone ? newest_ : older_[newer_[k]]) = older_[k];
+    (older_[k] == kNone ? oldest_ : newer_[older_[k]]) = newer_[k];
+}
+
+void ResultCache::use(Entry k) {
     latest_ = k;
-    last_used_[k] = ++clock_;
+    if (newest_ == k) return;
+    unlink(k);
+    newer_[k] = kNone;
+    older_[k] = newest_;
+    if (newest_ != kNone) newer_[newest_] = k;
+    newest_ = k;
+    if (oldest_ == kNone) oldest_ = k;
+}
+
+EquilibriumResult* ResultCache::find(const model::ActiveSet& set, double T, double p, const double* x) {
+    Entry k = latest_;
+    if (k == kNone || !holds(k, set, T, p, x)) k = lookup(set, T, p, x);
+    if (k == kNone) return nullptr;
+    use(k);
     return &results_[k];
 }
 
 void ResultCache::store(const model::ActiveSet& set, double T, double p, const double* x,
                         const EquilibriumResult& result) {
-    std::size_t k = states_.size();
-    if (k < static_cast<std::size_t>(kCacheEntries)) {
+    Entry k = static_cast<Entry>(states_.size());
+    if (k < kCacheEntries) {
         // Grown as needed: a solver of one envelope trace keeps a few states.
         states_.emplace_back();
         keys_.emplace_back();
         results_.emplace_back();
-        last_used_.emplace_back();
+        newer_.push_back(kNone);
+        older_.push_back(kNone);
+        // A new entry is linked in as the oldest; use() moves it to the front.
+        older_[k] = kNone;
+        newer_[k] = oldest_;
+        (oldest_ == kNone ? newest_ : older_[oldest_]) = k;
+        oldest_ = k;
     } else {
-        k = static_cast<std::size_t>(
-            std::min_element(last_used_.begin(), last_used_.end()) - last_used_.begin());
+        k = oldest_;
+        remove(k);
     }
     states_[k] = {T, p};
     Key& key = keys_[k];
@@ -56,15 +112,19 @@ void ResultCache::store(const model::ActiveSet& set, double T, double p, const d
         key.x[i] = x[i];
     }
     results_[k] = result;
-    last_used_[k] = ++clock_;
-    latest_ = k;
+    insert(k);
+    use(k);
 }
 
 void ResultCache::clear() {
     states_.clear();
     keys_.clear();
     results_.clear();
-    last_used_.clear();
+    newer_.clear();
+    older_.clear();
+    slots_.fill(kNone);
+    newest_ = oldest_ = latest_ = kNone;
+    removed_ = 0;
 }
 
 const model::ActiveSet& EquilibriumSolver::active_set(int n, const int* ids) {

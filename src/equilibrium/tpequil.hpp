@@ -78,8 +78,11 @@ const EquilibriumResult& tpequil(EquilibriumSolver& solver, const model::ActiveS
 // to the bit. A nearby state answered from the cache would make a call's
 // answer depend on the calls before it; an identical one gets the bits it
 // would get computed afresh. When full, the entry used longest ago gives way.
+// The entries are found through a hash table of (T, p) and kept in the order
+// of their use, so that neither a miss nor a replacement reads every entry.
 class ResultCache {
 public:
+    ResultCache() { slots_.fill(kNone); }
     // The result stored for this request, or null.
     EquilibriumResult* find(const model::ActiveSet& set, double T, double p, const double* x);
     // Keeps the result of a request that find did not answer.
@@ -88,23 +91,38 @@ public:
     void clear();
 
 private:
-    bool holds(std::size_t k, const model::ActiveSet& set, double T, double p, const double* x) const;
+    using Entry = std::int16_t;
+    static constexpr Entry kNone = -1;       // an empty slot of the table, the end of the use list
+    static constexpr Entry kRemoved = -2;    // a slot whose entry gave way
+    static constexpr int kSlots = 2 * kCacheEntries;  // a power of two
+    static_assert((kSlots & (kSlots - 1)) == 0 && kCacheEntries <= 0x7fff);
 
     struct Key {
         int n = 0;
         std::array<int, kComponentCount> ids{};
         Vector x{};
     };
+    bool holds(Entry k, const model::ActiveSet& set, double T, double p, const double* x) const;
+    static std::uint32_t slot_of(double T, double p);
+    Entry lookup(const model::ActiveSet& set, double T, double p, const double* x) const;
+    void insert(Entry k);
+    void remove(Entry k);
+    void unlink(Entry k);
+    void use(Entry k);
+
     // (T, p) of every entry apart from the rest of its key, so that a miss
     // reads little memory.
     std::vector<std::array<double, 2>> states_;
     std::vector<Key> keys_;
     std::vector<EquilibriumResult> results_;
-    std::vector<std::uint64_t> last_used_;
-    std::uint64_t clock_ = 0;
+    std::array<Entry, kSlots> slots_;  // entries by the hash of (T, p), linear probing
+    int removed_ = 0;                    // slots marked kRemoved
+    // The entries in the order of their use: newest_ first, oldest_ last.
+    std::vector<Entry> newer_, older_;
+    Entry newest_ = kNone, oldest_ = kNone;
     // The entry found or stored last, tried first: the property functions ask
     // for one state once per value they return.
-    std::size_t latest_ = 0;
+    Entry latest_ = kNone;
 };
 
 class EquilibriumSolver {

@@ -365,6 +365,11 @@ TEST(Tpequil, CacheAnswersOnlyAnIdenticalRequestAndTheAnswerDoesNotDependOnEarli
     EXPECT_TRUE(lean_at(2));
     EXPECT_FALSE(lean_at(1)) << "the state used longest ago made room";
     EXPECT_TRUE(solve(solver, rich, 240.0, 4.0).from_cache) << "the first state stored, used since";
+    // Through many replacements the last kCacheEntries states stay found.
+    const auto warm_at = [&](int k) { return solve(solver, lean, 310.0, 0.01 * k).from_cache; };
+    for (int k = 1; k <= 3 * kCacheEntries; ++k) ASSERT_FALSE(warm_at(k));
+    for (int k = 2 * kCacheEntries + 1; k <= 3 * kCacheEntries; ++k) ASSERT_TRUE(warm_at(k)) << k;
+    EXPECT_FALSE(warm_at(2 * kCacheEntries));
 }
 
 }  // namespace
