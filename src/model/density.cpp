@@ -261,24 +261,24 @@ double DensityFunctions::gibbs(double rho) const {
     return 1000.0 * kR * T_ * (d.a - std::log(Z) + delta * d.a_d);
 }
 
-HelmholtzDerivs DensityFunctions::derivatives(double rho) const {
+HelmholtzDerivs DensityFunctions::derivatives(double rho, DeltaExponentials* shared) const {
     for (int k = 0; k < 2; ++k) {
         if (full_rho_[k] == rho) return full_[k];
     }
     ++evaluations_;
-    const HelmholtzDerivs d = mixture_series(set_, tc_, rho / comp_.rho_r, Derivatives::all);
+    const HelmholtzDerivs d = mixture_series(set_, tc_, rho / comp_.rho_r, Derivatives::all, shared);
     full_rho_[full_next_] = rho;
     full_[full_next_] = d;
     full_next_ = 1 - full_next_;
     return d;
 }
 
-HelmholtzDerivs DensityFunctions::ln_phi_derivatives(double rho) const {
+HelmholtzDerivs DensityFunctions::ln_phi_derivatives(double rho, DeltaExponentials* shared) const {
     for (int k = 0; k < 2; ++k) {
         if (full_rho_[k] == rho) return full_[k];
     }
     ++evaluations_;
-    return mixture_series(set_, tc_, rho / comp_.rho_r, Derivatives::ln_phi);
+    return mixture_series(set_, tc_, rho / comp_.rho_r, Derivatives::ln_phi, shared);
 }
 
 PengRobinsonRoots peng_robinson_roots(const ActiveSet& set, const CompositionState& comp, double T,

@@ -36,10 +36,11 @@ public:
     double gibbs(double rho) const;
     // Every residual derivative at rho; the candidates whose Gibbs energies
     // were compared are remembered, so the chosen one costs nothing more.
-    HelmholtzDerivs derivatives(double rho) const;
+    // Where they are formed here, `shared` receives the exponentials.
+    HelmholtzDerivs derivatives(double rho, DeltaExponentials* shared = nullptr) const;
     // The derivatives ln phi needs (Derivatives::ln_phi): those remembered
     // where rho is one of them, else formed without alpha_dt and alpha_tt.
-    HelmholtzDerivs ln_phi_derivatives(double rho) const;
+    HelmholtzDerivs ln_phi_derivatives(double rho, DeltaExponentials* shared = nullptr) const;
     double T() const { return T_; }
     // Number of model evaluations made so far (for tests and diagnostics).
     long evaluations() const { return evaluations_; }

@@ -263,7 +263,8 @@ MixResult state_at_density(const ActiveSet& set, const CompositionState& comp, c
     MixResult result;
     StatePoint s{T, p, rho, rho / comp.rho_r, tc.tau, 0, 0, {}};
     const bool ln_phi_alone = req.fugacity == Fugacity::ln_phi && req.derivatives == TpDerivatives::none;
-    s.ar = ln_phi_alone ? F.ln_phi_derivatives(rho) : F.derivatives(rho);
+    DeltaExponentials shared;  // left without a delta where the derivatives were remembered
+    s.ar = ln_phi_alone ? F.ln_phi_derivatives(rho, &shared) : F.derivatives(rho, &shared);
     s.Z = p / (rho * kR * T);
     s.lnZ = std::log(s.Z);
 
@@ -282,7 +283,7 @@ MixResult state_at_density(const ActiveSet& set, const CompositionState& comp, c
         pure_fugacity(s, req, *fug);
     } else {
         DeltaFactors f;
-        delta_factors(set, s.delta, f, component_parts(req));
+        delta_factors(set, s.delta, f, component_parts(req), &shared);
         mixture_fugacity(set, comp, tc, f, s, req, rec, *fug);
     }
     return result;

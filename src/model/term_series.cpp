@@ -29,12 +29,18 @@ struct DepBases {
     std::array<double, max_dep_power(false) + 1> H;  // H^k
 };
 
-DepBases dep_bases(double delta) {
+// G and H of delta, and where `shared` holds them for this delta, from there.
+DepBases dep_bases(double delta, const DeltaExponentials* shared = nullptr) {
     const double w = delta - 0.5;
     DepBases b;
     b.G[0] = b.H[0] = 1.0;
-    b.G[1] = std::exp(-0.125 * w * w);
-    b.H[1] = std::exp(-0.25 * w);
+    if (shared != nullptr && shared->delta == delta) {
+        b.G[1] = shared->G;
+        b.H[1] = shared->H;
+    } else {
+        b.G[1] = std::exp(-0.125 * w * w);
+        b.H[1] = std::exp(-0.25 * w);
+    }
     // Squares where possible, so the powers come in a few rounds of products.
     for (size_t k = 2; k < b.G.size(); ++k) b.G[k] = k % 2 == 0 ? b.G[k / 2] * b.G[k / 2] : b.G[k - 1] * b.G[1];
     for (size_t k = 2; k < b.H.size(); ++k) b.H[k] = k % 2 == 0 ? b.H[k / 2] * b.H[k / 2] : b.H[k - 1] * b.H[1];
@@ -243,14 +249,18 @@ Factor dep_factor_from_powers(int d, const double* pw, double E, double q1) {
 
 }  // namespace
 
-void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, ComponentParts parts) {
+void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, ComponentParts parts,
+                   const DeltaExponentials* shared) {
     // Powers of delta by successive products: every group reads its powers from here.
     std::array<double, kMaxDeltaPower + 1> pw;
     pw[0] = 1.0;
     for (int k = 1; k <= kMaxDeltaPower; ++k) pw[k] = pw[k - 1] * delta;
+    if (shared != nullptr && shared->delta != delta) shared = nullptr;
     std::array<double, kPureExponentialClasses> E{};
     for (int c = 1; c < kPureExponentialClasses; ++c) {
-        if (set.pure_exp_used[c]) E[c] = std::exp(-pw[c]);
+        if (!set.pure_exp_used[c]) continue;
+        // Up to delta^3 the series' powers are these products too.
+        E[c] = shared != nullptr && c <= kSharedExponentialClasses ? shared->E[c] : std::exp(-pw[c]);
     }
     if (parts == ComponentParts::values) {
         // The value parts of pure_factor_from_powers and dep_factor_from_powers.
@@ -259,7 +269,7 @@ void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, Compon
             out.pf[g] = grp.c == 0 ? pw[grp.d] : pw[grp.d] * E[grp.c];
         }
         if (set.dep_groups.size == 0) return;
-        const DepBases bases = dep_bases(delta);
+        const DepBases bases = dep_bases(delta, shared);
         std::array<double, kDepExponentialCount> E_dep{};
         for (int e : set.dep_exponentials) E_dep[e] = dep_exponent(e, delta, bases).E;
         for (int g : set.dep_groups) out.df[g] = pw[kDepDeltaGroups[g].d] * E_dep[kDepDeltaGroups[g].exponential];
@@ -272,7 +282,7 @@ void delta_factors(const ActiveSet& set, double delta, DeltaFactors& out, Compon
         out.pf_d[g] = f.f_d;
     }
     if (set.dep_groups.size == 0) return;
-    const DepBases bases = dep_bases(delta);
+    const DepBases bases = dep_bases(delta, shared);
     std::array<DepExponent, kDepExponentialCount> x{};
     for (int e : set.dep_exponentials) x[e] = dep_exponent(e, delta, bases);
     for (int g : set.dep_groups) {
@@ -347,7 +357,8 @@ HelmholtzDerivs finish(const ClassSums& s, double tau) {
 }
 
 template <bool All, bool Second, bool Mixed = true>
-HelmholtzDerivs series_sums(const ActiveSet& set, const TauCoefficients& t, double delta) {
+HelmholtzDerivs series_sums(const ActiveSet& set, const TauCoefficients& t, double delta,
+                            DeltaExponentials* shared) {
     // delta^k as ipow forms it (a square, or delta times a lower power), once for all classes.
     static_assert(kPureExponentialClasses <= 7, "the table below holds delta^0 to delta^5");
     const double d2 = delta * delta, d4 = d2 * d2;
@@ -361,6 +372,7 @@ HelmholtzDerivs series_sums(const ActiveSet& set, const TauCoefficients& t, doub
             g1 = -c * dc1;
             g2 = c >= 2 ? -c * (c - 1.0) * pw[c - 2] : 0.0;
             E = std::exp(-dc1 * delta);
+            if (shared != nullptr && c <= kSharedExponentialClasses) shared->E[c] = E;
         }
         const int deg = set.pure_degree[c];
         add_class<All>(s, E, g1, g2, horner(t.pure0[c], deg, delta));
@@ -370,8 +382,13 @@ HelmholtzDerivs series_sums(const ActiveSet& set, const TauCoefficients& t, doub
             add_tau_class(s, E, g1, horner(t.pure1[c], deg, delta), Second ? horner(t.pure2[c], deg, delta).v : 0.0);
         }
     }
+    if (shared != nullptr) shared->delta = delta;
     if (set.dep_exponentials.size == 0) return finish<All, Second, Mixed>(s, t.tau);
     const DepBases bases = dep_bases(delta);
+    if (shared != nullptr) {
+        shared->G = bases.G[1];
+        shared->H = bases.H[1];
+    }
     for (int e : set.dep_exponentials) {
         const DepExponent x = dep_exponent(e, delta, bases);
         const int deg = set.dep_degree[e];
@@ -388,10 +405,10 @@ HelmholtzDerivs series_sums(const ActiveSet& set, const TauCoefficients& t, doub
 }  // namespace
 
 HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
-                               Derivatives which) {
-    if (which == Derivatives::pressure) return series_sums<false, false>(set, t, delta);
-    if (which == Derivatives::ln_phi) return series_sums<true, false, false>(set, t, delta);
-    return t.second ? series_sums<true, true>(set, t, delta) : series_sums<true, false>(set, t, delta);
+                               Derivatives which, DeltaExponentials* shared) {
+    if (which == Derivatives::pressure) return series_sums<false, false>(set, t, delta, shared);
+    if (which == Derivatives::ln_phi) return series_sums<true, false, false>(set, t, delta, shared);
+    return t.second ? series_sums<true, true>(set, t, delta, shared) : series_sums<true, false>(set, t, delta, shared);
 }
 
 namespace {

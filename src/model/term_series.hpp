@@ -87,10 +87,22 @@ enum class Derivatives {
     all,       // also a_t, a_tt and a_dt
 };
 
+// The exponentials of one delta that mixture_series forms and delta_factors
+// needs again: exp(-delta^c) of the pure-fluid classes c up to
+// kSharedExponentialClasses (delta^c of the higher ones comes from other
+// products in the two) and the two departure bases.
+inline constexpr int kSharedExponentialClasses = 3;
+struct DeltaExponentials {
+    double delta = -1.0;  // the delta they belong to; negative: none
+    std::array<double, kSharedExponentialClasses + 1> E{};  // exp(-delta^c) by c
+    double G = 0.0, H = 0.0;  // exp(-(delta - 1/2)^2 / 8), exp(-(delta - 1/2) / 4)
+};
+
 // The mixture's residual Helmholtz energy alpha_r and its derivatives at delta
-// (tau fixed in `t`).
+// (tau fixed in `t`), and where `shared` is given the exponentials for
+// delta_factors.
 HelmholtzDerivs mixture_series(const ActiveSet& set, const TauCoefficients& t, double delta,
-                               Derivatives which);
+                               Derivatives which, DeltaExponentials* shared = nullptr);
 
 // Values of the delta groups at one delta: f = delta^d E and its delta
 // derivative, for every group the active set uses.
@@ -106,8 +118,9 @@ enum class ComponentParts {
 };
 
 // With ComponentParts::values the derivatives pf_d and df_d are left unset.
+// Exponentials mixture_series formed at this delta are taken from `shared`.
 void delta_factors(const ActiveSet& set, double delta, DeltaFactors& f,
-                   ComponentParts parts = ComponentParts::all);
+                   ComponentParts parts = ComponentParts::all, const DeltaExponentials* shared = nullptr);
 
 // Per-component and per-pair values needed by the fugacities: alpha_oi and
 // alpha_ij with their delta and tau derivatives at the current state.
