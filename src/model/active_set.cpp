@@ -92,6 +92,12 @@ void collect_shapes(ActiveSet& set) {
     for (int e = 0; e < kDepExponentialCount; ++e) {
         if (exps[e]) set.dep_exponentials.add(e);
     }
+    std::array<std::uint8_t, kPureShapeCount> pure_j{};
+    std::array<std::uint8_t, kDepShapeCount> dep_j{};
+    for (int j = 0; j < set.pure_shapes.size; ++j) pure_j[set.pure_shapes.index[j]] = static_cast<std::uint8_t>(j);
+    for (int j = 0; j < set.dep_shapes.size; ++j) dep_j[set.dep_shapes.index[j]] = static_cast<std::uint8_t>(j);
+    for (std::size_t t = 0; t < kPureTermN.size(); ++t) set.pure_term_j[t] = pure_j[kPureTermShape[t]];
+    for (std::size_t t = 0; t < kDepTermN.size(); ++t) set.dep_term_j[t] = dep_j[kDepTermShape[t]];
 }
 
 }  // namespace

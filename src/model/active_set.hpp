@@ -73,6 +73,10 @@ struct ActiveSet {
     IndexList<kPureGroupCount> pure_groups;
     IndexList<kDepGroupCount> dep_groups;
     IndexList<kDepExponentialCount> dep_exponentials;
+    // The place j among the used shapes of the shape of every tabulated
+    // pure-fluid and departure term (read for the active equations only).
+    std::array<std::uint8_t, kPureTermN.size()> pure_term_j{};
+    std::array<std::uint8_t, kDepTermN.size()> dep_term_j{};
     std::array<bool, kPureExponentialClasses> pure_exp_used{};  // exp(-delta^c) needed (c = 0: polynomial terms)
     // Highest power of delta per exponential class, for the polynomial sums.
     std::array<int, kPureExponentialClasses> pure_degree{};

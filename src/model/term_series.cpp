@@ -55,11 +55,11 @@ DepExponent dep_exponent(int index, double delta, const DepBases& b) {
 }  // namespace
 
 void series_coefficients(const ActiveSet& set, const double* x, SeriesCoefficients& c) {
-    c.pure.fill(0.0);
-    c.dep.fill(0.0);
+    std::fill_n(c.pure.begin(), set.pure_shapes.size, 0.0);
+    std::fill_n(c.dep.begin(), set.dep_shapes.size, 0.0);
     for (int k = 0; k < set.n; ++k) {
         const TermSeries& s = kPureSeries[set.id[k]];
-        for (int t = s.first; t < s.first + s.count; ++t) c.pure[kPureTermShape[t]] += x[k] * kPureTermN[t];
+        for (int t = s.first; t < s.first + s.count; ++t) c.pure[set.pure_term_j[t]] += x[k] * kPureTermN[t];
     }
     std::array<double, kDepartureFunctionCount> weight{};
     for (int q = 0; q < set.dep_pair_count; ++q) {
@@ -70,7 +70,7 @@ void series_coefficients(const ActiveSet& set, const double* x, SeriesCoefficien
     for (int f = 0; f < kDepartureFunctionCount; ++f) {
         if (weight[f] == 0.0) continue;
         const TermSeries& s = kDepartureSeries[f];
-        for (int t = s.first; t < s.first + s.count; ++t) c.dep[kDepTermShape[t]] += weight[f] * kDepTermN[t];
+        for (int t = s.first; t < s.first + s.count; ++t) c.dep[set.dep_term_j[t]] += weight[f] * kDepTermN[t];
     }
 }
 
@@ -161,7 +161,8 @@ constexpr auto kPureShapePower = power_indices<PurePowers>(kPureShapes);
 constexpr auto kDepShapePower = power_indices<DepPowers>(kDepShapes);
 
 // The three tau coefficients of one delta group over its used shapes
-// shapes[first .. last), summed in registers; the shapes' tau powers are kept.
+// shapes[first .. last) (coefficients N and tau powers by the same places),
+// summed in registers; the shapes' tau powers are kept.
 template <bool Second, class Powers>
 void sum_group(const int* shapes, int first, int last, const typename Powers::Index* index, const double* t_exp,
                const double* N, const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
@@ -169,8 +170,8 @@ void sum_group(const int* shapes, int first, int last, const typename Powers::In
     for (int j = first; j < last; ++j) {
         const int s = shapes[j];
         const double tp = power(index[s]);
-        const double v = N[s] * tp;
-        tau_power[s] = tp;
+        const double v = N[j] * tp;
+        tau_power[j] = tp;
         s0 += v;
         s1 += v * t_exp[s];
         if constexpr (Second) s2 += v * t_exp[s] * (t_exp[s] - 1.0);
@@ -462,8 +463,7 @@ void component_values(const ActiveSet& set, const TauCoefficients& t, const Delt
     std::array<double, kPureShapeCount> pure;
     for (int g : set.pure_groups) {
         for (int j = set.pure_group_first[g]; j < set.pure_group_first[g + 1]; ++j) {
-            const int s = set.pure_shapes.index[j];
-            pure[s] = t.pure_tau_power[s] * f.pf[g];
+            pure[set.pure_shapes.index[j]] = t.pure_tau_power[j] * f.pf[g];
         }
     }
     for (int k = 0; k < set.n; ++k) {
@@ -473,8 +473,7 @@ void component_values(const ActiveSet& set, const TauCoefficients& t, const Delt
     std::array<double, kDepShapeCount> dep;
     for (int g : set.dep_groups) {
         for (int j = set.dep_group_first[g]; j < set.dep_group_first[g + 1]; ++j) {
-            const int s = set.dep_shapes.index[j];
-            dep[s] = t.dep_tau_power[s] * f.df[g];
+            dep[set.dep_shapes.index[j]] = t.dep_tau_power[j] * f.df[g];
         }
     }
     std::array<double, kDepartureFunctionCount> function;
@@ -503,7 +502,7 @@ void component_series(const ActiveSet& set, const TauCoefficients& t, const Delt
     for (int g : set.pure_groups) {
         for (int j = set.pure_group_first[g]; j < set.pure_group_first[g + 1]; ++j) {
             const int s = set.pure_shapes.index[j];
-            const double tp = t.pure_tau_power[s];
+            const double tp = t.pure_tau_power[j];
             pure[s] = {tp * f.pf[g], tp * f.pf_d[g], kPureShapeT[s] * tp * f.pf[g]};
         }
     }
@@ -519,7 +518,7 @@ void component_series(const ActiveSet& set, const TauCoefficients& t, const Delt
     for (int g : set.dep_groups) {
         for (int j = set.dep_group_first[g]; j < set.dep_group_first[g + 1]; ++j) {
             const int s = set.dep_shapes.index[j];
-            const double tp = t.dep_tau_power[s];
+            const double tp = t.dep_tau_power[j];
             dep[s] = {tp * f.df[g], tp * f.df_d[g], kDepShapeT[s] * tp * f.df[g]};
         }
     }

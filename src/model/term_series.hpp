@@ -32,8 +32,9 @@ inline double ipow(double x, int e) {
 }
 
 // Coefficients of the mixture's residual part that depend only on the
-// composition: every shape's coefficient summed over the components
-// (sum_i x_i n_i,s) and over the departure pairs (sum_kl x_k x_l F_kl n_f,s).
+// composition: every used shape's coefficient summed over the components
+// (sum_i x_i n_i,s) and over the departure pairs (sum_kl x_k x_l F_kl n_f,s),
+// by the shape's place j in the active set's list of used shapes.
 struct SeriesCoefficients {
     std::array<double, kPureShapeCount> pure{};
     std::array<double, kDepShapeCount> dep{};
@@ -70,7 +71,7 @@ struct TauCoefficients {
     // none of this is cleared up front.
     std::array<PurePoly, kPureExponentialClasses> pure0, pure1, pure2;
     std::array<DepPoly, kDepExponentialCount> dep0, dep1, dep2;
-    // tau^t of every used shape, kept for the per-component sums.
+    // tau^t of every used shape, by its place j, kept for the per-component sums.
     std::array<double, kPureShapeCount> pure_tau_power;
     std::array<double, kDepShapeCount> dep_tau_power;
 };
