@@ -94,8 +94,18 @@ void collect_shapes(ActiveSet& set) {
     }
     std::array<std::uint8_t, kPureShapeCount> pure_j{};
     std::array<std::uint8_t, kDepShapeCount> dep_j{};
-    for (int j = 0; j < set.pure_shapes.size; ++j) pure_j[set.pure_shapes.index[j]] = static_cast<std::uint8_t>(j);
-    for (int j = 0; j < set.dep_shapes.size; ++j) dep_j[set.dep_shapes.index[j]] = static_cast<std::uint8_t>(j);
+    for (int j = 0; j < set.pure_shapes.size; ++j) {
+        const TermShape& shape = kPureShapes[set.pure_shapes.index[j]];
+        pure_j[set.pure_shapes.index[j]] = static_cast<std::uint8_t>(j);
+        set.pure_power[j] = sigma_power_index(shape.e);
+        set.pure_t[j] = shape.e / kPureTauDivisor;
+    }
+    for (int j = 0; j < set.dep_shapes.size; ++j) {
+        const TermShape& shape = kDepShapes[set.dep_shapes.index[j]];
+        dep_j[set.dep_shapes.index[j]] = static_cast<std::uint8_t>(j);
+        set.dep_power[j] = sigma_power_index(shape.e);
+        set.dep_t[j] = shape.e / kDepTauDivisor;
+    }
     for (std::size_t t = 0; t < kPureTermN.size(); ++t) set.pure_term_j[t] = pure_j[kPureTermShape[t]];
     for (std::size_t t = 0; t < kDepTermN.size(); ++t) set.dep_term_j[t] = dep_j[kDepTermShape[t]];
 }

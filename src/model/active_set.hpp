@@ -33,6 +33,18 @@ struct PairData {
     int function = -1;   // departure function, -1 when F is 0
 };
 
+// tau^t of a term shape, t = e / divisor, is sigma^|e| (inverted for e < 0)
+// with sigma = tau^(1 / divisor), read from two tables of powers of sigma as
+// low[|e| % 16] high[|e| / 16].
+struct SigmaPowerIndex {
+    std::uint8_t low = 0, high = 0;
+    bool invert = false;  // e < 0
+};
+constexpr SigmaPowerIndex sigma_power_index(int e) {
+    const int a = e < 0 ? -e : e;
+    return {static_cast<std::uint8_t>(a & 15), static_cast<std::uint8_t>(a >> 4), e < 0};
+}
+
 struct ActiveSet {
     int n = 0;
     std::array<int, kComponentCount> id{};  // 0-based model numbers, ascending
@@ -73,6 +85,11 @@ struct ActiveSet {
     IndexList<kPureGroupCount> pure_groups;
     IndexList<kDepGroupCount> dep_groups;
     IndexList<kDepExponentialCount> dep_exponentials;
+    // By the place j of a used shape: where its tau power is found, and t.
+    std::array<SigmaPowerIndex, kPureShapeCount> pure_power{};
+    std::array<SigmaPowerIndex, kDepShapeCount> dep_power{};
+    std::array<double, kPureShapeCount> pure_t{};
+    std::array<double, kDepShapeCount> dep_t{};
     // The place j among the used shapes of the shape of every tabulated
     // pure-fluid and departure term (read for the active equations only).
     std::array<std::uint8_t, kPureTermN.size()> pure_term_j{};

@@ -99,7 +99,7 @@ constexpr bool has_negative_exponent(bool departure) {
     return false;
 }
 
-// sigma^e for every exponent of a term table: sigma^e = low[e % 16] high[e / 16].
+// sigma^e for every exponent of a term table, as sigma_power_index places it.
 // Each table entry is a square or a product of earlier ones (as in binary
 // exponentiation), so the tables are built in a few rounds of independent
 // products rather than one long chain. Without negative exponents (Inverts
@@ -111,16 +111,7 @@ public:
         fill(low_.data(), 16, sigma);
         fill(high_.data(), kHigh, low_[8] * low_[8]);
     }
-    // Where sigma^e is found in the tables.
-    struct Index {
-        int low, high;
-        bool invert;  // e < 0
-    };
-    static constexpr Index index(int e) {
-        const int a = e < 0 ? -e : e;
-        return {a & 15, std::min(a >> 4, kHigh - 1), e < 0};
-    }
-    double operator()(const Index& i) const {
+    double operator()(const SigmaPowerIndex& i) const {
         const double v = low_[i.low] * high_[i.high];
         if constexpr (Inverts) return i.invert ? 1.0 / v : v;
         return v;
@@ -137,44 +128,23 @@ private:
     std::array<double, kHigh> high_;
 };
 
-// Exponent t = e / D of every shape, formed once at compile time.
-template <size_t N>
-constexpr std::array<double, N> shape_exponents(const std::array<TermShape, N>& shapes, double divisor) {
-    std::array<double, N> t{};
-    for (size_t k = 0; k < N; ++k) t[k] = shapes[k].e / divisor;
-    return t;
-}
-constexpr auto kPureShapeT = shape_exponents(kPureShapes, kPureTauDivisor);
-constexpr auto kDepShapeT = shape_exponents(kDepShapes, kDepTauDivisor);
-
 using PurePowers = SigmaPowers<max_shape_exponent(false), has_negative_exponent(false)>;
 using DepPowers = SigmaPowers<max_shape_exponent(true), has_negative_exponent(true)>;
 
-// The table places of every shape's power, worked out at compile time.
-template <class Powers, size_t N>
-constexpr std::array<typename Powers::Index, N> power_indices(const std::array<TermShape, N>& shapes) {
-    std::array<typename Powers::Index, N> r{};
-    for (size_t k = 0; k < N; ++k) r[k] = Powers::index(shapes[k].e);
-    return r;
-}
-constexpr auto kPureShapePower = power_indices<PurePowers>(kPureShapes);
-constexpr auto kDepShapePower = power_indices<DepPowers>(kDepShapes);
-
 // The three tau coefficients of one delta group over its used shapes
-// shapes[first .. last) (coefficients N and tau powers by the same places),
-// summed in registers; the shapes' tau powers are kept.
+// [first, last) (table places, exponents t, coefficients N and tau powers all
+// by the shape's place j), summed in registers; the shapes' tau powers are kept.
 template <bool Second, class Powers>
-void sum_group(const int* shapes, int first, int last, const typename Powers::Index* index, const double* t_exp,
-               const double* N, const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
+void sum_group(int first, int last, const SigmaPowerIndex* index, const double* t_exp, const double* N,
+               const Powers& power, double* tau_power, double& p0, double& p1, double& p2) {
     double s0 = 0.0, s1 = 0.0, s2 = 0.0;
     for (int j = first; j < last; ++j) {
-        const int s = shapes[j];
-        const double tp = power(index[s]);
+        const double tp = power(index[j]);
         const double v = N[j] * tp;
         tau_power[j] = tp;
         s0 += v;
-        s1 += v * t_exp[s];
-        if constexpr (Second) s2 += v * t_exp[s] * (t_exp[s] - 1.0);
+        s1 += v * t_exp[j];
+        if constexpr (Second) s2 += v * t_exp[j] * (t_exp[j] - 1.0);
     }
     p0 = s0;
     p1 = s1;
@@ -187,8 +157,8 @@ void sum_groups(const ActiveSet& set, const SeriesCoefficients& c, double tau, T
     const PurePowers pure_power(std::sqrt(std::sqrt(std::sqrt(tau))));
     for (int g : set.pure_groups) {
         const PureDeltaGroup& grp = kPureDeltaGroups[g];
-        sum_group<Second>(set.pure_shapes.begin(), set.pure_group_first[g], set.pure_group_first[g + 1],
-                          kPureShapePower.data(), kPureShapeT.data(), c.pure.data(), pure_power,
+        sum_group<Second>(set.pure_group_first[g], set.pure_group_first[g + 1],
+                          set.pure_power.data(), set.pure_t.data(), c.pure.data(), pure_power,
                           t.pure_tau_power.data(), t.pure0[grp.c][grp.d],
                           t.pure1[grp.c][grp.d], t.pure2[grp.c][grp.d]);
     }
@@ -196,8 +166,8 @@ void sum_groups(const ActiveSet& set, const SeriesCoefficients& c, double tau, T
     const DepPowers dep_power(std::pow(tau, 1.0 / kDepTauDivisor));
     for (int g : set.dep_groups) {
         const DepDeltaGroup& grp = kDepDeltaGroups[g];
-        sum_group<Second>(set.dep_shapes.begin(), set.dep_group_first[g], set.dep_group_first[g + 1],
-                          kDepShapePower.data(), kDepShapeT.data(), c.dep.data(), dep_power,
+        sum_group<Second>(set.dep_group_first[g], set.dep_group_first[g + 1],
+                          set.dep_power.data(), set.dep_t.data(), c.dep.data(), dep_power,
                           t.dep_tau_power.data(), t.dep0[grp.exponential][grp.d],
                           t.dep1[grp.exponential][grp.d], t.dep2[grp.exponential][grp.d]);
     }
@@ -501,9 +471,8 @@ void component_series(const ActiveSet& set, const TauCoefficients& t, const Delt
     std::array<ShapeBasis, kPureShapeCount> pure;
     for (int g : set.pure_groups) {
         for (int j = set.pure_group_first[g]; j < set.pure_group_first[g + 1]; ++j) {
-            const int s = set.pure_shapes.index[j];
             const double tp = t.pure_tau_power[j];
-            pure[s] = {tp * f.pf[g], tp * f.pf_d[g], kPureShapeT[s] * tp * f.pf[g]};
+            pure[set.pure_shapes.index[j]] = {tp * f.pf[g], tp * f.pf_d[g], set.pure_t[j] * tp * f.pf[g]};
         }
     }
     const double inv_tau = 1.0 / t.tau;
@@ -517,9 +486,8 @@ void component_series(const ActiveSet& set, const TauCoefficients& t, const Delt
     std::array<ShapeBasis, kDepShapeCount> dep;
     for (int g : set.dep_groups) {
         for (int j = set.dep_group_first[g]; j < set.dep_group_first[g + 1]; ++j) {
-            const int s = set.dep_shapes.index[j];
             const double tp = t.dep_tau_power[j];
-            dep[s] = {tp * f.df[g], tp * f.df_d[g], kDepShapeT[s] * tp * f.df[g]};
+            dep[set.dep_shapes.index[j]] = {tp * f.df[g], tp * f.df_d[g], set.dep_t[j] * tp * f.df[g]};
         }
     }
     std::array<ShapeBasis, kDepartureFunctionCount> function;
