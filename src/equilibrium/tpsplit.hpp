@@ -18,6 +18,10 @@ struct SplitWork {
     Vector x{}, y{};  // phase compositions of the last substitution step
     Vector probed_x{}, probed_y{};  // the phases the last probing step evaluated
     bool probed = false;            // a probing step was taken in this calculation
+    // The vapour-like phase of the first step, at the Wilson K-factors, where
+    // that step ended with beta inside (0, 1), and its evaluation (ln phi).
+    Vector wilson_y{};
+    PhaseEvaluation wilson_vapour;
     Vector W{};       // trial phase of the stability test
     PhaseEvaluation liquid, vapour;
     TrialWork trial;
