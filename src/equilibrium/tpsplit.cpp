@@ -13,7 +13,7 @@ namespace {
 struct Substitution {
     double S = 0.0;          // sum z_i Delta_i^2
     double max_delta = 0.0;  // largest |Delta_i|
-    double gL = 0.0, gV = 0.0, dG = 0.0;
+    double gL = 0.0, gV = 0.0, dG = 0.0;  // formed where asked for (ssstep's gibbs)
     bool ok = true;          // the model evaluated both phases
 };
 
@@ -30,8 +30,9 @@ double tangent_distance(const SolverContext& ctx, const Vector& c, const PhaseEv
 
 // One substitution step: Rachford-Rice for the current ln K, both phases
 // evaluated, ln K_new = ln phi^L - ln phi^V. `beta` starts the Rachford-Rice
-// solution and receives it.
-Substitution ssstep(SolverContext& ctx, SplitWork& w, double& beta, int& steps) {
+// solution and receives it. With `gibbs`, also the tangent-plane distances of
+// the phases and the Gibbs energy change of the split (2n logarithms).
+Substitution ssstep(SolverContext& ctx, SplitWork& w, double& beta, int& steps, bool gibbs) {
     const int n = ctx.n();
     Substitution st;
     ++steps;
@@ -45,6 +46,7 @@ Substitution ssstep(SolverContext& ctx, SplitWork& w, double& beta, int& steps) 
         st.S += ctx.z()[i] * w.delta[i] * w.delta[i];
         st.max_delta = std::max(st.max_delta, std::fabs(w.delta[i]));
     }
+    if (!gibbs) return st;
     st.gL = tangent_distance(ctx, w.x, w.liquid);
     st.gV = tangent_distance(ctx, w.y, w.vapour);
     st.dG = (1.0 - beta) * st.gL + beta * st.gV;
@@ -71,7 +73,7 @@ enum class Probe { undecided, split, failed };
 // Substitution steps that may reveal a split before any stability test.
 Probe probe(SolverContext& ctx, SplitWork& w, double& beta, SplitResult& out) {
     for (int k = 0; k < kProbingSteps && beta > 0.0 && beta < 1.0; ++k) {
-        const Substitution st = ssstep(ctx, w, beta, out.substitution_steps);
+        const Substitution st = ssstep(ctx, w, beta, out.substitution_steps, true);
         if (!st.ok) return Probe::failed;
         w.probed = true;
         w.probed_x = w.x;
@@ -235,14 +237,15 @@ Accelerated accelerated_substitution(SolverContext& ctx, SplitWork& w, double& b
                                      SplitResult& out) {
     const int n = ctx.n();
     const Accelerated failed{true, 0.0};
-    Substitution st = ssstep(ctx, w, beta, out.substitution_steps);
+    Substitution st = ssstep(ctx, w, beta, out.substitution_steps, false);
     if (!st.ok) return failed;
     w.lnK = w.lnK_new;
     for (int cycle = 0; cycle < kAcceleratedCycles; ++cycle) {
         double S2 = 0.0, S3 = 0.0;
         bool full_cycle = true;
         for (int k = 1; k <= kStepsPerCycle; ++k) {
-            st = ssstep(ctx, w, beta, out.substitution_steps);
+            // The Gibbs energy of the cycle's last step is the one an extrapolation must not exceed.
+            st = ssstep(ctx, w, beta, out.substitution_steps, k == kStepsPerCycle);
             if (!st.ok) return failed;
             w.lnK = w.lnK_new;
             if (k == 2) S2 = st.S;
@@ -257,7 +260,7 @@ Accelerated accelerated_substitution(SolverContext& ctx, SplitWork& w, double& b
         const double dG_before = st.dG;
         w.lnK_saved = w.lnK;
         for (int i = 0; i < n; ++i) w.lnK[i] += w.delta[i] * lambda / (1.0 - lambda);
-        st = ssstep(ctx, w, beta, out.substitution_steps);
+        st = ssstep(ctx, w, beta, out.substitution_steps, true);
         if (!st.ok) return failed;
         if (st.dG < dG_before + kExtrapolationSlackG) {
             w.lnK = w.lnK_new;
@@ -286,7 +289,7 @@ void substitution_from_split(SolverContext& ctx, SplitWork& w, double& beta, Spl
     const int n = ctx.n();
     for (int i = 0; i < n; ++i) w.lnK[i] = ctx.z()[i] != 0.0 ? std::log(w.y[i] / w.x[i]) : 0.0;
     for (int k = 0; k < kFallbackSubstitutionSteps; ++k) {
-        const Substitution st = ssstep(ctx, w, beta, out.substitution_steps);
+        const Substitution st = ssstep(ctx, w, beta, out.substitution_steps, false);
         if (!st.ok || !(beta > 0.0 && beta < 1.0)) return;
         w.lnK = w.lnK_new;
         if (st.max_delta < kSubstitutionTolerance) {
@@ -359,7 +362,7 @@ SplitResult tpsplit(SolverContext& ctx, SplitWork& w) {
     w.lnK = w.wilson_lnK;
     w.probed = false;
     double beta = kStartBeta;
-    const Substitution first = ssstep(ctx, w, beta, out.substitution_steps);
+    const Substitution first = ssstep(ctx, w, beta, out.substitution_steps, false);
     w.lnK = w.lnK_new;
     const bool wilson_bound = beta == 0.0 || beta == 1.0;  // no probing step follows
     if (!wilson_bound && first.ok) {
