@@ -352,6 +352,14 @@ TEST(Tpequil, CacheAnswersOnlyAnIdenticalRequestAndTheAnswerDoesNotDependOnEarli
     EquilibriumSolver fresh;
     EXPECT_TRUE(same_bits(co2, solve(fresh, Feed(test::methane_co2()), 220.0, 4.0)))
         << "nothing of an earlier, larger feed is left in the result";
+    // The same components with every fraction other, right after the rich gas.
+    solve(solver, rich, 240.0, 4.5);
+    std::vector<double> other = rich.x;
+    for (std::size_t i = 0; i < other.size(); ++i) other[i] *= 1.0 + 0.01 * static_cast<double>(i + 1);
+    const EquilibriumResult& shifted = tpequil(solver, 240.0, 4.5, rich.n(), rich.ids.data(), other.data());
+    EquilibriumSolver fresh_shifted;
+    EXPECT_TRUE(same_bits(shifted, tpequil(fresh_shifted, 240.0, 4.5, rich.n(), rich.ids.data(), other.data())))
+        << "nothing of the feed before, of the same components, is left";
 
     // Cleared, the cache answers nothing; full, it drops the entry used longest ago.
     solver.clear_cache();
