@@ -194,11 +194,11 @@ Stability stability_test(SolverContext& ctx, SplitWork& w, double& beta, SplitRe
                            beta > kStartBeta ? Seed::vapour : Seed::liquid};
     double tm_liquid = 0.0, tm_vapour = 0.0;  // an untested trial counts as 0
     for (const Seed trial : order) {
+        if (wilson_bound && trial == Seed::vapour && beta == 1.0) continue;
         for (int i = 0; i < n; ++i) {
             const double K = std::exp(w.wilson_lnK[i]);
             w.W[i] = trial == Seed::vapour ? ctx.z()[i] * K : ctx.z()[i] / K;
         }
-        if (wilson_bound && trial == Seed::vapour && beta == 1.0) continue;
         const PhaseEvaluation* start = nullptr;
         if (wilson_bound && trial == Seed::liquid && beta == 1.0) start = &w.liquid;
         if (wilson_bound && trial == Seed::vapour && beta == 0.0) start = &w.vapour;
