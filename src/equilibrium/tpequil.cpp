@@ -66,15 +66,18 @@ void ResultCache::unlink(Entry k) {
     (older_[k] == kNone ? oldest_ : newer_[older_[k]]) = newer_[k];
 }
 
+void ResultCache::link_first(Entry k) {
+    newer_[k] = kNone;
+    older_[k] = newest_;
+    (newest_ == kNone ? oldest_ : newer_[newest_]) = k;
+    newest_ = k;
+}
+
 void ResultCache::use(Entry k) {
     latest_ = k;
     if (newest_ == k) return;
     unlink(k);
-    newer_[k] = kNone;
-    older_[k] = newest_;
-    if (newest_ != kNone) newer_[newest_] = k;
-    newest_ = k;
-    if (oldest_ == kNone) oldest_ = k;
+    link_first(k);
 }
 
 EquilibriumResult* ResultCache::find(const model::ActiveSet& set, double T, double p, const double* x) {
@@ -95,14 +98,10 @@ void ResultCache::store(const model::ActiveSet& set, double T, double p, const d
         results_.emplace_back();
         newer_.push_back(kNone);
         older_.push_back(kNone);
-        // A new entry is linked in as the oldest; use() moves it to the front.
-        older_[k] = kNone;
-        newer_[k] = oldest_;
-        (oldest_ == kNone ? newest_ : older_[oldest_]) = k;
-        oldest_ = k;
     } else {
         k = oldest_;
         remove(k);
+        unlink(k);
     }
     states_[k] = {T, p};
     Key& key = keys_[k];
@@ -113,7 +112,8 @@ void ResultCache::store(const model::ActiveSet& set, double T, double p, const d
     }
     results_[k] = result;
     insert(k);
-    use(k);
+    link_first(k);
+    latest_ = k;
 }
 
 void ResultCache::clear() {

@@ -108,6 +108,7 @@ private:
     void insert(Entry k);
     void remove(Entry k);
     void unlink(Entry k);
+    void link_first(Entry k);
     void use(Entry k);
 
     // (T, p) of every entry apart from the rest of its key, so that a miss
